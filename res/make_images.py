@@ -555,29 +555,25 @@ ARROW = [
 def cursor_pencil():
     c = Canvas(32, 32, TRANSPARENT)
     c.art(ARROW, 0, 0, ink={'X': 0, 'W': 1})
-    # A pencil lying from upper right down to its point at (14, 28).
+    # A pencil lying from upper right down to its point at (14, 28):
+    # outlined, with a black point and a band where the wood meets the
+    # painted body, and a black cap at the far end.
     tip_x, tip_y = 14.5, 28.5
     length, half = 18.0, 2.6
+    inside = {}
     for y in range(32):
         for x in range(32):
             px, py = x + 0.5 - tip_x, y + 0.5 - tip_y
             along = (px - py) / math.sqrt(2)   # towards the upper right
             across = (px + py) / math.sqrt(2)
-            if along < 0 or along > length:
-                continue
             width = half if along > 5 else half * along / 5
-            if abs(across) <= width:
-                c.set(x, y, 1)
-    body = [(x, y) for y in range(32) for x in range(32) if c.get(x, y) == 1
-            and x > 12 and y > 10]
-    for (x, y) in body:
-        edge = any(c.get(nx, ny) == TRANSPARENT
-                   for nx, ny in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1))
-                   if 0 <= nx < 32 and 0 <= ny < 32)
-        px, py = x + 0.5 - tip_x, y + 0.5 - tip_y
-        along = (px - py) / math.sqrt(2)
-        if edge or along < 1.8 or 4.8 <= along < 5.8 or along > length - 3:
-            c.set(x, y, 0)
+            if 0 <= along <= length and abs(across) <= width:
+                inside[(x, y)] = along
+    for (x, y), along in inside.items():
+        edge = any(n not in inside
+                   for n in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)))
+        dark = edge or along < 1.8 or 4.8 <= along < 5.8 or along > length - 3
+        c.set(x, y, 0 if dark else 1)
     # What it has drawn so far: the corner of a rectangle, ending at the
     # point, as in a rectangle drag.
     c.line(3, 28, 13, 28, 0)
