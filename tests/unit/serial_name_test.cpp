@@ -1,0 +1,121 @@
+// Serial file names, the trailing-backslash rule in Shift-JIS, and the
+// bounded text filler.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "picture/serial_name.h"
+
+namespace {
+
+std::string Base(const char* folder, const char* prefix, bool shiftJis = true)
+{
+    char out[256];
+    return ComposeSerialBaseName(folder, prefix, shiftJis, out, sizeof out) ? out : "<refused>";
+}
+
+std::string Name(const char* base, uint16_t number)
+{
+    char out[128];
+    return FormatSerialFileName(base, number, out, sizeof out) ? out : "<refused>";
+}
+
+TEST(SerialName, FolderAndPrefixMakeNumberedBmpNames)
+{
+    const std::string base = Base("C:\\pic", "cap");
+    EXPECT_EQ(base, "C:\\pic\\cap");
+    EXPECT_EQ(Name(base.c_str(), 1), "C:\\pic\\cap0001.BMP");
+    EXPECT_EQ(Name(base.c_str(), 10), "C:\\pic\\cap0010.BMP");
+    EXPECT_EQ(Name(base.c_str(), 9999), "C:\\pic\\cap9999.BMP");
+    EXPECT_EQ(Name(base.c_str(), 10000), "C:\\pic\\cap10000.BMP");
+    EXPECT_EQ(Name(base.c_str(), 65535), "C:\\pic\\cap65535.BMP");
+    uint16_t counter = 65535;
+    ++counter;  // the 16-bit counter wraps
+    EXPECT_EQ(Name(base.c_str(), counter), "C:\\pic\\cap0000.BMP");
+}
+
+TEST(SerialName, BackslashIsAddedOnlyWhenMissing)
+{
+    EXPECT_EQ(Base("C:\\pic\\", "cap"), "C:\\pic\\cap");
+    EXPECT_EQ(Base("C:\\", ""), "C:\\");
+    EXPECT_EQ(Base("", "cap"), "\\cap");
+    EXPECT_EQ(Base("", ""), "\\");
+}
+
+TEST(SerialName, ShiftJisTrailByteIsNotABackslash)
+{
+    // "表" is 0x95 0x5C in Shift-JIS: its second byte is the backslash byte.
+    const char hyo[] = "C:\\\x95\x5C";
+    EXPECT_FALSE(EndsWithBackslash(hyo, true));
+    EXPECT_TRUE(EndsWithBackslash(hyo, false));
+    EXPECT_EQ(Base(hyo, "cap"), std::string(hyo) + "\\cap");
+    EXPECT_TRUE(EndsWithBackslash("C:\\\x95\x5C\\", true));
+    // Half-width katakana (0xA1..0xDF) are single bytes.
+    EXPECT_TRUE(EndsWithBackslash("\xB6\\", true));
+    // A lead byte cut off at the end does not swallow anything.
+    EXPECT_FALSE(EndsWithBackslash("ab\x95", true));
+    EXPECT_FALSE(EndsWithBackslash("", true));
+    EXPECT_TRUE(IsShiftJisLeadByte(0x81));
+    EXPECT_TRUE(IsShiftJisLeadByte(0x9F));
+    EXPECT_TRUE(IsShiftJisLeadByte(0xE0));
+    EXPECT_TRUE(IsShiftJisLeadByte(0xFC));
+    EXPECT_FALSE(IsShiftJisLeadByte(0x80));
+    EXPECT_FALSE(IsShiftJisLeadByte(0xA0));
+    EXPECT_FALSE(IsShiftJisLeadByte(0xDF));
+    EXPECT_FALSE(IsShiftJisLeadByte(0x5C));
+}
+
+TEST(SerialName, ResultsThatDoNotFitAreRefusedNotCut)
+{
+    // 128-byte name buffer: a 119-character base name plus "0001.BMP" fills
+    // it with the terminator; one more character does not fit.
+    const std::string fits(119, 'a'), tooLong(120, 'a');
+    char out[128];
+    std::memset(out, 'x', sizeof out);
+    ASSERT_TRUE(FormatSerialFileName(fits.c_str(), 1, out, sizeof out));
+    EXPECT_EQ(std::strlen(out), 127u);
+    EXPECT_FALSE(FormatSerialFileName(tooLong.c_str(), 1, out, sizeof out));
+    EXPECT_STREQ(out, "");
+    EXPECT_FALSE(FormatSerialFileName(fits.c_str(), 10000, out, sizeof out));  // five digits
+
+    // Base name: 255 characters of folder and a prefix into 256 bytes.
+    char base[256];
+    const std::string folder(250, 'f');
+    EXPECT_TRUE(ComposeSerialBaseName(folder.c_str(), "abcd", false, base, sizeof base));
+    EXPECT_EQ(std::strlen(base), 255u);
+    EXPECT_FALSE(ComposeSerialBaseName(folder.c_str(), "abcde", false, base, sizeof base));
+    EXPECT_STREQ(base, "");
+    const std::string full(255, 'f');
+    EXPECT_FALSE(ComposeSerialBaseName(full.c_str(), "", false, base, sizeof base));  // no room for '\'
+
+    // Nothing is written at all when there is no room for the terminator.
+    char none[1] = {'x'};
+    EXPECT_FALSE(FormatSerialFileName("", 1, none, 0));
+    EXPECT_EQ(none[0], 'x');
+    EXPECT_FALSE(FormatSerialFileName("", 1, none, 1));
+    EXPECT_EQ(none[0], 0);
+}
+
+TEST(SerialName, TextFillerSubstitutesWithinItsBuffer)
+{
+    const char pattern[] = "ファイルが作成出来ませんでした( %s )";  // UTF-8 here; bytes all the same
+    char out[128];
+    ASSERT_TRUE(FormatWithText(pattern, "C:\\pic\\cap0001.BMP", out, sizeof out));
+    EXPECT_EQ(std::string(out), "ファイルが作成出来ませんでした( C:\\pic\\cap0001.BMP )");
+    ASSERT_TRUE(FormatWithText("%s and %s, 100%% %d", "x", out, sizeof out));
+    EXPECT_STREQ(out, "x and x, 100% %d");
+    ASSERT_TRUE(FormatWithText("tail %", "x", out, sizeof out));
+    EXPECT_STREQ(out, "tail %");
+
+    // A name too long for the message buffer is refused, not cut.
+    const std::string longName(128, 'n');
+    EXPECT_FALSE(FormatWithText(pattern, longName.c_str(), out, sizeof out));
+    EXPECT_STREQ(out, "");
+    char exact[5];
+    EXPECT_TRUE(FormatWithText("[%s]", "ab", exact, sizeof exact));
+    EXPECT_STREQ(exact, "[ab]");
+    EXPECT_FALSE(FormatWithText("[%s]", "abc", exact, sizeof exact));
+}
+
+}  // namespace
