@@ -1,0 +1,10 @@
+# Picture data and files: Capture DIB, RLE, BMP writer and reader, plug-ins.
+list(APPEND KELVO_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/dib_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rle.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bmp_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bmp_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/serial_name.cpp
+)
+list(APPEND KELVO_WIN32_SOURCES
+)
