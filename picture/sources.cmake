@@ -7,4 +7,8 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/serial_name.cpp
 )
 list(APPEND KELVO_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/capture_dib.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bmp_output.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/loading.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugins.cpp
 )

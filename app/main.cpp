@@ -1,0 +1,65 @@
+// Process entry: the fixed start-up order, the message loop and the
+// shutdown in reverse.
+#include "app/app.h"
+#include "app/settings.h"
+#include "picture/plugins.h"
+#include "print/printer_settings.h"
+
+namespace {
+
+const wchar_t kHookLoadFailed[] = L"ライブラリがロードできません";
+
+// Installs the system-wide keyboard hook from the library "hook".
+// Returns false when the program has to end; the message for a missing
+// library has then been shown.
+bool InstallKeyboardHook()
+{
+    g_hookLibrary = LoadLibraryA("hook");
+    if (!g_hookLibrary) {
+        ShowMessage(nullptr, kHookLoadFailed, nullptr, MB_ICONERROR);
+        return false;
+    }
+    auto procedure = reinterpret_cast<HOOKPROC>(GetProcAddress(g_hookLibrary, "KeyHookProc"));
+    if (!procedure)
+        return false;
+    g_hook = SetWindowsHookExA(WH_KEYBOARD, procedure, g_hookLibrary, 0);
+    return g_hook != nullptr;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    if (FindWindowA(kMainClass, "Kelvo"))
+        return 0;
+    if (!RegisterWindowClasses(instance))
+        return 0;
+    LoadSettings();
+    HWND window = CreateMainWindow(instance);
+    if (!window)
+        return 0;
+    ShowWindow(window, g_settings.iconic ? SW_SHOWMINIMIZED : showCommand);
+    UpdateWindow(window);
+
+    // An early end from here on skips the whole shutdown: in particular the
+    // settings are not written.
+    if (!InstallKeyboardHook())
+        return 0;
+    SPIInit(0);
+
+    MSG msg;
+    BOOL got;
+    while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1)
+            break;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    SPIEnd();
+    UnhookWindowsHookEx(g_hook);
+    SaveSettings();
+    FreeLibrary(g_hookLibrary);
+    ReleasePrinterSettings();
+    return got == -1 ? 0 : int(msg.wParam);
+}

@@ -1,0 +1,105 @@
+// Delete, wallpaper and About box of the main window, and the small
+// helpers every dialog and message of the program goes through.
+#include "app/shell_commands.h"
+
+#include <cstdio>
+
+#include "app/app.h"
+#include "app/display.h"
+#include "picture/picture.h"
+
+namespace {
+
+constexpr int kAboutDialog = 112;
+constexpr int kVersionControl = 1020;
+constexpr int kSystemInfoButton = 1026;
+
+// Where Microsoft System Information is installed; empty when unknown.
+// The key is only read: opening it for all access would fail for every
+// user without administrator rights and so hide a program they may run.
+void ReadSystemInfoPath(char* path, DWORD capacity)
+{
+    path[0] = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Shared Tools\\MSInfo", 0,
+                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    DWORD type = 0, length = capacity - 1;
+    if (RegQueryValueExA(key, "Path", nullptr, &type, reinterpret_cast<BYTE*>(path), &length)
+            == ERROR_SUCCESS
+        && type == REG_SZ)
+        path[length < capacity ? length : capacity - 1] = 0;  // the data need not end in NUL
+    else
+        path[0] = 0;
+    RegCloseKey(key);
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    char path[257];
+    switch (message) {
+    case WM_INITDIALOG:
+        CenterDialog(dialog, false);
+        ReadSystemInfoPath(path, sizeof path);
+        EnableWindow(GetDlgItem(dialog, kSystemInfoButton), path[0] != 0);
+        SetDlgItemTextW(dialog, kVersionControl, VersionText());
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        case kSystemInfoButton:
+            ReadSystemInfoPath(path, sizeof path);
+            WinExec(path, SW_SHOWNORMAL);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+INT_PTR RunDialog(int templateId, DLGPROC procedure)
+{
+    return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(templateId), g_mainWindow, procedure, 0);
+}
+
+int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags)
+{
+    return MessageBoxW(owner, text, caption, flags);
+}
+
+void DeletePicture(HWND window)
+{
+    if (OpenClipboard(window)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    HideScrollBarsAndRepaint(window);
+    SetMainTitle(window, nullptr);
+}
+
+void RegisterWallpaper(HWND window)
+{
+    if (ShowMessage(window, L"壁紙に登録します\nよろしいですか", L"Kelvo",
+                    MB_YESNO | MB_ICONINFORMATION) != IDYES)
+        return;
+    char directory[MAX_PATH];
+    UINT n = GetWindowsDirectoryA(directory, sizeof directory);
+    if (n == 0 || n >= sizeof directory)
+        return;
+    char path[MAX_PATH + 16];
+    int written = std::snprintf(path, sizeof path, "%s\\%s", directory, "KELVO.BMP");
+    if (written < 0 || size_t(written) >= sizeof path)
+        return;
+    if (SaveClipboardAsBmp(window, path))
+        SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, path, SPIF_UPDATEINIFILE);
+}
+
+void ShowAboutBox()
+{
+    RunDialog(kAboutDialog, AboutDlgProc);
+}

@@ -1,0 +1,46 @@
+// The title routine and the centring routine that dialogs share.
+#include "app/app.h"
+#include "app/centring.h"
+#include "app/title_text.h"
+
+BOOL SetMainTitle(HWND window, const wchar_t* text)
+{
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t expected");
+    wchar_t title[kTitleCapacity];
+    ComposeMainTitle(reinterpret_cast<const char16_t*>(text), reinterpret_cast<char16_t*>(title),
+                     kTitleCapacity);
+    return SetWindowTextW(window, title);
+}
+
+BOOL SetMainTitleFromPath(HWND window, const char* path)
+{
+    // The backslash is looked for in UTF-16: in the ANSI code page of a
+    // Japanese system a second byte of a double-byte character can be 0x5C.
+    wchar_t wide[MAX_PATH * 2];
+    int n = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, int(sizeof wide / sizeof *wide));
+    if (n == 0) {
+        // Longer than any path the program handles: keep the tail that
+        // names the file.
+        size_t len = lstrlenA(path);
+        const char* tail = len > MAX_PATH ? path + len - MAX_PATH : path;
+        n = MultiByteToWideChar(CP_ACP, 0, tail, -1, wide, int(sizeof wide / sizeof *wide));
+        if (n == 0)
+            wide[0] = 0;
+    }
+    return SetMainTitle(window, wide);
+}
+
+void CenterDialog(HWND window, bool onDesktop)
+{
+    HWND reference = onDesktop ? GetDesktopWindow() : GetParent(window);
+    if (!reference)
+        reference = GetDesktopWindow();
+    if (!reference)
+        return;
+    RECT r, w;
+    GetWindowRect(reference, &r);
+    GetWindowRect(window, &w);
+    ScreenPoint p = CenteredPosition(ScreenRect{r.left, r.top, r.right, r.bottom},
+                                     ScreenRect{w.left, w.top, w.right, w.bottom});
+    SetWindowPos(window, HWND_TOP, p.x, p.y, w.right - w.left, w.bottom - w.top, SWP_SHOWWINDOW);
+}

@@ -1,0 +1,14 @@
+// The main window's toolbar: its 21-entry button table, tooltips and the
+// customisation dialog's notifications.
+#pragma once
+#include <windows.h>
+
+constexpr int kToolbarId = 127;
+constexpr int kToolbarBitmap = 127;
+constexpr int kToolbarEntries = 21;
+
+HWND MainToolbar();
+HWND CreateMainToolbar(HWND mainWindow);
+// WM_NOTIFY from the toolbar or its tooltips; handled is set when the
+// notification was one of the toolbar's.
+LRESULT OnToolbarNotify(HWND mainWindow, NMHDR* header, bool* handled);

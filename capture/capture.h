@@ -1,0 +1,47 @@
+// Capture: turning the screen into the current picture, and every way a
+// capture is started.
+#pragma once
+#include <windows.h>
+
+#include "capture/corners.h"
+
+// --- grab -------------------------------------------------------------
+// Copies the rectangle between start and end (normalised in place), or the
+// whole screen when start is null, into a display-compatible bitmap and
+// makes it the clipboard's CF_BITMAP. Resets owner's title and the pick
+// mode. Beeps when the bitmap cannot be made.
+void GrabScreen(HWND owner, Corner* start, Corner* end);
+// Command 40014: hide, pause, grab the whole screen, show again.
+void DesktopCommand(HWND mainWindow);
+
+// --- picking with the mouse in the main window ------------------------
+enum class PickMode { None, Window, Rectangle };
+extern PickMode g_pickMode;
+
+void WindowPickCommand(HWND mainWindow);  // 40015
+void OnPickButtonDown(HWND mainWindow);
+void OnPickMouseMove(HWND mainWindow);
+void OnPickButtonUp(HWND mainWindow);
+void InvertWindowFrame(HWND window);
+void InvertRectFrame(int x1, int y1, int x2, int y2);
+
+// --- rectangle selection window and fixed range -----------------------
+void RectangleCommand(HWND mainWindow);  // 40016
+void SelectRectangle(HWND mainWindow);
+LRESULT CALLBACK RectWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+bool FixedRangeEnabled();
+void FixedRangeCommand(HWND mainWindow);  // 40057
+
+// --- snapshot timer ---------------------------------------------------
+bool SnapshotEnabled();
+void SnapshotCommand(HWND mainWindow);  // 40053
+void SnapshotTick(HWND mainWindow);     // WM_TIMER
+
+// --- capture key ------------------------------------------------------
+void CaptureKeyCommand(HWND mainWindow);  // 40011
+
+// --- capture and output -----------------------------------------------
+enum class OutputTarget { Printer, File };
+extern OutputTarget g_outputTarget;
+// WM_COMMAND 40001 with lParam 1.
+void CaptureAndOutput(HWND mainWindow);

@@ -1,0 +1,29 @@
+// The capture-and-output command behind the capture key, the DDE service
+// and the snapshot timer: grab the desktop and send it to the output.
+#include "capture/capture.h"
+#include "app/settings.h"
+#include "picture/picture.h"
+#include "print/print.h"
+
+OutputTarget g_outputTarget = OutputTarget::Printer;
+
+void CaptureAndOutput(HWND mainWindow)
+{
+    ShowWindow(mainWindow, SW_HIDE);
+    Sleep(100);
+    // While the snapshot timer runs, its own desktop grab has just made the
+    // picture that goes out.
+    if (!SnapshotEnabled())
+        GrabScreen(mainWindow, nullptr, nullptr);
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    if (g_settings.preview && !PreviewPrompt(mainWindow))
+        return;
+    if (g_outputTarget == OutputTarget::Printer) {
+        StartPrint(mainWindow, true);
+        return;
+    }
+    if (SerialOutputOn())
+        SaveNextSerialBmp(mainWindow, SerialBaseName());
+    else
+        SaveAsCommand(mainWindow);
+}

@@ -1,0 +1,67 @@
+// The one place where screen pixels become the current picture.
+#include "capture/capture.h"
+
+#include "app/app.h"
+
+namespace {
+
+// Hands bitmap to the clipboard; on failure the bitmap is still ours and
+// is deleted so that nothing leaks.
+bool PlaceOnClipboard(HWND owner, HBITMAP bitmap)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    bool placed = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    CloseClipboard();
+    return placed;
+}
+
+}  // namespace
+
+void GrabScreen(HWND owner, Corner* start, Corner* end)
+{
+    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    GrabRect rect{0, 0, 0, 0};
+    if (start && end) {
+        NormalizeCorners(*start, *end);
+        rect = RectFromCorners(*start, *end);
+    } else if (display) {
+        rect.width = GetDeviceCaps(display, HORZRES);
+        rect.height = GetDeviceCaps(display, VERTRES);
+    }
+
+    HDC memory = display ? CreateCompatibleDC(display) : nullptr;
+    HBITMAP bitmap = display ? CreateCompatibleBitmap(display, rect.width, rect.height) : nullptr;
+    bool placed = false;
+    if (bitmap && memory) {
+        BITMAP info{};
+        GetObjectA(bitmap, sizeof info, &info);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        StretchBlt(memory, 0, 0, rect.width, rect.height, display, rect.x, rect.y, info.bmWidth,
+                   info.bmHeight, SRCCOPY);
+        // The clipboard takes the bitmap out of the memory context.
+        SelectObject(memory, previous);
+        placed = PlaceOnClipboard(owner, bitmap);
+        if (!placed)
+            DeleteObject(bitmap);
+    }
+    if (!placed)
+        MessageBeep(0);
+    if (memory)
+        DeleteDC(memory);
+    if (display)
+        DeleteDC(display);
+
+    SetMainTitle(owner, nullptr);
+    g_pickMode = PickMode::None;
+}
+
+void DesktopCommand(HWND mainWindow)
+{
+    ShowWindow(mainWindow, SW_HIDE);
+    Sleep(300);
+    GrabScreen(mainWindow, nullptr, nullptr);
+    InvalidateRect(mainWindow, nullptr, TRUE);
+    ShowWindow(mainWindow, IsIconic(mainWindow) ? SW_MINIMIZE : SW_SHOWNORMAL);
+}

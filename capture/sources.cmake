@@ -1,0 +1,13 @@
+# Capture: grab, picking, rectangle window, fixed range, snapshot, keys.
+list(APPEND KELVO_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/corners.cpp
+)
+list(APPEND KELVO_WIN32_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/grab.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pick.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rect_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fixed_range.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/snapshot.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture_key.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/capture_output.cpp
+)

@@ -1,0 +1,23 @@
+# The Windows programs: kelvo.exe, hook.dll and their companions.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX STRICT)
+add_compile_options(-Wall -Wextra -Wno-cast-function-type)
+# No DLLs beyond the system's: the C and C++ runtimes go into each module.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+add_library(kelvo_core STATIC ${KELVO_PORTABLE_SOURCES})
+target_include_directories(kelvo_core PUBLIC ${CMAKE_SOURCE_DIR})
+
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+add_executable(kelvo WIN32 ${KELVO_WIN32_SOURCES} res/kelvo.rc)
+# The resource compiler does not report the images it embeds.
+file(GLOB KELVO_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res/*.cur
+     ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/resource.h)
+set_source_files_properties(res/kelvo.rc PROPERTIES OBJECT_DEPENDS "${KELVO_RES_IMAGES}")
+target_link_libraries(kelvo PRIVATE kelvo_core
+  user32 gdi32 comctl32 comdlg32 shell32 ole32 advapi32)
+
+include(hook/hook.cmake)
+include(tests/wine/driver/driver.cmake)

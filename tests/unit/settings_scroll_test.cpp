@@ -1,0 +1,138 @@
+// Settings decoding rules and the scroll arithmetic of the picture view.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/scroll.h"
+#include "app/settings_table.h"
+
+namespace {
+
+size_t IndexOf(const char* name)
+{
+    for (size_t i = 0; i < kSettingCount; ++i)
+        if (std::strcmp(kSettingSpecs[i].name, name) == 0)
+            return i;
+    ADD_FAILURE() << name;
+    return 0;
+}
+
+TEST(Settings, TableOrderTypesWidthsAndDefaults)
+{
+    const char* order[] = {"PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
+                           "ICONIC", "SHIFT", "CTRL", "KEY"};
+    for (size_t i = 0; i < kSettingCount; ++i)
+        EXPECT_STREQ(kSettingSpecs[i].name, order[i]);
+    Settings d = DefaultSettings();
+    EXPECT_EQ(d.preview, 0u);
+    EXPECT_EQ(d.scale, 100u);
+    EXPECT_EQ(d.showPrint, 0u);
+    EXPECT_EQ(d.readPrt, 0u);
+    EXPECT_EQ(d.open, 1);
+    EXPECT_EQ(d.iconic, 0u);
+    EXPECT_EQ(d.shift, 1u);
+    EXPECT_EQ(d.ctrl, 1u);
+    EXPECT_EQ(d.key, 0x78);
+    EXPECT_EQ(kSettingSpecs[IndexOf("KEY")].width, 2u);
+    EXPECT_EQ(kSettingSpecs[IndexOf("KEY")].type, kRegDword);
+    EXPECT_EQ(kSettingSpecs[IndexOf("PREVIEW")].type, kRegBinary);
+    EXPECT_EQ(kSettingSpecs[IndexOf("OPEN")].type, kRegDword);
+}
+
+TEST(Settings, StoredValueTakenOnlyWithItsTypeAndWidth)
+{
+    const uint8_t one[4] = {1, 0, 0, 0};
+    const uint8_t big[4] = {0xE8, 0x03, 0, 0};  // 1000
+    size_t preview = IndexOf("PREVIEW"), scale = IndexOf("SCALE"), key = IndexOf("KEY");
+
+    EXPECT_EQ(DecodeSetting(preview, {true, kRegBinary, 4, one}), 1u);
+    // PREVIEW written as REG_DWORD by someone else: ignored, default 0.
+    EXPECT_EQ(DecodeSetting(preview, {true, kRegDword, 4, one}), 0u);
+    // Absent, or too long for the field (the query fails): default.
+    EXPECT_EQ(DecodeSetting(scale, {false, 0, 0, nullptr}), 100u);
+    // No range check: 1000 is used as stored, 0 stays 0.
+    EXPECT_EQ(DecodeSetting(scale, {true, kRegBinary, 4, big}), 1000u);
+    const uint8_t zero[4] = {};
+    EXPECT_EQ(DecodeSetting(scale, {true, kRegBinary, 4, zero}), 0u);
+    // KEY: 2 bytes of REG_DWORD data; any key code stays in force.
+    const uint8_t key5[2] = {0x65, 0};
+    EXPECT_EQ(DecodeSetting(key, {true, kRegDword, 2, key5}), 0x65u);
+    const uint8_t odd[2] = {0x07, 0x01};
+    EXPECT_EQ(DecodeSetting(key, {true, kRegDword, 2, odd}), 0x107u);
+    EXPECT_EQ(DecodeSetting(key, {true, kRegDword, 4, one}), 0x78u);
+    // A shorter value fills the low bytes.
+    const uint8_t two[2] = {0x34, 0x12};
+    EXPECT_EQ(DecodeSetting(scale, {true, kRegBinary, 2, two}), 0x1234u);
+}
+
+TEST(Settings, EncodingIsLittleEndianAndCutToTheWidth)
+{
+    uint8_t out[4];
+    EncodeSetting(IndexOf("SCALE"), 0x01020304, out);
+    EXPECT_EQ(out[0], 4);
+    EXPECT_EQ(out[1], 3);
+    EXPECT_EQ(out[2], 2);
+    EXPECT_EQ(out[3], 1);
+    EncodeSetting(IndexOf("KEY"), 0x78, out);
+    EXPECT_EQ(out[0], 0x78);
+    EXPECT_EQ(out[1], 0);
+
+    Settings s = DefaultSettings();
+    SetSettingValue(s, IndexOf("KEY"), 0x12345);
+    EXPECT_EQ(GetSettingValue(s, IndexOf("KEY")), 0x2345u);
+}
+
+TEST(Scroll, RangesOfA1024x768PictureIn640x480)
+{
+    ScrollRanges r = ComputeScrollRanges(1024, 768, 640, 480);
+    EXPECT_EQ(r.horizontal, 384);
+    EXPECT_EQ(r.vertical, 320);
+    EXPECT_TRUE(r.horizontalBar);
+    EXPECT_TRUE(r.verticalBar);
+    // Page steps are a tenth of the range.
+    EXPECT_EQ(ScrollPosition(0, r.horizontal, kScrollPageDown, 0), 38);
+    EXPECT_EQ(ScrollPosition(0, r.vertical, kScrollPageDown, 0), 32);
+    EXPECT_EQ(ScrollPosition(0, r.vertical, kScrollLineDown, 0), 1);
+}
+
+TEST(Scroll, StepsStopAtTheEnds)
+{
+    EXPECT_EQ(ScrollPosition(300, 320, kScrollPageDown, 0), 320);  // not 332
+    EXPECT_EQ(ScrollPosition(319, 320, kScrollLineDown, 0), 320);
+    EXPECT_EQ(ScrollPosition(320, 320, kScrollLineDown, 0), 320);
+    EXPECT_EQ(ScrollPosition(20, 320, kScrollPageUp, 0), 0);
+    EXPECT_EQ(ScrollPosition(0, 320, kScrollLineUp, 0), 0);
+    EXPECT_EQ(ScrollPosition(5, 320, kScrollThumbTrack, 320), 320);
+    EXPECT_EQ(ScrollPosition(5, 320, kScrollThumbPosition, 65535), 65535);
+    EXPECT_EQ(ScrollPosition(5, 320, 6 /* top */, 99), 5);
+    EXPECT_EQ(ScrollPosition(5, 320, 8 /* end scroll */, 99), 5);
+}
+
+TEST(Scroll, SmallRangesAndPicturesSmallerThanTheView)
+{
+    // A range below 10 gives a page step of 0.
+    EXPECT_EQ(ScrollPosition(4, 9, kScrollPageDown, 0), 4);
+    EXPECT_EQ(ScrollPosition(4, 9, kScrollPageUp, 0), 4);
+    // Empty clipboard right after start: ranges 0, positions stay 0.
+    EXPECT_EQ(ScrollPosition(0, 0, kScrollPageDown, 0), 0);
+
+    ScrollRanges r = ComputeScrollRanges(100, 100, 640, 480);
+    EXPECT_FALSE(r.horizontalBar);
+    EXPECT_FALSE(r.verticalBar);
+    EXPECT_EQ(r.vertical, 100 - 448);
+    // Page Down moves to the negative range, Page Up brings it back to 0.
+    int32_t down = ScrollPosition(0, r.vertical, kScrollPageDown, 0);
+    EXPECT_EQ(down, r.vertical);
+    EXPECT_EQ(ScrollPosition(down, r.vertical, kScrollPageUp, 0), 0);
+}
+
+TEST(Scroll, BarsFollowTheViewNotTheClientHeight)
+{
+    // The view is 32 rows shorter than the client area.
+    EXPECT_FALSE(ComputeScrollRanges(640, 448, 640, 480).verticalBar);
+    EXPECT_TRUE(ComputeScrollRanges(640, 449, 640, 480).verticalBar);
+    EXPECT_FALSE(ComputeScrollRanges(640, 100, 640, 480).horizontalBar);
+    EXPECT_TRUE(ComputeScrollRanges(641, 100, 640, 480).horizontalBar);
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+#!/usr/bin/python3
+"""Sets up and tears down the Wine test environment of one test run.
+
+  env.py setup   STATE_DIR   start Xvfb on a free display, create a fresh
+                             Wine prefix (Japanese locale, font replacement
+                             for the dialog font), keep wineserver running,
+                             write STATE_DIR/env.json
+  env.py cleanup STATE_DIR   stop wineserver and every Wine process of the
+                             prefix, stop Xvfb
+
+Both are idempotent; cleanup also runs after an interrupted setup.
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/bin/wineserver"
+SCREEN = "1024x768x24"
+WINE_FONTS = "/usr/share/wine/fonts"
+
+
+def log(*args):
+    print("[env]", *args, flush=True)
+
+
+def free_display():
+    for n in range(90, 190):
+        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+            return n
+    raise RuntimeError("no free X display number")
+
+
+def wait_for(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return
+        time.sleep(0.1)
+    raise RuntimeError(f"timed out waiting for {what}")
+
+
+def wine_env(prefix, display):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": prefix,
+        "DISPLAY": f":{display}",
+        "LANG": "ja_JP.UTF-8",
+        "LC_ALL": "ja_JP.UTF-8",
+        "WINEDEBUG": "-all",
+        "WINEARCH": "win64",
+        # No Mono/Gecko installers, no desktop menu entries.
+        "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+    })
+    return env
+
+
+REGISTRY = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"ＭＳ ゴシック"="IPAGothic"
+"MS UI Gothic"="IPAPGothic"
+"MS Shell Dlg"="IPAPGothic"
+"MS Shell Dlg 2"="IPAPGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"UseTakeFocus"="N"
+"Decorated"="N"
+"""
+
+
+def setup(state):
+    cleanup(state, quiet=True)
+    os.makedirs(state, exist_ok=True)
+    shutil.rmtree(os.path.join(state, "prefix"), ignore_errors=True)
+    display = free_display()
+    log(f"Xvfb on :{display}")
+    xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", SCREEN, "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    info = {"display": display, "xvfb_pid": xvfb.pid, "prefix": os.path.join(state, "prefix")}
+    with open(os.path.join(state, "env.json"), "w") as f:
+        json.dump(info, f)
+    wait_for(lambda: subprocess.run(["xdpyinfo", "-display", f":{display}"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0,
+             20, "Xvfb")
+
+    prefix = info["prefix"]
+    env = wine_env(prefix, display)
+    started = time.monotonic()
+    subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
+    subprocess.run([WINESERVER, "-w"], env=env, check=False)
+    # Debian's Wine does not look in its own font folder; without Marlett
+    # the caption buttons show letters.
+    fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    os.makedirs(fonts, exist_ok=True)
+    if os.path.isdir(WINE_FONTS):
+        for name in os.listdir(WINE_FONTS):
+            if name.endswith(".ttf"):
+                shutil.copy(os.path.join(WINE_FONTS, name), fonts)
+    regfile = os.path.join(state, "setup.reg")
+    with open(regfile, "w", encoding="utf-16") as f:
+        f.write(REGISTRY.replace("REGEDIT4", "Windows Registry Editor Version 5.00"))
+    subprocess.run([WINE, "regedit", "/S", regfile], env=env, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([WINESERVER, "-w"], env=env, check=False)
+    # A persistent server: every test process starts without waiting for one.
+    subprocess.Popen([WINESERVER, "-p"], env=env, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, start_new_session=True).wait()
+    log(f"prefix ready in {time.monotonic() - started:.1f} s")
+
+
+def alive(pid):
+    try:
+        os.kill(pid, 0)
+        return True
+    except OSError:
+        return False
+
+
+def cleanup(state, quiet=False):
+    path = os.path.join(state, "env.json")
+    if not os.path.exists(path):
+        return
+    with open(path) as f:
+        info = json.load(f)
+    env = wine_env(info["prefix"], info["display"])
+    if os.path.isdir(info["prefix"]):
+        subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False, timeout=60)
+    pid = info.get("xvfb_pid")
+    if pid and alive(pid):
+        os.kill(pid, signal.SIGTERM)
+        for _ in range(50):
+            if not alive(pid):
+                break
+            time.sleep(0.1)
+        if alive(pid):
+            os.kill(pid, signal.SIGKILL)
+    for lock in (f"/tmp/.X{info['display']}-lock", f"/tmp/.X11-unix/X{info['display']}"):
+        if os.path.exists(lock) and not alive(pid or 0):
+            try:
+                os.remove(lock)
+            except OSError:
+                pass
+    os.remove(path)
+    if not quiet:
+        log("Xvfb and wineserver stopped")
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in ("setup", "cleanup"):
+        print(__doc__)
+        return 2
+    state = os.path.abspath(sys.argv[2])
+    if sys.argv[1] == "setup":
+        try:
+            setup(state)
+        except Exception as e:  # leave nothing running behind a failed setup
+            log(f"setup failed: {e}")
+            cleanup(state, quiet=True)
+            return 1
+    else:
+        cleanup(state)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

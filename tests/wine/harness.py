@@ -1,0 +1,324 @@
+"""Helpers for the integration tests of kelvo.exe under Wine.
+
+The environment (Xvfb display, Wine prefix) is made once per test run by
+env.py; its description is in the file named by KELVO_WINE_ENV. Each test
+module talks to Wine through one kdriver.exe session (see
+tests/wine/driver/kdriver.cpp) and starts Kelvo as often as it needs.
+"""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+
+WINE = "/usr/lib/wine/wine64"
+PYTHON = "/usr/bin/python3"
+
+WM_SETTEXT = 0x000C
+WM_CLOSE = 0x0010
+WM_COMMAND = 0x0111
+WM_USER = 0x0400
+
+SETTINGS_KEY = r"Software\Norvik\Kelvo"
+
+
+def _load_env():
+    path = os.environ.get("KELVO_WINE_ENV")
+    if not path or not os.path.exists(path):
+        raise unittest.SkipTest("no Wine environment (run through ctest)")
+    with open(path) as f:
+        return json.load(f)
+
+
+ENV = None
+BIN = os.environ.get("KELVO_BIN", "")
+ARTIFACTS = os.environ.get("KELVO_ARTIFACTS", tempfile.gettempdir())
+
+
+def env():
+    global ENV
+    if ENV is None:
+        ENV = _load_env()
+    return ENV
+
+
+def wine_environ():
+    e = env()
+    out = dict(os.environ)
+    out.update({
+        "WINEPREFIX": e["prefix"],
+        "DISPLAY": f":{e['display']}",
+        "LANG": "ja_JP.UTF-8",
+        "LC_ALL": "ja_JP.UTF-8",
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+    })
+    return out
+
+
+def winpath(path):
+    """The Windows name of a Linux path (Wine maps / to drive Z:)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wait_until(condition, timeout=10.0, interval=0.05, what="condition"):
+    """Polls condition until it returns a true value or the deadline passes."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+
+
+class DriverError(Exception):
+    pass
+
+
+class Driver:
+    """One kdriver.exe session: a command line in, one JSON line out."""
+
+    def __init__(self):
+        self.proc = subprocess.Popen([WINE, os.path.join(BIN, "kdriver.exe")],
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, env=wine_environ())
+
+    @staticmethod
+    def _arg(a):
+        s = str(a)
+        if s == "" or any(c in s for c in ' \t"\\'):
+            return '"' + s.replace("\\", "\\\\").replace('"', '\\"') + '"'
+        return s
+
+    def __call__(self, *args, check=True):
+        line = " ".join(self._arg(a) for a in args) + "\n"
+        self.proc.stdin.write(line.encode("utf-8"))
+        self.proc.stdin.flush()
+        answer = self.proc.stdout.readline()
+        if not answer:
+            raise DriverError(f"driver ended during {args[0]}")
+        reply = json.loads(answer.decode("utf-8"))
+        if check and not reply["ok"]:
+            raise DriverError(f"{args[0]}: {reply['error']}")
+        return reply
+
+    def close(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write(b"quit\n")
+                self.proc.stdin.flush()
+                self.proc.wait(timeout=10)
+            except (OSError, subprocess.TimeoutExpired):
+                self.proc.kill()
+                self.proc.wait()
+
+    # Conveniences over the raw commands.
+    def find(self, cls="-", title="-"):
+        return self("find", cls, title)["hwnd"]
+
+    def wait_window(self, cls="-", title="-", timeout=10.0):
+        return self("wait", cls, title, int(timeout * 1000))["hwnd"]
+
+    def title(self, hwnd):
+        return self("title", hwnd)["title"]
+
+    def state(self, hwnd):
+        return self("state", hwnd)
+
+    def send_command(self, hwnd, command, lparam=0):
+        return self("send", hwnd, WM_COMMAND, command, lparam)["result"]
+
+    def post_command(self, hwnd, command, lparam=0):
+        self("post", hwnd, WM_COMMAND, command, lparam)
+
+    def clip_bitmap(self):
+        reply = self("clip_bitmap", check=False)
+        return reply if reply["ok"] else None
+
+    def clip_image(self):
+        """The clipboard's bitmap as a Pillow image (RGB), or None."""
+        from PIL import Image
+        fd, path = tempfile.mkstemp(suffix=".bmp", dir=ARTIFACTS)
+        os.close(fd)
+        try:
+            if not self("clip_save", winpath(path), check=False)["ok"]:
+                return None
+            with Image.open(path) as im:
+                return im.convert("RGB")
+        finally:
+            os.remove(path)
+
+    def toolbar(self, hwnd, commands=(40023, 40008, 40001, 40014, 40015, 40016, 40053, 40020,
+                                      40006, 40002, 40022, 40007, 40054, 40012)):
+        """{command: {"enabled", "checked", "state"}} of the main toolbar."""
+        reply = self("toolbar", hwnd, *commands)
+        out = {}
+        for k, state in reply["states"].items():
+            out[int(k)] = {"state": state, "enabled": state >= 0 and bool(state & 4),
+                           "checked": state >= 0 and bool(state & 1)}
+        return out
+
+    def reg_values(self):
+        return self("reg_values")
+
+    def reg_get(self, name):
+        return self("reg_get", name)
+
+
+class Kelvo:
+    """One kelvo.exe process."""
+
+    def __init__(self, driver, exe_dir=None, cwd=None):
+        self.driver = driver
+        self.exe = os.path.join(exe_dir or BIN, "kelvo.exe")
+        self.proc = subprocess.Popen([WINE, self.exe], cwd=cwd or ARTIFACTS,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     env=wine_environ())
+        self.hwnd = None
+
+    def wait_main(self, timeout=15.0):
+        """Waits until this instance's main window is shown and its thread
+        answers messages (start-up has reached its message loop or a
+        message box)."""
+        def shown():
+            if self.proc.poll() is not None:
+                raise AssertionError(f"Kelvo ended during start-up (exit code {self.proc.returncode})")
+            hwnd = self.driver.find("KelvoClass", "-")
+            if not hwnd or not self.driver.state(hwnd)["visible"]:
+                return None
+            if not self.driver("send", hwnd, 0, 0, 0, check=False)["ok"]:  # WM_NULL
+                return None
+            return hwnd
+        self.hwnd = wait_until(shown, timeout, what="Kelvo's main window")
+        return self.hwnd
+
+    def exit_code(self, timeout=15.0):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self, timeout=15.0):
+        """Ends the program through its exit command; returns the exit code."""
+        if self.proc.poll() is None and self.hwnd:
+            self.driver("post", self.hwnd, WM_COMMAND, 40005, 0, check=False)
+        code = self.exit_code(timeout)
+        if code is None:
+            self.kill()
+            raise AssertionError("Kelvo did not end after the exit command")
+        return code
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def screenshot(name):
+    """Saves the whole X screen as ARTIFACTS/name.png; returns the path."""
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    path = os.path.join(ARTIFACTS, name + ".png")
+    subprocess.run(["import", "-display", f":{env()['display']}", "-window", "root", path],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return path
+
+
+def screen_image():
+    """The X screen as a Pillow RGB image."""
+    from PIL import Image
+    fd, path = tempfile.mkstemp(suffix=".png", dir=ARTIFACTS)
+    os.close(fd)
+    try:
+        subprocess.run(["import", "-display", f":{env()['display']}", "-window", "root", path],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with Image.open(path) as im:
+            return im.convert("RGB")
+    finally:
+        os.remove(path)
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *[str(a) for a in args]], check=True,
+                   env={**os.environ, "DISPLAY": f":{env()['display']}"},
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class KelvoTestCase(unittest.TestCase):
+    """Base class: one driver per test class; every test leaves the registry
+    key and the clipboard as it found them and stops every Kelvo it started."""
+
+    @classmethod
+    def setUpClass(cls):
+        env()
+        cls.driver = Driver()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.close()
+
+    def setUp(self):
+        self.instances = []
+        self._saved_settings = self.driver.reg_values()
+        self._saved_clipboard = self._save_clipboard()
+
+    def tearDown(self):
+        for k in self.instances:
+            if k.proc.poll() is None:
+                try:
+                    k.stop()
+                except AssertionError:
+                    k.kill()
+        self._restore_settings()
+        self._restore_clipboard()
+
+    def start(self, exe_dir=None, cwd=None, wait=True):
+        k = Kelvo(self.driver, exe_dir, cwd)
+        self.instances.append(k)
+        if wait:
+            k.wait_main()
+        return k
+
+    # --- leaving things as they were -----------------------------------
+    def _save_clipboard(self):
+        info = self.driver.clip_bitmap()
+        if not info:
+            return None
+        fd, path = tempfile.mkstemp(suffix=".bmp", dir=ARTIFACTS)
+        os.close(fd)
+        if not self.driver("clip_save", winpath(path), check=False)["ok"]:
+            os.remove(path)
+            return None
+        return path
+
+    def _restore_clipboard(self):
+        path = self._saved_clipboard
+        if path is None:
+            self.driver("clip_empty", check=False)
+            return
+        self.driver("clip_load", winpath(path), check=False)
+        os.remove(path)
+
+    def _restore_settings(self):
+        saved = self._saved_settings
+        now = self.driver.reg_values()
+        for v in now["values"]:
+            self.driver("reg_del", v["name"])
+        if not saved["key"]:
+            self.driver("reg_del_key")
+            return
+        for v in saved["values"]:
+            self.driver("reg_set", v["name"], v["type"], v["data"] or "-")
+
+
+def bmp_dib_bytes(path):
+    """(file header fields, info header fields) of a BMP file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    bf = struct.unpack_from("<2sIHHI", data, 0)
+    bi = struct.unpack_from("<IiiHHIIiiII", data, 14)
+    return bf, bi, data

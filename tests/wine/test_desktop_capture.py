@@ -1,0 +1,96 @@
+"""The desktop command: the whole screen becomes the clipboard's bitmap."""
+from harness import KelvoTestCase, wait_until, screenshot, screen_image, xdotool
+
+WM_SYSCOMMAND = 0x0112
+SC_MINIMIZE = 0xF020
+DESKTOP = 40014
+
+
+class DesktopCapture(KelvoTestCase):
+    def setUp(self):
+        super().setUp()
+        self.patches = []
+
+    def tearDown(self):
+        for p in self.patches:
+            self.driver("destroy", p, check=False)
+        super().tearDown()
+
+    def place(self, x, y, w, h, rgb):
+        self.patches.append(self.driver("place", x, y, w, h, rgb)["hwnd"])
+
+    def capture(self, k):
+        self.driver("clip_empty")
+        self.driver.send_command(k.hwnd, DESKTOP)
+        return wait_until(self.driver.clip_image, 10, what="the captured bitmap")
+
+    def test_screen_sized_bitmap_with_the_pixels_on_the_screen(self):
+        k = self.start()
+        self.place(800, 600, 120, 90, 0x3366CC)
+        self.place(0, 700, 50, 68, 0xFF8000)
+        wait_until(lambda: screen_image().getpixel((860, 645)) == (0x33, 0x66, 0xCC), 10,
+                   what="the patch on the screen")
+        picture = self.capture(k)
+        screen = self.driver("screen")
+        self.assertEqual(picture.size, (screen["width"], screen["height"]))
+        info = self.driver.clip_bitmap()
+        self.assertEqual((info["width"], info["height"]), (1024, 768))
+        for x, y in [(800, 600), (919, 689), (860, 645)]:
+            self.assertEqual(picture.getpixel((x, y)), (0x33, 0x66, 0xCC), (x, y))
+        self.assertNotEqual(picture.getpixel((799, 600)), (0x33, 0x66, 0xCC))
+        self.assertNotEqual(picture.getpixel((920, 690)), (0x33, 0x66, 0xCC))
+        self.assertEqual(picture.getpixel((0, 767)), (0xFF, 0x80, 0x00))
+        self.assertEqual(picture.getpixel((49, 700)), (0xFF, 0x80, 0x00))
+        # Only CF_BITMAP is placed (plus what the system synthesises from it).
+        self.assertFalse(self.driver("clip_formats")["palette"])
+
+    def test_main_window_is_hidden_while_grabbing_and_shown_after(self):
+        k = self.start()
+        left, top, right, bottom = self.driver.state(k.hwnd)["rect"]
+        # Kelvo's window is on the screen now: its client area is not black.
+        cx, cy = (left + right) // 2, (top + bottom) // 2 + 100
+        wait_until(lambda: screen_image().getpixel((cx, cy)) != (0, 0, 0), 10,
+                   what="the main window on the screen")
+        picture = self.capture(k)
+        # The root window under it is black: the grab did not see Kelvo.
+        self.assertEqual(picture.getpixel((cx, cy)), (0, 0, 0))
+        state = self.driver.state(k.hwnd)
+        self.assertTrue(state["visible"])
+        self.assertFalse(state["iconic"])
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: self.driver.toolbar(k.hwnd)[40008]["enabled"], 10,
+                   what="the paint that shows the picture")
+        screenshot("desktop-capture-main-window")
+
+    def test_title_is_reset_to_kelvo(self):
+        k = self.start()
+        self.driver("set_title", k.hwnd, "Kelvo --- 次のショットまであと    3秒")
+        self.capture(k)
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+
+    def test_minimised_main_window_stays_minimised(self):
+        k = self.start()
+        self.driver("send", k.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0)
+        wait_until(lambda: self.driver.state(k.hwnd)["iconic"], 10, what="minimised")
+        self.capture(k)
+        state = self.driver.state(k.hwnd)
+        self.assertTrue(state["iconic"])
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+
+
+class MenusOnScreen(KelvoTestCase):
+    """Screenshots of the main window with each menu of the menu bar open."""
+
+    def test_each_menu_opens_with_its_japanese_items(self):
+        k = self.start()
+        left, top, right, bottom = self.driver.state(k.hwnd)["rect"]
+        client_left, client_top = self.driver.state(k.hwnd)["client"][:2]
+        menu_y = client_top - 10  # the menu bar lies just above the client area
+        for name, x in [("file", 25), ("capture", 90), ("output", 165), ("options", 232),
+                        ("help", 295)]:
+            xdotool("mousemove", left + x, menu_y, "click", "1")
+            wait_until(lambda: self.driver.find("#32768", "-"), 5, what=f"the {name} menu")
+            screenshot(f"menu-{name}")
+            xdotool("key", "Escape", "Escape")
+            wait_until(lambda: not self.driver.find("#32768", "-"), 5, what="menu closed")

@@ -1,0 +1,77 @@
+"""Start-up: the single-instance check, the hook library, and the exit."""
+import os
+import shutil
+import tempfile
+import time
+
+from harness import KelvoTestCase, Kelvo, wait_until, screenshot, BIN, ARTIFACTS
+
+IDOK = 1
+
+
+class SecondStart(KelvoTestCase):
+    def test_second_start_while_the_first_shows_kelvo_exits_at_once(self):
+        first = self.start()
+        second = Kelvo(self.driver)
+        self.instances.append(second)
+        self.assertEqual(second.exit_code(timeout=15), 0)
+        # The first instance is untouched and still the only one.
+        self.assertEqual(self.driver.find("KelvoClass", "-"), first.hwnd)
+        self.assertEqual(self.driver.title(first.hwnd), "Kelvo")
+        self.assertTrue(self.driver.state(first.hwnd)["visible"])
+        self.assertEqual(first.stop(), 0)
+
+    def test_after_the_title_changed_a_second_full_instance_runs(self):
+        first = self.start()
+        self.driver("set_title", first.hwnd, "Kelvo --- SHOT0001.BMP")
+        second = Kelvo(self.driver)
+        self.instances.append(second)
+
+        def other_window():
+            if second.proc.poll() is not None:
+                raise AssertionError(f"second instance ended with {second.proc.returncode}")
+            hwnd = self.driver.find("KelvoClass", "Kelvo")
+            return hwnd if hwnd and hwnd != first.hwnd else None
+        second.hwnd = wait_until(other_window, 15, what="the second main window")
+        wait_until(lambda: self.driver.state(second.hwnd)["visible"], 10, what="second window shown")
+        self.assertEqual(self.driver.title(first.hwnd), "Kelvo --- SHOT0001.BMP")
+        self.assertEqual(second.stop(), 0)
+        self.assertEqual(first.stop(), 0)
+
+
+class HookLibrary(KelvoTestCase):
+    def test_missing_hook_library_shows_the_error_and_writes_no_settings(self):
+        # Settings from an earlier run that must survive this start.
+        self.driver("reg_del_key")
+        self.driver("reg_set", "SCALE", 3, "4b000000")
+        lonely = tempfile.mkdtemp(prefix="nohook-", dir=ARTIFACTS)
+        try:
+            shutil.copy(os.path.join(BIN, "kelvo.exe"), lonely)
+            k = self.start(exe_dir=lonely, cwd=lonely, wait=False)
+            box = self.driver.wait_window("#32770", "-", timeout=15)
+            children = self.driver("children", box)["children"]
+            texts = [c["text"] for c in children if c["class"] == "Static" and c["text"]]
+            self.assertEqual(texts, ["ライブラリがロードできません"])
+            # The default caption (none given) and an OK button only.
+            self.assertEqual(self.driver.title(box), "エラー")
+            buttons = [c["id"] for c in children if c["class"] == "Button" and c["visible"]]
+            self.assertEqual(buttons, [IDOK])
+            # The main window is already shown behind the box.
+            main = self.driver.find("KelvoClass", "Kelvo")
+            self.assertTrue(main and self.driver.state(main)["visible"])
+            screenshot("startup-hook-missing")
+            self.driver("click", box, IDOK)
+            self.assertEqual(k.exit_code(timeout=15), 0)
+            values = {v["name"]: v["data"] for v in self.driver.reg_values()["values"]}
+            self.assertEqual(values, {"SCALE": "4b000000"})
+        finally:
+            shutil.rmtree(lonely, ignore_errors=True)
+
+    def test_orderly_exit_writes_the_settings_and_returns_zero(self):
+        self.driver("reg_del_key")
+        k = self.start()
+        self.assertFalse(self.driver.reg_values()["key"] and self.driver.reg_values()["values"])
+        self.assertEqual(k.stop(), 0)
+        names = sorted(v["name"] for v in self.driver.reg_values()["values"])
+        self.assertEqual(names, sorted(["PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
+                                        "ICONIC", "SHIFT", "CTRL", "KEY"]))
