@@ -1,12 +1,23 @@
-// RLE8/RLE4 encoder and decoder. The encoder scans a word (8 pixels of
-// RLE8, 16 of RLE4) at a time, because screen pictures are mostly long
-// runs of a few interface colours. RLE4 is segmented by whole bytes: a
-// run of equal bytes is a run of two alternating pixels, which an RLE4
-// encoded run expresses directly, and every absolute run then starts on a
-// byte boundary and is a plain copy.
+// RLE8/RLE4 encoder and decoder.
+//
+// The encoder finds run ends 64 pixels at a time (a bitmap of "this byte
+// differs from the next"), so the long runs of interface colours that make
+// up most of a screen cost a few instructions per 64 pixels, and each
+// short run costs one bit scan and a two-byte store. Short runs are written
+// as encoded runs at once; when a stretch of them turns out to be noise,
+// cheaper as an absolute run, the same output is overwritten (an absolute
+// run is then shorter, so it always fits).
+//
+// RLE4 is segmented by whole bytes: a run of equal bytes is a run of two
+// alternating pixels, which an RLE4 encoded run expresses directly, and
+// every absolute run starts on a byte boundary and is a plain copy.
 #include "picture/rle.h"
 
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the word-wise run scan assumes a little-endian host"
@@ -18,8 +29,8 @@ constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
 constexpr uint64_t kHigh = 0x8080808080808080ull;
 
-// A run this long (in bytes) inside a stretch of differing bytes is worth
-// closing the absolute run for: it saves as much as the new headers cost.
+// A run this long (in bytes) ends a stretch of short runs: it is cheaper as
+// an encoded run than inside an absolute run, whatever comes next.
 constexpr size_t kMinRun = 4;
 
 inline uint64_t Load64(const uint8_t* p)
@@ -29,11 +40,6 @@ inline uint64_t Load64(const uint8_t* p)
     return v;
 }
 
-inline unsigned LowByteIndex(uint64_t v)
-{
-    return static_cast<unsigned>(__builtin_ctzll(v)) >> 3;
-}
-
 // 0x80 in every byte of x that is zero, 0 elsewhere (exact, no borrow
 // between bytes).
 inline uint64_t ZeroBytes(uint64_t x)
@@ -41,140 +47,214 @@ inline uint64_t ZeroBytes(uint64_t x)
     return ~(((x & kLow7) + kLow7) | x) & kHigh;
 }
 
-// Length of the run of bytes equal to p[0]; n >= 1 bytes are readable.
-inline size_t RunLength(const uint8_t* p, size_t n)
+// Bit k set when p[k] != p[k + 1], for k = 0..63; reads p[0..64].
+inline uint64_t RunEnds64(const uint8_t* p)
 {
-    const uint64_t pattern = p[0] * kOnes;
-    size_t i = 0;
-    while (i + 8 <= n) {
-        uint64_t diff = Load64(p + i) ^ pattern;
-        if (diff)
-            return i + LowByteIndex(diff);
-        i += 8;
+#if defined(__SSE2__)
+    uint64_t ends = 0;
+    for (int q = 0; q < 4; ++q) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q + 1));
+        const uint32_t same = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        ends |= uint64_t{~same & 0xFFFFu} << (16 * q);
     }
-    while (i < n && p[i] == p[0])
-        ++i;
-    return i;
+    return ends;
+#else
+    uint64_t ends = 0;
+    for (int q = 0; q < 8; ++q) {
+        const uint64_t differ = ~ZeroBytes(Load64(p + 8 * q) ^ Load64(p + 8 * q + 1)) & kHigh;
+        // Gathers the top bit of each byte into one byte.
+        ends |= ((differ >> 7) * 0x0102040810204080ull >> 56) << (8 * q);
+    }
+    return ends;
+#endif
 }
 
-// First position >= i where kMinRun equal bytes start, or n.
-inline size_t FindRun(const uint8_t* p, size_t i, size_t n)
+// Copies exactly n bytes; short copies, the usual absolute runs, avoid a
+// library call.
+inline void CopyBytes(uint8_t* dst, const uint8_t* src, size_t n)
 {
-    // One step compares bytes i..i+8 pairwise and can report starts i..i+5.
-    while (i + 9 <= n) {
-        uint64_t eq = ZeroBytes(Load64(p + i) ^ Load64(p + i + 1));
-        uint64_t start = eq & (eq >> 8) & (eq >> 16);
-        if (start)
-            return i + LowByteIndex(start);
-        i += 6;
+    if (n >= 16) {
+        std::memcpy(dst, src, n);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, src, 8);
+        std::memcpy(&b, src + n - 8, 8);
+        std::memcpy(dst, &a, 8);
+        std::memcpy(dst + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, src, 4);
+        std::memcpy(&b, src + n - 4, 4);
+        std::memcpy(dst, &a, 4);
+        std::memcpy(dst + n - 4, &b, 4);
+    } else {
+        for (size_t k = 0; k < n; ++k)
+            dst[k] = src[k];
     }
-    for (; i + kMinRun <= n; ++i) {
-        if (p[i] == p[i + 1] && p[i] == p[i + 2] && p[i] == p[i + 3])
-            return i;
-    }
-    return n;
 }
 
 // Emitters of the two formats. Counts given to them are in source bytes.
 struct Rle8Writer {
+    static constexpr size_t kMinAbsolute = 3;  // the format's least count
     uint8_t* out;
 
-    void Run(uint8_t value, size_t bytes)
+    // A run shorter than kMinRun.
+    void ShortRun(uint8_t value, size_t bytes)
     {
-        while (bytes > 255) {
-            out[0] = 255;
-            out[1] = value;
-            out += 2;
-            bytes -= 255;
-        }
         out[0] = static_cast<uint8_t>(bytes);
         out[1] = value;
         out += 2;
     }
 
-    void Literal(const uint8_t* src, size_t bytes)
+    void Run(uint8_t value, size_t bytes)
     {
-        while (bytes > 0) {
-            if (bytes < 3) {
-                // Too short for an absolute run: one or two encoded runs.
-                if (bytes == 2 && src[0] == src[1]) {
-                    Run(src[0], 2);
-                    return;
-                }
-                for (size_t k = 0; k < bytes; ++k)
-                    Run(src[k], 1);
-                return;
-            }
-            // Chunks of at most 254 (even, so no padding byte), never
-            // leaving a tail of 1 or 2 behind.
-            size_t chunk = bytes;
-            if (chunk > 254)
-                chunk = bytes - 254 < 3 ? bytes - 3 : 254;
+        while (bytes > 255) {
+            ShortRun(value, 255);
+            bytes -= 255;
+        }
+        ShortRun(value, bytes);
+    }
+
+    // Absolute runs of at most 254 (even, so no padding byte), never
+    // leaving a tail too short for one; bytes >= 3.
+    static size_t NextChunk(size_t bytes)
+    {
+        if (bytes <= 254)
+            return bytes;
+        return bytes - 254 < 3 ? bytes - 3 : 254;
+    }
+
+    static size_t AbsoluteSize(size_t bytes)
+    {
+        size_t size = 0;
+        for (size_t chunk; bytes > 0; bytes -= chunk) {
+            chunk = NextChunk(bytes);
+            size += 2 + chunk + (chunk & 1);
+        }
+        return size;
+    }
+
+    void Absolute(const uint8_t* src, size_t bytes)
+    {
+        for (size_t chunk; bytes > 0; bytes -= chunk, src += chunk) {
+            chunk = NextChunk(bytes);
             out[0] = 0;
             out[1] = static_cast<uint8_t>(chunk);
-            std::memcpy(out + 2, src, chunk);
+            CopyBytes(out + 2, src, chunk);
             out += 2 + chunk;
             if (chunk & 1)
                 *out++ = 0;
-            src += chunk;
-            bytes -= chunk;
         }
     }
 };
 
 struct Rle4Writer {
+    static constexpr size_t kMinAbsolute = 2;  // 4 pixels
     uint8_t* out;
+
+    void ShortRun(uint8_t value, size_t bytes)
+    {
+        out[0] = static_cast<uint8_t>(bytes * 2);
+        out[1] = value;
+        out += 2;
+    }
 
     // A run of equal bytes: pairs of alternating pixels, 127 bytes (254
     // pixels, an even count keeps the phase) per encoded run.
     void Run(uint8_t value, size_t bytes)
     {
         while (bytes > 127) {
-            out[0] = 254;
-            out[1] = value;
-            out += 2;
+            ShortRun(value, 127);
             bytes -= 127;
         }
-        out[0] = static_cast<uint8_t>(bytes * 2);
-        out[1] = value;
-        out += 2;
+        ShortRun(value, bytes);
     }
 
-    void Literal(const uint8_t* src, size_t bytes)
+    // Absolute runs of at most 127 bytes (254 pixels); a last single byte
+    // becomes an encoded run of its two pixels. bytes >= 2.
+    static size_t AbsoluteSize(size_t bytes)
     {
-        while (bytes > 0) {
-            if (bytes == 1) {
-                // Two pixels: an encoded run of 2 says it in two bytes.
-                Run(src[0], 1);
-                return;
-            }
-            size_t chunk = bytes > 127 ? 127 : bytes;
+        size_t size = 0;
+        for (; bytes > 1; bytes -= bytes > 127 ? 127 : bytes) {
+            const size_t chunk = bytes > 127 ? 127 : bytes;
+            size += 2 + chunk + (chunk & 1);
+        }
+        return size + (bytes ? 2 : 0);
+    }
+
+    void Absolute(const uint8_t* src, size_t bytes)
+    {
+        while (bytes > 1) {
+            const size_t chunk = bytes > 127 ? 127 : bytes;
             out[0] = 0;
             out[1] = static_cast<uint8_t>(chunk * 2);
-            std::memcpy(out + 2, src, chunk);
+            CopyBytes(out + 2, src, chunk);
             out += 2 + chunk;
             if (chunk & 1)
                 *out++ = 0;
             src += chunk;
             bytes -= chunk;
         }
+        if (bytes)
+            ShortRun(src[0], 1);
     }
 };
 
+// Encodes one row of n bytes (n may be 0).
 template <class Writer>
 void EncodeBytes(Writer& w, const uint8_t* p, size_t n)
 {
-    size_t i = 0;
-    while (i < n) {
-        size_t j = FindRun(p, i, n);
-        if (j > i)
-            w.Literal(p + i, j - i);
-        if (j == n)
-            return;
-        size_t run = RunLength(p + j, n - j);
-        w.Run(p[j], run);
-        i = j + run;
+    // The pending stretch of short runs: where it starts in the row and in
+    // the output, and how many runs it holds.
+    size_t stretchStart = 0;
+    uint8_t* stretchOut = w.out;
+    size_t stretchRuns = 0;
+    size_t runStart = 0;
+
+    const auto endStretch = [&](size_t end) {
+        const size_t bytes = end - stretchStart;
+        // Written as encoded runs, it took two bytes a run; noise is
+        // cheaper as absolute runs (ties stay encoded: faster to decode).
+        if (bytes >= Writer::kMinAbsolute && Writer::AbsoluteSize(bytes) < 2 * stretchRuns) {
+            w.out = stretchOut;
+            w.Absolute(p + stretchStart, bytes);
+        }
+    };
+
+    uint8_t tail[80];
+    for (size_t base = 0; base < n; base += 64) {
+        uint64_t ends;
+        if (base + 65 <= n) {
+            ends = RunEnds64(p + base);
+        } else {
+            // The row's last word: compare a copy, and end the last run
+            // at the row end.
+            const size_t left = n - base;
+            std::memcpy(tail, p + base, left);
+            std::memset(tail + left, 0, sizeof tail - left);
+            ends = RunEnds64(tail);
+            ends &= left == 64 ? ~uint64_t{0} : (uint64_t{1} << left) - 1;
+            ends |= uint64_t{1} << (left - 1);
+        }
+        while (ends) {
+            const size_t end = base + static_cast<size_t>(__builtin_ctzll(ends));
+            ends &= ends - 1;
+            const size_t length = end + 1 - runStart;
+            if (length < kMinRun) {
+                w.ShortRun(p[end], length);
+                ++stretchRuns;
+            } else {
+                endStretch(runStart);
+                w.Run(p[end], length);
+                stretchStart = end + 1;
+                stretchOut = w.out;
+                stretchRuns = 0;
+            }
+            runStart = end + 1;
+        }
     }
+    endStretch(n);
 }
 
 inline uint8_t* EndOfLine(uint8_t* out)
@@ -206,52 +286,207 @@ inline void FillBytes(uint8_t* dst, uint8_t value, size_t n)
     }
 }
 
-// The decoders write each pixel once, left to right, into zeroed rows, so
-// a nibble that shares its byte with an earlier pixel is or-ed in.
-inline void Fill8(uint8_t* row, uint32_t x, uint32_t count, uint8_t value)
+// Stores 16 bytes of value, for a run of up to 16 that has room behind it.
+inline void Store16(uint8_t* dst, uint8_t value)
 {
-    FillBytes(row + x, value, count);
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_set1_epi8(static_cast<char>(value)));
+#else
+    const uint64_t pattern = value * kOnes;
+    std::memcpy(dst, &pattern, 8);
+    std::memcpy(dst + 8, &pattern, 8);
+#endif
 }
 
-inline void Copy8(uint8_t* row, uint32_t x, const uint8_t* src, uint32_t count)
+// The decoder's place in the rows. Pixels are written once, left to right.
+// Short runs are stored 16 bytes at a time when their row has room (the
+// bytes past the run are overwritten by the pixels that follow), which
+// spares a branch per run; `dirty` is how far such stores reached, and
+// what lies between the current pixel and there is cleared when the row
+// is left, so that skipped pixels and padding still read 0.
+struct Cursor {
+    uint8_t* row;
+    uint32_t x;
+    size_t dirty;
+
+    void Reach(size_t end) { dirty = end > dirty ? end : dirty; }
+
+    void Clean8()
+    {
+        if (dirty > x)
+            std::memset(row + x, 0, dirty - x);
+        dirty = 0;
+    }
+
+    void Clean4()
+    {
+        size_t b = x / 2;
+        if (x & 1)
+            row[b++] &= 0xF0;
+        if (dirty > b)
+            std::memset(row + b, 0, dirty - b);
+        dirty = 0;
+    }
+};
+
+inline void Fill8(Cursor& c, size_t stride, uint32_t count, uint8_t value)
 {
-    std::memcpy(row + x, src, count);
+    if (count <= 16 && c.x + 16 <= stride) {
+        Store16(c.row + c.x, value);
+        c.Reach(c.x + 16);
+    } else {
+        FillBytes(c.row + c.x, value, count);
+    }
 }
 
-void Fill4(uint8_t* row, uint32_t x, uint32_t count, uint8_t value)
+inline void Copy8(Cursor& c, size_t stride, const uint8_t* src, size_t srcLeft, uint32_t count)
 {
+    if (count <= 16 && c.x + 16 <= stride && srcLeft >= 16) {
+        std::memcpy(c.row + c.x, src, 16);
+        c.Reach(c.x + 16);
+    } else {
+        CopyBytes(c.row + c.x, src, count);
+    }
+}
+
+// A nibble on the low half of a byte whose high half is already drawn.
+inline void SetLowNibble(uint8_t* p, uint8_t nibble)
+{
+    *p = static_cast<uint8_t>((*p & 0xF0) | nibble);
+}
+
+void Fill4(Cursor& c, size_t stride, uint32_t count, uint8_t value)
+{
+    uint32_t x = c.x;
     uint8_t first = value >> 4;
     uint8_t second = value & 0x0F;
     if (x & 1) {
-        row[x / 2] |= first;
+        SetLowNibble(c.row + x / 2, first);
         ++x;
         --count;
-        uint8_t t = first;
+        const uint8_t t = first;
         first = second;
         second = t;
     }
-    uint32_t bytes = count / 2;
-    FillBytes(row + x / 2, static_cast<uint8_t>(first << 4 | second), bytes);
+    const uint32_t bytes = count / 2;
+    uint8_t* dst = c.row + x / 2;
+    const uint8_t pair = static_cast<uint8_t>(first << 4 | second);
+    if (bytes < 16 && x / 2 + 16 <= stride) {
+        Store16(dst, pair);
+        c.Reach(x / 2 + 16);
+    } else {
+        FillBytes(dst, pair, bytes);
+    }
     if (count & 1)
-        row[x / 2 + bytes] = static_cast<uint8_t>(first << 4);
+        dst[bytes] = static_cast<uint8_t>(first << 4);
 }
 
-void Copy4(uint8_t* row, uint32_t x, const uint8_t* src, uint32_t count)
+void Copy4(Cursor& c, const uint8_t* src, uint32_t count)
 {
+    const uint32_t x = c.x;
     if ((x & 1) == 0) {
-        uint8_t* dst = row + x / 2;
-        std::memcpy(dst, src, count / 2);
+        uint8_t* dst = c.row + x / 2;
+        CopyBytes(dst, src, count / 2);
         if (count & 1)
             dst[count / 2] = src[count / 2] & 0xF0;
         return;
     }
-    row[x / 2] |= src[0] >> 4;
-    uint8_t* dst = row + x / 2 + 1;
-    uint32_t rest = count - 1;
+    SetLowNibble(c.row + x / 2, src[0] >> 4);
+    uint8_t* dst = c.row + x / 2 + 1;
+    const uint32_t rest = count - 1;
     for (uint32_t k = 0; k < rest / 2; ++k)
         dst[k] = static_cast<uint8_t>(src[k] << 4 | src[k + 1] >> 4);
     if (rest & 1)
         dst[rest / 2] = static_cast<uint8_t>(src[rest / 2] << 4);
+}
+
+template <bool kEight>
+RleResult DecodeStream(const uint8_t* stream, size_t streamSize, uint32_t width,
+                       uint32_t height, uint8_t* rows, size_t stride)
+{
+    Cursor c{rows, 0, 0};
+    const auto clean = [&] {
+        if (kEight)
+            c.Clean8();
+        else
+            c.Clean4();
+    };
+    size_t pos = 0;
+    uint32_t y = 0;
+    for (;;) {
+        if (streamSize - pos < 2) {
+            clean();
+            return RleResult::kTruncated;
+        }
+        const uint32_t count = stream[pos];
+        const uint8_t value = stream[pos + 1];
+        pos += 2;
+        if (count != 0) {
+            if (count > width - c.x)
+                return RleResult::kRowOverrun;
+            if (kEight)
+                Fill8(c, stride, count, value);
+            else
+                Fill4(c, stride, count, value);
+            c.x += count;
+            continue;
+        }
+        if (value == 0) {  // end of line
+            clean();
+            c.x = 0;
+            if (++y == height)
+                return RleResult::kComplete;
+            c.row += stride;
+            continue;
+        }
+        if (value == 1) {  // end of bitmap
+            clean();
+            return RleResult::kComplete;
+        }
+        if (value == 2) {  // delta
+            if (streamSize - pos < 2) {
+                clean();
+                return RleResult::kTruncated;
+            }
+            const uint32_t dx = stream[pos];
+            const uint32_t dy = stream[pos + 1];
+            pos += 2;
+            if (dx > width - c.x || dy > height - y)
+                return RleResult::kImageOverrun;
+            clean();
+            c.x += dx;
+            y += dy;
+            if (y == height)
+                return RleResult::kComplete;
+            c.row += dy * stride;
+            continue;
+        }
+        // Absolute run of `value` pixels.
+        const uint32_t pixels = value;
+        if (pixels > width - c.x)
+            return RleResult::kRowOverrun;
+        const size_t bytes = kEight ? pixels : (pixels + 1) / 2;
+        const size_t left = streamSize - pos;
+        if (left < bytes) {
+            // Cut inside the run: keep the pixels that did arrive.
+            const uint32_t got = static_cast<uint32_t>(kEight ? left : left * 2);
+            if (kEight)
+                CopyBytes(c.row + c.x, stream + pos, got);
+            else if (got)
+                Copy4(c, stream + pos, got);
+            c.x += got;
+            clean();
+            return RleResult::kTruncated;
+        }
+        if (kEight)
+            Copy8(c, stride, stream + pos, left, pixels);
+        else
+            Copy4(c, stream + pos, pixels);
+        c.x += pixels;
+        pos += bytes + (bytes & 1);
+        if (pos > streamSize)
+            pos = streamSize;
+    }
 }
 
 // True when height rows of stride bytes fit in size bytes (no overflow).
@@ -330,75 +565,9 @@ RleResult RleDecode(uint32_t compression, const uint8_t* stream, size_t streamSi
         return RleResult::kBadArguments;
     std::memset(rows, 0, static_cast<size_t>(stride * height));
 
-    const bool eight = bits == 8;
-    size_t pos = 0;
-    uint32_t x = 0;
-    uint32_t y = 0;
-    uint8_t* row = rows;
-    for (;;) {
-        if (streamSize - pos < 2)
-            return RleResult::kTruncated;
-        const uint32_t count = stream[pos];
-        const uint8_t value = stream[pos + 1];
-        pos += 2;
-        if (count != 0) {
-            if (count > width - x)
-                return RleResult::kRowOverrun;
-            if (eight)
-                Fill8(row, x, count, value);
-            else
-                Fill4(row, x, count, value);
-            x += count;
-            continue;
-        }
-        if (value == 0) {  // end of line
-            x = 0;
-            if (++y == height)
-                return RleResult::kComplete;
-            row += stride;
-            continue;
-        }
-        if (value == 1)  // end of bitmap
-            return RleResult::kComplete;
-        if (value == 2) {  // delta
-            if (streamSize - pos < 2)
-                return RleResult::kTruncated;
-            const uint32_t dx = stream[pos];
-            const uint32_t dy = stream[pos + 1];
-            pos += 2;
-            if (dx > width - x || dy > height - y)
-                return RleResult::kImageOverrun;
-            x += dx;
-            y += dy;
-            if (y == height)
-                return RleResult::kComplete;
-            row += dy * stride;
-            continue;
-        }
-        // Absolute run of value pixels.
-        const uint32_t pixels = value;
-        if (pixels > width - x)
-            return RleResult::kRowOverrun;
-        const size_t bytes = eight ? pixels : (pixels + 1) / 2;
-        const size_t left = streamSize - pos;
-        if (left < bytes) {
-            // Cut inside the run: keep the pixels that did arrive.
-            const uint32_t got = static_cast<uint32_t>(eight ? left : left * 2);
-            if (eight)
-                Copy8(row, x, stream + pos, got);
-            else if (got)
-                Copy4(row, x, stream + pos, got);
-            return RleResult::kTruncated;
-        }
-        if (eight)
-            Copy8(row, x, stream + pos, pixels);
-        else
-            Copy4(row, x, stream + pos, pixels);
-        x += pixels;
-        pos += bytes + (bytes & 1);
-        if (pos > streamSize)
-            pos = streamSize;
-    }
+    if (bits == 8)
+        return DecodeStream<true>(stream, streamSize, width, height, rows, size_t(stride));
+    return DecodeStream<false>(stream, streamSize, width, height, rows, size_t(stride));
 }
 
 uint64_t RleCompressedDibMaxSize(const DibHeader* plain)

@@ -192,7 +192,7 @@ TEST(RleRoundTrip, AbsoluteRunsOfEveryAwkwardLength)
 TEST(RleRoundTrip, RowsEndingInsideARun)
 {
     // One colour everywhere: every run is cut by the row end, never carried on.
-    for (uint32_t w : {1u, 2u, 3u, 255u, 256u, 300u, 511u}) {
+    for (uint32_t w : {1u, 2u, 3u, 63u, 64u, 65u, 128u, 129u, 255u, 256u, 300u, 511u}) {
         RoundTripBoth(Pixels(size_t(w) * 5, 6), w, 5, "one colour");
         Pixels px(size_t(w) * 4);
         for (size_t i = 0; i < px.size(); ++i)
@@ -326,6 +326,9 @@ RleResult Decode(unsigned bits, const Bytes& stream, uint32_t w, uint32_t h, Pix
         EXPECT_EQ(rows[i], 0xEE) << "decoder wrote past its rows";
     rows.resize(size);
     *px = Unpack(rows, w, h, bits);
+    if (r == RleResult::kComplete || r == RleResult::kTruncated) {
+        EXPECT_EQ(rows, Pack(*px, w, h, bits, 0)) << "row padding not cleared";
+    }
     return r;
 }
 
@@ -419,20 +422,92 @@ TEST(RleDecode, RefusesUnusableArguments)
     EXPECT_EQ(RleDecode(kBiRle8, s.data(), s.size(), 4, 4, rows.data(), 16), RleResult::kComplete);
 }
 
-TEST(RleDecode, RandomStreamsNeverWriteOutsideTheRows)
+// A pixel-at-a-time reading of a stream, slow and plain, with the same
+// rules for what is refused.
+RleResult ReferenceDecode(unsigned bits, const Bytes& s, uint32_t w, uint32_t h, Pixels* px)
+{
+    px->assign(size_t(w) * h, 0);
+    size_t pos = 0;
+    uint32_t x = 0, y = 0;
+    const auto put = [&](uint8_t v) { (*px)[size_t(y) * w + x++] = v; };
+    while (pos + 2 <= s.size()) {
+        const uint32_t c = s[pos], v = s[pos + 1];
+        pos += 2;
+        if (c) {
+            if (x + c > w)
+                return RleResult::kRowOverrun;
+            for (uint32_t i = 0; i < c; ++i)
+                put(uint8_t(bits == 8 ? v : (i % 2 ? v & 15 : v >> 4)));
+        } else if (v == 0) {
+            x = 0;
+            if (++y == h)
+                return RleResult::kComplete;
+        } else if (v == 1) {
+            return RleResult::kComplete;
+        } else if (v == 2) {
+            if (pos + 2 > s.size())
+                return RleResult::kTruncated;
+            if (x + s[pos] > w || y + s[pos + 1] > h)
+                return RleResult::kImageOverrun;
+            x += s[pos];
+            y += s[pos + 1];
+            pos += 2;
+            if (y == h)
+                return RleResult::kComplete;
+        } else {
+            if (x + v > w)
+                return RleResult::kRowOverrun;
+            for (uint32_t i = 0; i < v; ++i) {
+                const size_t at = pos + (bits == 8 ? i : i / 2);
+                if (at >= s.size())
+                    return RleResult::kTruncated;
+                put(uint8_t(bits == 8 ? s[at] : (i % 2 ? s[at] & 15 : s[at] >> 4)));
+            }
+            const size_t bytes = bits == 8 ? v : (v + 1) / 2;
+            pos += bytes + (bytes & 1);
+        }
+    }
+    return RleResult::kTruncated;
+}
+
+TEST(RleDecode, RandomStreamsDecodeLikeAPlainReadingAndStayInBounds)
 {
     std::mt19937 rng(99);
-    for (int round = 0; round < 3000; ++round) {
+    int usable = 0;
+    for (int round = 0; round < 6000; ++round) {
         const unsigned bits = round % 2 ? 8 : 4;
-        const uint32_t w = 1 + rng() % 40, h = 1 + rng() % 6;
-        Bytes stream(rng() % 200);
-        for (auto& b : stream) {
-            // Mostly small values, so escapes, deltas and short runs are common.
-            b = uint8_t(rng() % 4 ? rng() % 8 : rng());
+        // Wide enough rows for the decoder's 16-byte stores, narrow ones too.
+        const uint32_t w = 1 + rng() % (round % 3 ? 90 : 12), h = 1 + rng() % 6;
+        Bytes stream;
+        for (int ops = rng() % 40; ops > 0; --ops) {
+            switch (rng() % 12) {
+            case 0:
+            case 4: stream.insert(stream.end(), {0, 0}); break;
+            case 1: stream.insert(stream.end(), {0, 2, uint8_t(rng() % 20), uint8_t(rng() % 3)}); break;
+            case 2: {
+                const uint8_t n = uint8_t(3 + rng() % (rng() % 8 ? w / 6 + 1 : 40));
+                stream.insert(stream.end(), {0, n});
+                for (int k = (bits == 8 ? n : (n + 1) / 2) + (rng() % 2); k > 0; --k)
+                    stream.push_back(uint8_t(rng()));
+                break;
+            }
+            case 3: stream.push_back(uint8_t(rng())); break;  // anything at all
+            default:
+                stream.insert(stream.end(),
+                              {uint8_t(1 + rng() % (rng() % 8 ? w / 6 + 1 : 40)), uint8_t(rng())});
+            }
         }
-        Pixels px;
-        Decode(bits, stream, w, h, &px);
+        if (rng() % 2)
+            stream.insert(stream.end(), {0, 1});
+        Pixels got, want;
+        const RleResult r = Decode(bits, stream, w, h, &got);
+        ASSERT_EQ(r, ReferenceDecode(bits, stream, w, h, &want)) << "round " << round;
+        if (r == RleResult::kComplete || r == RleResult::kTruncated) {
+            ASSERT_EQ(got, want) << "round " << round;
+            ++usable;
+        }
     }
+    EXPECT_GT(usable, 1000);
 }
 
 TEST(RleCompressDib, KeepsHeaderAndTableAndSetsCompression)
