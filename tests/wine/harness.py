@@ -180,6 +180,8 @@ class Kelvo:
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      env=wine_environ())
         self.hwnd = None
+        # Main windows that were there before this start are not ours.
+        self.others = set(driver("windows", "KelvoClass")["hwnds"])
 
     def wait_main(self, timeout=15.0):
         """Waits until this instance's main window is shown and its thread
@@ -188,7 +190,8 @@ class Kelvo:
         def shown():
             if self.proc.poll() is not None:
                 raise AssertionError(f"Kelvo ended during start-up (exit code {self.proc.returncode})")
-            hwnd = self.driver.find("KelvoClass", "-")
+            mine = [h for h in self.driver("windows", "KelvoClass")["hwnds"] if h not in self.others]
+            hwnd = mine[0] if mine else None
             if not hwnd or not self.driver.state(hwnd)["visible"]:
                 return None
             if not self.driver("send", hwnd, 0, 0, 0, check=False)["ok"]:  # WM_NULL

@@ -49,9 +49,12 @@ class HookLibrary(KelvoTestCase):
             shutil.copy(os.path.join(BIN, "kelvo.exe"), lonely)
             k = self.start(exe_dir=lonely, cwd=lonely, wait=False)
             box = self.driver.wait_window("#32770", "-", timeout=15)
+            def texts():
+                children = self.driver("children", box)["children"]
+                return [c["text"] for c in children if c["class"] == "Static" and c["text"]]
+            self.assertEqual(wait_until(texts, 10, what="the message text"),
+                             ["ライブラリがロードできません"])
             children = self.driver("children", box)["children"]
-            texts = [c["text"] for c in children if c["class"] == "Static" and c["text"]]
-            self.assertEqual(texts, ["ライブラリがロードできません"])
             # The default caption (none given) and an OK button only.
             self.assertEqual(self.driver.title(box), "エラー")
             buttons = [c["id"] for c in children if c["class"] == "Button" and c["visible"]]

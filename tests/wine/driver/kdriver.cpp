@@ -220,6 +220,27 @@ Reply CmdFind(const Args& a)
     return Reply().Num("hwnd", HandleValue(FindTop(a[1], a[2])));
 }
 
+BOOL CALLBACK CollectVisit(HWND w, LPARAM p)
+{
+    auto* s = reinterpret_cast<std::pair<std::wstring, std::string>*>(p);
+    if (ClassOf(w) == s->first) {
+        if (s->second.size() > 1)
+            s->second += ",";
+        s->second += std::to_string(HandleValue(w));
+    }
+    return TRUE;
+}
+
+// windows class: every top-level window of the class.
+Reply CmdWindows(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("windows class");
+    std::pair<std::wstring, std::string> s{Wide(a[1]), "["};
+    EnumWindows(CollectVisit, reinterpret_cast<LPARAM>(&s));
+    return Reply().Add("hwnds", s.second + "]");
+}
+
 Reply CmdWait(const Args& a)
 {
     if (a.size() < 4)
@@ -833,11 +854,81 @@ Reply CmdInvalidate(const Args& a)
     return Reply();
 }
 
+// ------------------------------------------------------------- probing
+
+// Menus and window scroll bars belong to the process that made them; the
+// probe library (kprobe.dll) is hooked into Kelvo's GUI thread and answers
+// from inside, by WM_COPYDATA to this window.
+std::string g_probeAnswer;
+
+LRESULT CALLBACK ReplyWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_COPYDATA) {
+        auto* data = reinterpret_cast<COPYDATASTRUCT*>(lp);
+        g_probeAnswer.assign(static_cast<const char*>(data->lpData), data->cbData);
+        return TRUE;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+HWND ReplyWindow()
+{
+    static HWND window;
+    if (!window) {
+        WNDCLASSW c{};
+        c.lpfnWndProc = ReplyWndProc;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.lpszClassName = L"KdriverReply";
+        RegisterClassW(&c);
+        window = CreateWindowExW(0, L"KdriverReply", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    }
+    return window;
+}
+
+bool HookThread(DWORD thread)
+{
+    static std::vector<std::pair<DWORD, HHOOK>> hooks;
+    for (auto& h : hooks)
+        if (h.first == thread)
+            return true;
+    static HMODULE probe = LoadLibraryW(L"kprobe.dll");
+    if (!probe)
+        return false;
+    auto proc = reinterpret_cast<HOOKPROC>(GetProcAddress(probe, "ProbeHook"));
+    HHOOK hook = proc ? SetWindowsHookExW(WH_CALLWNDPROC, proc, probe, thread) : nullptr;
+    if (!hook)
+        return false;
+    hooks.emplace_back(thread, hook);
+    return true;
+}
+
+// probe hwnd request: 1 menu bar, 2 scroll bars, 3 open popup menu.
+Reply CmdProbe(const Args& a)
+{
+    if (a.size() < 3)
+        return Fail("probe hwnd request");
+    HWND target = Handle(a[1]);
+    DWORD thread = GetWindowThreadProcessId(target, nullptr);
+    if (!thread || !HookThread(thread))
+        return Fail("cannot hook the window's thread");
+    static UINT message = RegisterWindowMessageW(L"KdriverProbe");
+    g_probeAnswer.clear();
+    DWORD_PTR r;
+    if (!SendMessageTimeoutW(target, message, WPARAM(Number(a[2])),
+                             reinterpret_cast<LPARAM>(ReplyWindow()), SMTO_NORMAL, 10000, &r))
+        return Fail("probe message failed");
+    if (g_probeAnswer.empty())
+        return Fail("no answer from the probe");
+    return Reply().Add("result", g_probeAnswer);
+}
+
 Reply Dispatch(const Args& a)
 {
     const std::string& c = a[0];
     if (c == "find") return CmdFind(a);
     if (c == "wait") return CmdWait(a);
+    if (c == "windows") return CmdWindows(a);
     if (c == "wait_gone") return CmdWaitGone(a);
     if (c == "send") return CmdMessage(a, false);
     if (c == "post") return CmdMessage(a, true);
@@ -870,6 +961,7 @@ Reply Dispatch(const Args& a)
     if (c == "pump") return CmdPump(a);
     if (c == "toolbar") return CmdToolbar(a);
     if (c == "invalidate") return CmdInvalidate(a);
+    if (c == "probe") return CmdProbe(a);
     return Fail("unknown command " + c);
 }
 

@@ -1,0 +1,169 @@
+// kprobe.dll: lets the test driver look inside Kelvo's process.
+//
+// Menus and window scroll bars can only be read by the process that owns
+// them. The driver installs ProbeHook as a WH_CALLWNDPROC hook on Kelvo's
+// GUI thread; the system then loads this library into Kelvo. When the
+// driver sends the registered message "KdriverProbe" to a Kelvo window, the
+// hook answers with a JSON text sent back by WM_COPYDATA to the driver's
+// window (lParam). Kelvo itself is not changed by any of this.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+enum Request : WPARAM {
+    kMenuBar = 1,     // the window's menu bar, each popup prepared first
+    kScrollBars = 2,  // ranges, positions and visibility of both bars
+    kOpenPopup = 3,   // the popup menu open on the screen
+};
+
+std::string Utf8(const wchar_t* w)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1)
+        return std::string();
+    std::string s(size_t(n - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::string Quote(const std::string& s)
+{
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string Items(HMENU menu, int depth)
+{
+    std::string list = "[";
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOW mi{};
+        mi.cbSize = sizeof mi;
+        wchar_t text[256] = {};
+        mi.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_SUBMENU | MIIM_STRING;
+        mi.dwTypeData = text;
+        mi.cch = 255;
+        if (!GetMenuItemInfoW(menu, UINT(i), TRUE, &mi))
+            continue;
+        if (list.size() > 1)
+            list += ",";
+        list += "{\"id\":" + std::to_string(mi.hSubMenu ? -1 : int(mi.wID))
+                + ",\"text\":" + Quote(Utf8(text))
+                + ",\"separator\":" + ((mi.fType & MFT_SEPARATOR) ? "true" : "false")
+                + ",\"checked\":" + ((mi.fState & MFS_CHECKED) ? "true" : "false")
+                + ",\"grayed\":" + ((mi.fState & MFS_GRAYED) ? "true" : "false");
+        if (mi.hSubMenu && depth < 4)
+            list += ",\"items\":" + Items(mi.hSubMenu, depth + 1);
+        list += "}";
+    }
+    return list + "]";
+}
+
+// Prepares every popup of the bar as opening it would.
+void PreparePopups(HWND window, HMENU menu)
+{
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            SendMessageW(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sub), MAKELPARAM(i, FALSE));
+            PreparePopups(window, sub);
+        }
+    }
+}
+
+std::string MenuBar(HWND window)
+{
+    HMENU bar = GetMenu(window);
+    if (!bar)
+        return "{\"items\":null}";
+    PreparePopups(window, bar);
+    return "{\"items\":" + Items(bar, 0) + "}";
+}
+
+std::string ScrollBars(HWND window)
+{
+    std::string out = "{";
+    const char* names[2] = {"h", "v"};
+    for (int bar = SB_HORZ; bar <= SB_VERT; ++bar) {
+        SCROLLINFO si{};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_ALL;
+        SCROLLBARINFO sbi{};
+        sbi.cbSize = sizeof sbi;
+        GetScrollBarInfo(window, bar == SB_HORZ ? OBJID_HSCROLL : OBJID_VSCROLL, &sbi);
+        bool shown = !(sbi.rgstate[0] & STATE_SYSTEM_INVISIBLE);
+        char buf[160];
+        if (GetScrollInfo(window, bar, &si))
+            std::snprintf(buf, sizeof buf, "{\"min\":%d,\"max\":%d,\"pos\":%d,\"shown\":%s}", si.nMin,
+                          si.nMax, si.nPos, shown ? "true" : "false");
+        else
+            std::snprintf(buf, sizeof buf, "{\"shown\":%s}", shown ? "true" : "false");
+        if (out.size() > 1)
+            out += ",";
+        out += std::string("\"") + names[bar] + "\":" + buf;
+    }
+    return out + "}";
+}
+
+std::string OpenPopup()
+{
+    HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!popup)
+        return "{\"items\":null}";
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    RECT r;
+    GetWindowRect(popup, &r);
+    char rect[128];
+    std::snprintf(rect, sizeof rect, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
+    return std::string("{\"rect\":") + rect + ",\"items\":" + (menu ? Items(menu, 0) : "null") + "}";
+}
+
+void Answer(HWND window, WPARAM request, HWND replyTo)
+{
+    std::string json;
+    switch (request) {
+    case kMenuBar: json = MenuBar(window); break;
+    case kScrollBars: json = ScrollBars(window); break;
+    case kOpenPopup: json = OpenPopup(); break;
+    default: json = "{}"; break;
+    }
+    COPYDATASTRUCT data{};
+    data.dwData = request;
+    data.cbData = DWORD(json.size());
+    data.lpData = &json[0];
+    SendMessageW(replyTo, WM_COPYDATA, reinterpret_cast<WPARAM>(window),
+                 reinterpret_cast<LPARAM>(&data));
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    static UINT probe = RegisterWindowMessageW(L"KdriverProbe");
+    if (code == HC_ACTION) {
+        auto* call = reinterpret_cast<CWPSTRUCT*>(lParam);
+        if (call->message == probe)
+            Answer(call->hwnd, call->wParam, reinterpret_cast<HWND>(call->lParam));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
+{
+    return TRUE;
+}
