@@ -25,8 +25,11 @@ target_include_directories(kelvo_picture_sanitized PRIVATE ${KELVO_PICTURE_ROOT}
 target_compile_options(kelvo_picture_sanitized PRIVATE ${KELVO_SANITIZE_FLAGS} -O1 -g)
 target_link_options(kelvo_picture_sanitized PRIVATE ${KELVO_SANITIZE_FLAGS})
 target_link_libraries(kelvo_picture_sanitized PRIVATE GTest::gtest GTest::gtest_main)
+# The RLE coder's plain C++ word code is what the 32-bit build runs; the
+# native unit tests run its SSE2 code, this program the plain one.
 target_compile_definitions(kelvo_picture_sanitized PRIVATE
-  KELVO_BMPSUITE_DIR="${KELVO_PICTURE_ROOT}/tests/fixtures/bmpsuite")
+  KELVO_BMPSUITE_DIR="${KELVO_PICTURE_ROOT}/tests/fixtures/bmpsuite"
+  KELVO_RLE_PORTABLE)
 
 # The comparisons with ImageMagick run in kelvo_unit; here only what
 # exercises the code with bad input, so the run stays short.

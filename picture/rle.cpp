@@ -15,7 +15,10 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
+// KELVO_RLE_PORTABLE selects the plain C++ word code on machines with
+// SSE2 too, so that the sanitized tests run it.
+#if defined(__SSE2__) && !defined(KELVO_RLE_PORTABLE)
+#define KELVO_RLE_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -26,31 +29,15 @@
 namespace {
 
 constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-constexpr uint64_t kHigh = 0x8080808080808080ull;
 
 // A run this long (in bytes) ends a stretch of short runs: it is cheaper as
 // an encoded run than inside an absolute run, whatever comes next.
 constexpr size_t kMinRun = 4;
 
-inline uint64_t Load64(const uint8_t* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// 0x80 in every byte of x that is zero, 0 elsewhere (exact, no borrow
-// between bytes).
-inline uint64_t ZeroBytes(uint64_t x)
-{
-    return ~(((x & kLow7) + kLow7) | x) & kHigh;
-}
-
 // Bit k set when p[k] != p[k + 1], for k = 0..63; reads p[0..64].
 inline uint64_t RunEnds64(const uint8_t* p)
 {
-#if defined(__SSE2__)
+#if defined(KELVO_RLE_SSE2)
     uint64_t ends = 0;
     for (int q = 0; q < 4; ++q) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * q));
@@ -60,6 +47,15 @@ inline uint64_t RunEnds64(const uint8_t* p)
     }
     return ends;
 #else
+    const auto Load64 = [](const uint8_t* at) {
+        uint64_t v;
+        std::memcpy(&v, at, sizeof v);
+        return v;
+    };
+    // 0x80 in every byte of x that is zero (exact, no borrow between bytes).
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    const auto ZeroBytes = [=](uint64_t x) { return ~(((x & kLow7) + kLow7) | x) & kHigh; };
     uint64_t ends = 0;
     for (int q = 0; q < 8; ++q) {
         const uint64_t differ = ~ZeroBytes(Load64(p + 8 * q) ^ Load64(p + 8 * q + 1)) & kHigh;
@@ -289,7 +285,7 @@ inline void FillBytes(uint8_t* dst, uint8_t value, size_t n)
 // Stores 16 bytes of value, for a run of up to 16 that has room behind it.
 inline void Store16(uint8_t* dst, uint8_t value)
 {
-#if defined(__SSE2__)
+#if defined(KELVO_RLE_SSE2)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_set1_epi8(static_cast<char>(value)));
 #else
     const uint64_t pattern = value * kOnes;
