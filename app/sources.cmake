@@ -14,4 +14,5 @@ list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/toolbar.cpp
   ${CMAKE_CURRENT_LIST_DIR}/display.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shell_commands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ansi_text.cpp
 )

@@ -17,7 +17,7 @@ file(GLOB KELVO_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res
      ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/resource.h)
 set_source_files_properties(res/kelvo.rc PROPERTIES OBJECT_DEPENDS "${KELVO_RES_IMAGES}")
 target_link_libraries(kelvo PRIVATE kelvo_core
-  user32 gdi32 comctl32 comdlg32 shell32 ole32 advapi32)
+  user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 advapi32)
 
 include(hook/hook.cmake)
 include(tests/wine/driver/driver.cmake)

@@ -1,9 +1,216 @@
-// Conversions between the clipboard's device bitmap and the Capture DIB.
+// Conversions between the clipboard's device bitmap and the Capture DIB,
+// a packed device-independent bitmap in one movable global block.
 #include "picture/picture.h"
+
+#include <cstring>
+
+#include "picture/dib_rules.h"
+#include "picture/global_memory.h"
+#include "picture/rle.h"
 
 int g_compression = 0;
 
-// The conversions come with the picture-files work.
-HGLOBAL MakeDibFromBitmap(HBITMAP, HPALETTE) { return nullptr; }
-HPALETTE MakePaletteFromDib(HGLOBAL, int*) { return nullptr; }
-HBITMAP MakeBitmapFromDib(HGLOBAL, HPALETTE) { return nullptr; }
+namespace {
+
+// The screen device context with a palette realised in it for the length
+// of one conversion.
+class ScreenPalette {
+public:
+    explicit ScreenPalette(HPALETTE palette) : dc_(GetDC(nullptr))
+    {
+        if (dc_ && palette) {
+            previous_ = SelectPalette(dc_, palette, FALSE);
+            RealizePalette(dc_);
+        } else if (dc_) {
+            RealizePalette(dc_);
+        }
+    }
+    ~ScreenPalette()
+    {
+        if (!dc_)
+            return;
+        if (previous_) {
+            SelectPalette(dc_, previous_, TRUE);
+            RealizePalette(dc_);
+        }
+        ReleaseDC(nullptr, dc_);
+    }
+    ScreenPalette(const ScreenPalette&) = delete;
+    ScreenPalette& operator=(const ScreenPalette&) = delete;
+    HDC dc() const { return dc_; }
+
+private:
+    HDC dc_;
+    HPALETTE previous_ = nullptr;
+};
+
+// Replaces the plain 8- or 4-bit rows of dib by their RLE stream; the
+// platform cannot compress, so the rows it wrote are encoded here.
+HGLOBAL CompressDib(HGLOBAL plain, uint32_t compression)
+{
+    LockedBlock<uint8_t> in(plain);
+    if (!in)
+        return nullptr;
+    auto* header = reinterpret_cast<const DibHeader*>(in.get());
+    uint64_t capacity = RleCompressedDibMaxSize(header);
+    if (capacity == 0 || capacity > SIZE_MAX)
+        return nullptr;
+    HGLOBAL packed = GlobalAlloc(GMEM_MOVEABLE, SIZE_T(capacity));
+    if (!packed)
+        return nullptr;
+    size_t length = 0;
+    {
+        LockedBlock<uint8_t> out(packed);
+        if (out)
+            length = RleCompressDib(in.get(), GlobalSize(plain), compression, out.get(),
+                                    size_t(capacity));
+    }
+    if (length == 0) {
+        GlobalFree(packed);
+        return nullptr;
+    }
+    // Give back what the worst case reserved.
+    if (HGLOBAL smaller = GlobalReAlloc(packed, length, GMEM_MOVEABLE))
+        packed = smaller;
+    return packed;
+}
+
+}  // namespace
+
+HGLOBAL MakeDibFromBitmap(HBITMAP bitmap, HPALETTE palette)
+{
+    BITMAP info{};
+    if (!bitmap || !GetObjectA(bitmap, sizeof info, &info))
+        return nullptr;
+    if (!palette)
+        palette = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+    uint32_t compression = g_compression == 1 ? kBiRle8 : g_compression == 2 ? kBiRle4 : kBiRgb;
+    DibHeader header = MakeCaptureHeader(info.bmWidth, info.bmHeight, info.bmPlanes,
+                                         info.bmBitsPixel, compression);
+
+    ScreenPalette screen(palette);
+    if (!screen.dc())
+        return nullptr;
+
+    // First pass: header and colour table only; the platform completes the
+    // header and reports the size of the bits.
+    uint64_t table = DibColorTableSize(&header);
+    HGLOBAL dib = GlobalAlloc(GHND, SIZE_T(sizeof header + table));
+    if (!dib)
+        return nullptr;
+    {
+        LockedBlock<uint8_t> p(dib);
+        if (!p) {
+            GlobalFree(dib);
+            return nullptr;
+        }
+        std::memcpy(p.get(), &header, sizeof header);
+        GetDIBits(screen.dc(), bitmap, 0, UINT(info.bmHeight), nullptr,
+                  reinterpret_cast<BITMAPINFO*>(p.get()), DIB_RGB_COLORS);
+        std::memcpy(&header, p.get(), sizeof header);
+    }
+    // The platform was asked for plain rows; their size is what it
+    // reports, or the row size when it reports nothing.
+    uint64_t image = DibImageSize(&header);
+    if (header.biSizeImage < image)
+        header.biSizeImage = uint32_t(image);
+    uint64_t total = DibPixelOffset(&header) + header.biSizeImage;
+    if (image == 0 || total > UINT32_MAX) {
+        GlobalFree(dib);
+        return nullptr;
+    }
+    HGLOBAL grown = GlobalReAlloc(dib, SIZE_T(total), GMEM_MOVEABLE | GMEM_ZEROINIT);
+    if (!grown) {
+        GlobalFree(dib);
+        return nullptr;
+    }
+    dib = grown;
+
+    // Second pass: the bits, straight into the final block.
+    int lines = 0;
+    {
+        LockedBlock<uint8_t> p(dib);
+        if (p) {
+            std::memcpy(p.get(), &header, sizeof header);
+            auto* h = reinterpret_cast<DibHeader*>(p.get());
+            lines = GetDIBits(screen.dc(), bitmap, 0, UINT(info.bmHeight), DibPixelBits(h),
+                              reinterpret_cast<BITMAPINFO*>(p.get()), DIB_RGB_COLORS);
+        }
+    }
+    if (lines != info.bmHeight) {
+        GlobalFree(dib);
+        return nullptr;
+    }
+    if (compression == kBiRgb)
+        return dib;
+    HGLOBAL packed = CompressDib(dib, compression);
+    GlobalFree(dib);
+    return packed;
+}
+
+HPALETTE MakePaletteFromDib(HGLOBAL dib, int* colorCount)
+{
+    if (!dib)
+        return nullptr;
+    LockedBlock<uint8_t> p(dib);
+    if (!p) {
+        *colorCount = 0;
+        return nullptr;
+    }
+    auto* header = reinterpret_cast<const DibHeader*>(p.get());
+    uint32_t count = CountDibColors(header);
+    *colorCount = int(count);
+    // A picture without colour table needs no palette; a table larger than
+    // a logical palette can hold, or than the block holds, gets none.
+    if (count == 0 || count > 0xFFFF
+        || DibPixelOffset(header) > GlobalSize(dib) || header->biSize < sizeof(DibHeader))
+        return nullptr;
+    HGLOBAL block = GlobalAlloc(GHND, 8 + 4 * SIZE_T(count));
+    if (!block)
+        return nullptr;
+    HPALETTE palette = nullptr;
+    {
+        LockedBlock<LOGPALETTE> logical(block);
+        if (logical) {
+            logical->palVersion = 0x300;
+            logical->palNumEntries = WORD(count);
+            // The colour table follows the header's own size.
+            const RGBQUAD* table = reinterpret_cast<const RGBQUAD*>(p.get() + header->biSize);
+            for (uint32_t i = 0; i < count; ++i) {
+                logical->palPalEntry[i].peRed = table[i].rgbRed;
+                logical->palPalEntry[i].peGreen = table[i].rgbGreen;
+                logical->palPalEntry[i].peBlue = table[i].rgbBlue;
+                logical->palPalEntry[i].peFlags = 0;
+            }
+            palette = CreatePalette(logical.get());
+        }
+    }
+    GlobalFree(block);
+    return palette;
+}
+
+HBITMAP MakeBitmapFromDib(HGLOBAL dib, HPALETTE palette)
+{
+    if (!dib)
+        return nullptr;
+    LockedBlock<uint8_t> p(dib);
+    if (!p)
+        return nullptr;
+    auto* header = reinterpret_cast<DibHeader*>(p.get());
+    // Only a block that holds everything its header describes is handed to
+    // the platform.
+    if (header->biSize < sizeof(DibHeader) || DibPackedSize(header) > GlobalSize(dib))
+        return nullptr;
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return nullptr;
+    HPALETTE previous = palette ? SelectPalette(dc, palette, FALSE) : nullptr;
+    RealizePalette(dc);
+    HBITMAP bitmap = CreateDIBitmap(dc, reinterpret_cast<BITMAPINFOHEADER*>(header), CBM_INIT,
+                                    DibPixelBits(header), reinterpret_cast<BITMAPINFO*>(header),
+                                    DIB_RGB_COLORS);
+    if (previous)
+        SelectPalette(dc, previous, FALSE);
+    ReleaseDC(nullptr, dc);
+    return bitmap;
+}

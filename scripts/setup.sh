@@ -10,7 +10,7 @@ PACKAGES=(
   wine wine64 fonts-wine
   xvfb xauth x11-utils xdotool
   fonts-ipafont-gothic locales
-  imagemagick python3 python3-pil
+  imagemagick python3 python3-pil python3-xlib
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libstb-dev

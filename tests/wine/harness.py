@@ -231,6 +231,20 @@ def screenshot(name):
     return path
 
 
+def settled_screenshot(name, timeout=10.0):
+    """Waits until the screen stops changing (windows finished painting),
+    then saves it as ARTIFACTS/name.png; returns the path."""
+    previous = None
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        current = screen_image().tobytes()
+        if current == previous:
+            break
+        previous = current
+        time.sleep(0.2)
+    return screenshot(name)
+
+
 def screen_image():
     """The X screen as a Pillow RGB image."""
     from PIL import Image
