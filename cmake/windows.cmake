@@ -21,3 +21,5 @@ target_link_libraries(kelvo PRIVATE kelvo_core
 
 include(hook/hook.cmake)
 include(tests/wine/driver/driver.cmake)
+include(plugins/plugins.cmake OPTIONAL)
+include(tools/tools.cmake OPTIONAL)
