@@ -923,6 +923,18 @@ Reply CmdProbe(const Args& a)
     return Reply().Add("result", g_probeAnswer);
 }
 
+// move hwnd x y w h: places and sizes a window (the user dragging its
+// frame).
+Reply CmdMove(const Args& a)
+{
+    if (a.size() < 6)
+        return Fail("move hwnd x y w h");
+    if (!SetWindowPos(Handle(a[1]), nullptr, int(Number(a[2])), int(Number(a[3])), int(Number(a[4])),
+                      int(Number(a[5])), SWP_NOZORDER | SWP_NOACTIVATE))
+        return Fail("SetWindowPos failed");
+    return Reply();
+}
+
 Reply Dispatch(const Args& a)
 {
     const std::string& c = a[0];
@@ -962,6 +974,7 @@ Reply Dispatch(const Args& a)
     if (c == "toolbar") return CmdToolbar(a);
     if (c == "invalidate") return CmdInvalidate(a);
     if (c == "probe") return CmdProbe(a);
+    if (c == "move") return CmdMove(a);
     return Fail("unknown command " + c);
 }
 
