@@ -1,0 +1,395 @@
+"""The main window: settings, toggles, menu and toolbar states, delete,
+output target, notification icon, file drops, picture display and the
+About box."""
+import os
+import subprocess
+import tempfile
+
+from PIL import Image
+
+import harness
+from harness import (KelvoTestCase, wait_until, screenshot, settled_screenshot, screen_image,
+                     xdotool, winpath, ARTIFACTS)
+import xdnd
+
+WM_USER = 0x0400
+WM_KEYDOWN = 0x0100
+WM_HSCROLL = 0x0114
+WM_VSCROLL = 0x0115
+WM_SYSCOMMAND = 0x0112
+SC_MINIMIZE = 0xF020
+WM_LBUTTONDBLCLK = 0x0203
+WM_RBUTTONDOWN = 0x0204
+SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBPOSITION = 1, 2, 3, 4
+VK_PRIOR, VK_NEXT = 0x21, 0x22
+REG_BINARY, REG_DWORD = 3, 4
+
+NOTIFY = WM_USER + 1
+FIXTURES = os.path.join(os.environ.get("KELVO_SOURCE_DIR", "../.."), "tests", "fixtures")
+
+
+def menu_items(driver, hwnd):
+    """{command id: item} over the whole menu bar, as the user would see it
+    on opening each popup."""
+    found = {}
+
+    def walk(items):
+        for item in items or []:
+            if item["id"] > 0:
+                found[item["id"]] = item
+            walk(item.get("items"))
+    walk(driver("probe", hwnd, 1)["result"]["items"])
+    return found
+
+
+def coded_picture(width, height):
+    """A picture whose every pixel tells where it is."""
+    im = Image.new("RGB", (width, height))
+    px = im.load()
+    for y in range(height):
+        for x in range(width):
+            px[x, y] = (x & 255, y & 255, ((x >> 8) << 4) | (y >> 8))
+    return im
+
+
+def decode(rgb):
+    r, g, b = rgb
+    return ((b >> 4) << 8) | r, ((b & 15) << 8) | g
+
+
+class SettingsStore(KelvoTestCase):
+    EXPECTED = {  # name: (type, bytes)
+        "PREVIEW": (REG_BINARY, "00000000"), "SCALE": (REG_BINARY, "64000000"),
+        "SHOWPRINT": (REG_BINARY, "00000000"), "READPRT": (REG_BINARY, "00000000"),
+        "OPEN": (REG_DWORD, "01000000"), "ICONIC": (REG_BINARY, "00000000"),
+        "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
+        "KEY": (REG_DWORD, "7800"),
+    }
+
+    def values(self):
+        return {v["name"]: (v["type"], v["data"]) for v in self.driver.reg_values()["values"]}
+
+    def test_first_start_writes_all_nine_values_with_their_types_and_lengths(self):
+        self.driver("reg_del_key")
+        k = self.start()
+        self.assertEqual(self.values(), {})
+        self.assertEqual(k.stop(), 0)
+        self.assertEqual(self.values(), self.EXPECTED)
+
+    def test_preview_stored_as_dword_reads_off_and_is_written_back_binary(self):
+        self.driver("reg_del_key")
+        self.driver("reg_set", "PREVIEW", REG_DWORD, "01000000")
+        k = self.start()
+        self.assertFalse(menu_items(self.driver, k.hwnd)[40002]["checked"])
+        self.assertFalse(self.driver.toolbar(k.hwnd)[40002]["checked"])
+        k.stop()
+        self.assertEqual(self.values()["PREVIEW"], (REG_BINARY, "00000000"))
+
+    def test_stored_values_are_used_unchecked_and_a_foreign_key_stays(self):
+        self.driver("reg_del_key")
+        self.driver("reg_set", "KEY", REG_DWORD, "0700")      # not in the key list
+        self.driver("reg_set", "SCALE", REG_BINARY, "e8030000")  # 1000 %, no range check
+        self.driver("reg_set", "OPEN", REG_DWORD, "2a000000")
+        self.driver("reg_set", "SHOWPRINT", REG_BINARY, "01000000")
+        k = self.start()
+        self.assertTrue(self.driver.toolbar(k.hwnd)[40022]["checked"])
+        k.stop()
+        v = self.values()
+        self.assertEqual(v["KEY"], (REG_DWORD, "0700"))
+        self.assertEqual(v["SCALE"], (REG_BINARY, "e8030000"))
+        self.assertEqual(v["OPEN"], (REG_DWORD, "2a000000"))
+        self.assertEqual(v["SHOWPRINT"], (REG_BINARY, "01000000"))
+
+    def test_iconic_toggled_on_makes_the_next_start_minimised(self):
+        self.driver("reg_del_key")
+        k = self.start()
+        self.assertFalse(self.driver.state(k.hwnd)["iconic"])
+        self.driver.send_command(k.hwnd, 40007)
+        k.stop()
+        self.assertEqual(self.values()["ICONIC"], (REG_BINARY, "01000000"))
+        k = self.start()
+        self.assertTrue(self.driver.state(k.hwnd)["iconic"])
+        self.assertTrue(self.driver.toolbar(k.hwnd)[40007]["checked"])
+
+
+class Toggles(KelvoTestCase):
+    def test_toggles_move_menu_check_and_toolbar_button_together(self):
+        self.driver("reg_del_key")
+        k = self.start()
+        for command, button in [(40002, True), (40007, True), (40022, True), (40026, False)]:
+            for expected in (True, False):
+                self.driver.send_command(k.hwnd, command)
+                self.assertEqual(menu_items(self.driver, k.hwnd)[command]["checked"], expected,
+                                 command)
+                if button:
+                    self.assertEqual(self.driver.toolbar(k.hwnd)[command]["checked"], expected,
+                                     command)
+
+    def test_zoom_checks_the_menu_but_leaves_its_button_alone(self):
+        k = self.start()
+        self.driver.send_command(k.hwnd, 40020)
+        self.assertTrue(menu_items(self.driver, k.hwnd)[40020]["checked"])
+        self.assertFalse(self.driver.toolbar(k.hwnd)[40020]["checked"])
+        self.driver.send_command(k.hwnd, 40020)
+        self.assertFalse(menu_items(self.driver, k.hwnd)[40020]["checked"])
+
+
+class PictureCommands(KelvoTestCase):
+    PICTURE_COMMANDS = (40008, 40001, 40020, 40006, 40054)
+
+    def buttons_enabled(self, k):
+        states = self.driver.toolbar(k.hwnd)
+        return {c: states[c]["enabled"] for c in self.PICTURE_COMMANDS}
+
+    def test_an_empty_clipboard_greys_the_picture_commands(self):
+        self.driver("clip_empty")
+        k = self.start()
+        items = menu_items(self.driver, k.hwnd)
+        for command in (40008, 40001, 40006, 40054):
+            self.assertTrue(items[command]["grayed"], command)
+        self.assertFalse(items[40023]["grayed"])
+        self.assertTrue(items[40013]["grayed"] and items[40024]["grayed"])  # no printer settings
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: not any(self.buttons_enabled(k).values()), 10,
+                   what="buttons disabled by the paint")
+        # A capture brings them back.
+        self.driver.send_command(k.hwnd, 40014)
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: all(self.buttons_enabled(k).values()), 10,
+                   what="buttons enabled by the paint")
+        items = menu_items(self.driver, k.hwnd)
+        for command in (40008, 40001, 40006, 40054):
+            self.assertFalse(items[command]["grayed"], command)
+
+    def test_delete_empties_a_picture_another_program_put_there(self):
+        k = self.start()
+        self.driver("clip_put", 50, 40, 0x00FF00)
+        self.driver("set_title", k.hwnd, "Kelvo --- SHOT.BMP")
+        self.driver.send_command(k.hwnd, 40006)
+        self.assertEqual(self.driver("clip_formats")["formats"], [])
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: not any(self.buttons_enabled(k).values()), 10, what="buttons disabled")
+
+    def test_cancelled_file_output_dialog_still_selects_file_output(self):
+        k = self.start()
+        items = menu_items(self.driver, k.hwnd)
+        self.assertTrue(items[40010]["checked"])
+        self.assertFalse(items[40009]["checked"])
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        self.driver("click", dialog, 2)
+        self.driver("wait_gone", dialog, 10000)
+        items = menu_items(self.driver, k.hwnd)
+        self.assertTrue(items[40009]["checked"])
+        self.assertFalse(items[40010]["checked"])
+        self.driver.send_command(k.hwnd, 40010)
+        items = menu_items(self.driver, k.hwnd)
+        self.assertTrue(items[40010]["checked"])
+        self.assertFalse(items[40009]["checked"])
+
+
+class NotifyIcon(KelvoTestCase):
+    def test_double_click_minimises_a_shown_window_and_restores_a_minimised_one(self):
+        k = self.start()
+        self.driver("send", k.hwnd, NOTIFY, 1, WM_LBUTTONDBLCLK)
+        wait_until(lambda: self.driver.state(k.hwnd)["iconic"], 10, what="minimised")
+        self.driver("send", k.hwnd, NOTIFY, 1, WM_LBUTTONDBLCLK)
+        wait_until(lambda: not self.driver.state(k.hwnd)["iconic"], 10, what="restored")
+        self.assertTrue(self.driver.state(k.hwnd)["visible"])
+
+    def test_right_click_restores_and_opens_the_popup_menu_at_the_cursor(self):
+        k = self.start()
+        self.driver("send", k.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0)
+        wait_until(lambda: self.driver.state(k.hwnd)["iconic"], 10, what="minimised")
+        xdotool("mousemove", 400, 300)
+        wait_until(lambda: self.driver("cursor")["x"] == 400, 5, what="cursor moved")
+        self.driver("post", k.hwnd, NOTIFY, 1, WM_RBUTTONDOWN)
+        wait_until(lambda: self.driver.find("#32768", "-"), 10, what="the popup menu")
+        popup = self.driver("probe", k.hwnd, 3)["result"]
+        self.assertEqual(popup["rect"][:2], [400, 300])
+        self.assertEqual([i["id"] for i in popup["items"]],
+                         [40023, 40008, 0, 40001, 0, 40014, 40015, 40016, 0, 40005])
+        self.assertEqual([i["text"] for i in popup["items"] if not i["separator"]],
+                         ["読込...", "保存...", "印刷...", "デスクトップ", "ウィンドウ", "矩形", "終了"])
+        state = self.driver.state(k.hwnd)
+        self.assertTrue(state["visible"] and not state["iconic"])
+        settled_screenshot("popup-menu")
+        xdotool("key", "Escape")
+        wait_until(lambda: not self.driver.find("#32768", "-"), 10, what="popup closed")
+
+
+class FileDrop(KelvoTestCase):
+    def test_two_files_are_ignored_and_one_bmp_is_opened(self):
+        k = self.start()
+        self.driver("clip_put", 30, 20, 0x0000FF)
+        x, y, w, h = self.driver.state(k.hwnd)["client"]
+        display = ":%d" % harness.env()["display"]
+        pal8 = os.path.join(FIXTURES, "bmpsuite", "g", "pal8.bmp")
+        rgb24 = os.path.join(FIXTURES, "bmpsuite", "g", "rgb24.bmp")
+        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [pal8, rgb24]))
+        # Nothing may change: give a wrongly handled drop time to show.
+        self.driver("send", k.hwnd, 0, 0, 0)
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        self.assertEqual(self.driver.clip_bitmap()["width"], 30)
+
+        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [pal8]))
+        wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- pal8.bmp", 10,
+                   what="the dropped file's name in the title")
+        info = self.driver.clip_bitmap()
+        self.assertEqual((info["width"], info["height"]), (127, 64))
+        self.assertEqual(info["palette"], 256)
+
+
+class Display(KelvoTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.tmp = tempfile.mkdtemp(prefix="display-", dir=ARTIFACTS)
+        cls.coded = os.path.join(cls.tmp, "coded.bmp")
+        coded_picture(1024, 768).save(cls.coded)
+        cls.quads = os.path.join(cls.tmp, "quads.bmp")
+        q = Image.new("RGB", (200, 100), (255, 0, 0))
+        for box, colour in [((100, 0, 200, 50), (0, 255, 0)), ((0, 50, 100, 100), (0, 0, 255)),
+                            ((100, 50, 200, 100), (255, 255, 0))]:
+            q.paste(colour, box)
+        q.save(cls.quads)
+
+    def client_size(self, k, width, height):
+        """Sizes the main window so its client area is width x height."""
+        for _ in range(5):
+            l, t, r, b = self.driver.state(k.hwnd)["rect"]
+            cw, ch = self.driver.state(k.hwnd)["client"][2:]
+            if (cw, ch) == (width, height):
+                return
+            self.driver("move", k.hwnd, 0, 0, (r - l) + width - cw, (b - t) + height - ch)
+            self.driver("send", k.hwnd, 0, 0, 0)
+        self.fail("could not size the client area")
+
+    def scroll(self, k):
+        return self.driver("probe", k.hwnd, 2)["result"]
+
+    def view_origin(self, k):
+        """Which picture pixel the client area shows at (0, toolbar)."""
+        cx, cy = self.driver.state(k.hwnd)["client"][:2]
+        top = self.driver("toolbar", k.hwnd)["height"]
+        return decode(screen_image().getpixel((cx, cy + top)))
+
+    def test_scroll_ranges_steps_and_page_keys_on_a_1024x768_picture(self):
+        self.driver("clip_load", winpath(self.coded))
+        k = self.start()
+        self.driver("invalidate", k.hwnd)
+        # The bars take space from the client area, so size after they show.
+        wait_until(lambda: self.scroll(k)["v"]["shown"] and self.scroll(k)["h"]["shown"], 10,
+                   what="scroll bars")
+        self.client_size(k, 640, 480)
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: self.scroll(k)["h"]["max"] == 384 and self.scroll(k)["v"]["max"] == 320,
+                   10, what="ranges 384 and 320")
+        wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="picture at its corner")
+
+        def step(message, request, expect, what, thumb=0):
+            self.driver("send", k.hwnd, message, request | (thumb << 16), 0)
+            bar = "h" if message == WM_HSCROLL else "v"
+            self.assertEqual(self.scroll(k)[bar]["pos"], expect, what)
+
+        step(WM_HSCROLL, SB_PAGEDOWN, 38, "horizontal page step 384 / 10")
+        step(WM_VSCROLL, SB_PAGEDOWN, 32, "vertical page step 320 / 10")
+        step(WM_VSCROLL, SB_LINEDOWN, 33, "line step")
+        wait_until(lambda: self.view_origin(k) == (38, 33), 10, what="view at (38, 33)")
+        step(WM_VSCROLL, SB_THUMBPOSITION, 320, "thumb to the bottom", thumb=320)
+        step(WM_VSCROLL, SB_THUMBPOSITION, 300, "thumb to 300", thumb=300)
+        self.driver("send", k.hwnd, WM_KEYDOWN, VK_NEXT, 0)
+        self.assertEqual(self.scroll(k)["v"]["pos"], 320, "Page Down at 300 stops at 320")
+        self.driver("send", k.hwnd, WM_KEYDOWN, VK_PRIOR, 0)
+        self.assertEqual(self.scroll(k)["v"]["pos"], 288)
+        wait_until(lambda: self.view_origin(k) == (38, 288), 10, what="view at (38, 288)")
+        settled_screenshot("main-window-scrolled")
+        # Resizing returns the view to the picture's corner.
+        self.client_size(k, 600, 400)
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="view back at the corner")
+
+    def test_zoom_stretches_the_picture_into_the_view(self):
+        self.driver("clip_load", winpath(self.quads))
+        k = self.start()
+        self.client_size(k, 600, 400)
+        self.driver.send_command(k.hwnd, 40020)
+        cx, cy, w, h = self.driver.state(k.hwnd)["client"]
+        top = self.driver("toolbar", k.hwnd)["height"]
+        dest_h = h - 16  # drawn from the toolbar down, cut by the window
+        expected = {(w // 4, top + dest_h // 4): (255, 0, 0),
+                    (3 * w // 4, top + dest_h // 4): (0, 255, 0),
+                    (w // 4, top + 3 * dest_h // 4): (0, 0, 255),
+                    (3 * w // 4, top + 3 * dest_h // 4): (255, 255, 0)}
+        # Near the left and right edges: the picture fills the width.
+        expected[(1, top + 2)] = (255, 0, 0)
+        expected[(w - 2, top + 2)] = (0, 255, 0)
+        # The lower quadrants' boundary lies at half the destination height.
+        expected[(w // 4, top + dest_h // 2 - 3)] = (255, 0, 0)
+        expected[(w // 4, top + dest_h // 2 + 3)] = (0, 0, 255)
+
+        def matches():
+            im = screen_image()
+            return all(im.getpixel((cx + x, cy + y)) == c for (x, y), c in expected.items()
+                       if y < h)
+        wait_until(matches, 10, what="the stretched quadrants")
+        s = self.scroll(k)
+        self.assertFalse(s["h"]["shown"] or s["v"]["shown"])
+        settled_screenshot("main-window-zoomed")
+
+
+class AboutBox(KelvoTestCase):
+    MSINFO = r"Software\Microsoft\Shared Tools\MSInfo"
+
+    def open_about(self, k):
+        self.driver.post_command(k.hwnd, 40012)
+        return self.driver.wait_window("#32770", "ﾊﾞｰｼﾞｮﾝ情報")
+
+    def test_system_information_button_follows_the_msinfo_path(self):
+        before = self.driver("reg_get", "HKLM", self.MSINFO, "Path")
+        self.addCleanup(self.restore_msinfo, before)
+        self.driver("reg_del", "HKLM", self.MSINFO, "Path")
+        k = self.start()
+        box = self.open_about(k)
+        self.assertEqual(self.driver("control", box, 1020)["text"], "1.10a")
+        self.assertFalse(self.driver("control", box, 1026)["enabled"])
+        settled_screenshot("about-box")
+        self.driver("click", box, 1)
+        self.driver("wait_gone", box, 10000)
+
+        notepad = r"C:\windows\notepad.exe"
+        self.driver("reg_set", "HKLM", self.MSINFO, "Path", 1,
+                    (notepad.encode("ascii") + b"\0").hex())
+        box = self.open_about(k)
+        self.assertTrue(self.driver("control", box, 1026)["enabled"])
+        self.driver("click", box, 1026)
+        started = self.driver.wait_window("Notepad", "-", timeout=20)
+        self.driver("post", started, 0x0010, 0, 0)  # WM_CLOSE
+        self.assertTrue(self.driver.state(box)["visible"], "the About box stays open")
+        self.driver("click", box, 2)
+        self.driver("wait_gone", box, 10000)
+
+    def restore_msinfo(self, before):
+        if before.get("found"):
+            self.driver("reg_set", "HKLM", self.MSINFO, "Path", before["type"], before["data"])
+        else:
+            self.driver("reg_del", "HKLM", self.MSINFO, "Path")
+
+
+class Screenshots(KelvoTestCase):
+    def test_main_window_with_a_picture_and_the_customisation_dialog(self):
+        k = self.start()
+        self.driver.send_command(k.hwnd, 40014)
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: self.driver.toolbar(k.hwnd)[40008]["enabled"], 10, what="paint")
+        settled_screenshot("main-window-with-picture")
+        self.driver.post_command(k.hwnd, 40059)
+        dialog = wait_until(lambda: [h for h in self.driver("windows", "#32770")["hwnds"]
+                                     if self.driver.state(h)["visible"]], 10,
+                            what="the customisation dialog")[0]
+        lists = [c for c in self.driver("children", dialog)["children"] if c["class"] == "ListBox"]
+        self.assertEqual(len(lists), 2, "available and current buttons")
+        settled_screenshot("toolbar-customisation")
+        self.driver("post", dialog, 0x0010, 0, 0)
+        self.driver("wait_gone", dialog, 10000)
