@@ -395,53 +395,74 @@ Reply CmdClipBitmap(const Args&)
         .Num("palette", p ? entries : -1);
 }
 
-// Writes bitmap as a 24-bit top-down-free (bottom-up) BMP file.
-bool WriteBitmap24(HBITMAP bitmap, const std::wstring& path)
+// Writes bitmap as an uncompressed bottom-up BMP file of the given bit
+// count (24, or 8/4/1 with the colour table the platform chooses on the
+// screen with its default palette, as Kelvo's own conversion does).
+bool WriteBitmapBits(HBITMAP bitmap, const std::wstring& path, int bits)
 {
     BITMAP info{};
     if (!GetObjectW(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0)
         return false;
-    BITMAPINFOHEADER h{};
-    h.biSize = sizeof h;
-    h.biWidth = info.bmWidth;
-    h.biHeight = info.bmHeight;
-    h.biPlanes = 1;
-    h.biBitCount = 24;
-    h.biCompression = BI_RGB;
-    DWORD row = ((DWORD(info.bmWidth) * 24 + 31) / 32) * 4;
-    h.biSizeImage = row * DWORD(info.bmHeight);
-    std::vector<BYTE> bits(h.biSizeImage);
+    int colors = bits <= 8 ? 1 << bits : 0;
+    std::vector<BYTE> header(sizeof(BITMAPINFOHEADER) + 4 * colors);
+    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
+    h->biSize = sizeof *h;
+    h->biWidth = info.bmWidth;
+    h->biHeight = info.bmHeight;
+    h->biPlanes = 1;
+    h->biBitCount = WORD(bits);
+    h->biCompression = BI_RGB;
+    DWORD row = ((DWORD(info.bmWidth) * DWORD(bits) + 31) / 32) * 4;
+    h->biSizeImage = row * DWORD(info.bmHeight);
+    std::vector<BYTE> pixels(h->biSizeImage);
     HDC dc = GetDC(nullptr);
-    int lines = GetDIBits(dc, bitmap, 0, UINT(info.bmHeight), bits.data(),
-                          reinterpret_cast<BITMAPINFO*>(&h), DIB_RGB_COLORS);
+    HPALETTE old = SelectPalette(dc, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), FALSE);
+    RealizePalette(dc);
+    GetDIBits(dc, bitmap, 0, UINT(info.bmHeight), nullptr, reinterpret_cast<BITMAPINFO*>(h),
+              DIB_RGB_COLORS);
+    h->biSizeImage = row * DWORD(info.bmHeight);
+    h->biCompression = BI_RGB;
+    int lines = GetDIBits(dc, bitmap, 0, UINT(info.bmHeight), pixels.data(),
+                          reinterpret_cast<BITMAPINFO*>(h), DIB_RGB_COLORS);
+    SelectPalette(dc, old, FALSE);
     ReleaseDC(nullptr, dc);
     if (lines != info.bmHeight)
         return false;
+    h->biClrUsed = 0;
     BITMAPFILEHEADER f{};
     f.bfType = 0x4D42;
-    f.bfOffBits = sizeof f + sizeof h;
-    f.bfSize = f.bfOffBits + h.biSizeImage;
+    f.bfOffBits = DWORD(sizeof f + header.size());
+    f.bfSize = f.bfOffBits + h->biSizeImage;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
     bool ok = WriteFile(file, &f, sizeof f, &written, nullptr) && written == sizeof f
-              && WriteFile(file, &h, sizeof h, &written, nullptr) && written == sizeof h
-              && WriteFile(file, bits.data(), DWORD(bits.size()), &written, nullptr)
-              && written == bits.size();
+              && WriteFile(file, header.data(), DWORD(header.size()), &written, nullptr)
+              && written == header.size()
+              && WriteFile(file, pixels.data(), DWORD(pixels.size()), &written, nullptr)
+              && written == pixels.size();
     CloseHandle(file);
     return ok;
+}
+
+bool WriteBitmap24(HBITMAP bitmap, const std::wstring& path)
+{
+    return WriteBitmapBits(bitmap, path, 24);
 }
 
 Reply CmdClipSave(const Args& a)
 {
     if (a.size() < 2)
-        return Fail("clip_save path");
+        return Fail("clip_save path [bits]");
+    int bits = a.size() > 2 ? int(Number(a[2])) : 24;
+    if (bits != 24 && bits != 8 && bits != 4 && bits != 1)
+        return Fail("bits must be 24, 8, 4 or 1");
     if (!OpenClipboardPatiently())
         return Fail("clipboard busy");
     HBITMAP b = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    bool ok = b && WriteBitmap24(b, Wide(a[1]));
+    bool ok = b && WriteBitmapBits(b, Wide(a[1]), bits);
     CloseClipboard();
     return ok ? Reply() : Fail("no bitmap, or it could not be written");
 }
@@ -486,6 +507,34 @@ Reply CmdClipLoad(const Args& a)
         LoadImageW(nullptr, Wide(a[1]).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     if (!b)
         return Fail("cannot load the file");
+    if (!OpenClipboardPatiently()) {
+        DeleteObject(b);
+        return Fail("clipboard busy");
+    }
+    EmptyClipboard();
+    bool ok = SetClipboardData(CF_BITMAP, b) != nullptr;
+    CloseClipboard();
+    if (!ok)
+        DeleteObject(b);
+    return ok ? Reply() : Fail("SetClipboardData failed");
+}
+
+// A monochrome bitmap (1 plane, 1 bit) of w x h with a checker pattern of
+// 8-pixel squares on the clipboard.
+Reply CmdClipPutMono(const Args& a)
+{
+    if (a.size() < 3)
+        return Fail("clip_put_mono w h");
+    int w = int(Number(a[1])), h = int(Number(a[2]));
+    int stride = ((w + 15) / 16) * 2;
+    std::vector<BYTE> bits(size_t(stride) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (((x / 8) + (y / 8)) & 1)
+                bits[size_t(y) * stride + size_t(x / 8)] |= BYTE(0x80 >> (x % 8));
+    HBITMAP b = CreateBitmap(w, h, 1, 1, bits.data());
+    if (!b)
+        return Fail("CreateBitmap failed");
     if (!OpenClipboardPatiently()) {
         DeleteObject(b);
         return Fail("clipboard busy");
@@ -953,6 +1002,7 @@ Reply Dispatch(const Args& a)
     if (c == "clip_put") return CmdClipPut(a);
     if (c == "clip_empty") return CmdClipEmpty(a);
     if (c == "clip_load") return CmdClipLoad(a);
+    if (c == "clip_put_mono") return CmdClipPutMono(a);
     if (c == "set_title") return CmdSetTitle(a);
     if (c == "clip_hold") return CmdClipHold(a);
     if (c == "reg_get") return CmdRegGet(a);
