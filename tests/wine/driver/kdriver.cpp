@@ -447,11 +447,6 @@ bool WriteBitmapBits(HBITMAP bitmap, const std::wstring& path, int bits)
     return ok;
 }
 
-bool WriteBitmap24(HBITMAP bitmap, const std::wstring& path)
-{
-    return WriteBitmapBits(bitmap, path, 24);
-}
-
 Reply CmdClipSave(const Args& a)
 {
     if (a.size() < 2)
