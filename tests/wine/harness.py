@@ -116,6 +116,9 @@ class Driver:
             except (OSError, subprocess.TimeoutExpired):
                 self.proc.kill()
                 self.proc.wait()
+        for stream in (self.proc.stdin, self.proc.stdout):
+            if stream:
+                stream.close()
 
     # Conveniences over the raw commands.
     def find(self, cls="-", title="-"):

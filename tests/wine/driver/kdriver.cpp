@@ -18,6 +18,8 @@ namespace {
 
 using Args = std::vector<std::string>;
 
+HWND ReplyWindow();
+
 // ---------------------------------------------------------------- text
 
 std::wstring Wide(const std::string& s)
@@ -556,7 +558,10 @@ Reply CmdClipHold(const Args& a)
 {
     if (a.size() < 2)
         return Fail("clip_hold ms");
-    if (!OpenClipboardPatiently())
+    // Opened for a window of ours: an open without a window would not keep
+    // out other openers without one.
+    HWND owner = ReplyWindow();
+    if (!WaitFor(3000, [&] { return OpenClipboard(owner) != FALSE; }))
         return Fail("clipboard busy");
     Sleep(DWORD(Number(a[1])));
     CloseClipboard();
@@ -748,6 +753,29 @@ Reply CmdControl(const Args& a)
         .Bool("enabled", IsWindowEnabled(control))
         .Bool("visible", IsWindowVisible(control))
         .Num("check", static_cast<long long>(check));
+}
+
+// combo_select hwnd id text: selects the first item of a combo box that
+// starts with text and tells the dialog, as picking it with the mouse
+// would.
+Reply CmdComboSelect(const Args& a)
+{
+    if (a.size() < 4)
+        return Fail("combo_select hwnd id text");
+    HWND dialog = Handle(a[1]);
+    int id = int(Number(a[2]));
+    HWND combo = GetDlgItem(dialog, id);
+    if (!combo)
+        return Fail("no such control");
+    std::wstring text = Wide(a[3]);
+    DWORD_PTR index = 0;
+    if (!SendMessageTimeoutW(combo, CB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_NORMAL, 5000, &index)
+        || LRESULT(index) == CB_ERR)
+        return Fail("no such item");
+    if (!PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo)))
+        return Fail("PostMessage failed");
+    return Reply().Num("index", static_cast<long long>(index));
 }
 
 BOOL CALLBACK ChildVisit(HWND w, LPARAM p)
@@ -1009,6 +1037,7 @@ Reply Dispatch(const Args& a)
     if (c == "press") return CmdPress(a);
     if (c == "set_text") return CmdSetText(a);
     if (c == "control") return CmdControl(a);
+    if (c == "combo_select") return CmdComboSelect(a);
     if (c == "children") return CmdChildren(a);
     if (c == "rect") return CmdWindowRect(a);
     if (c == "screen") return CmdScreen(a);

@@ -1,0 +1,157 @@
+"""Faults from outside: output folders that are read-only or full, a
+clipboard another program holds open, registry values of the wrong type
+or length."""
+import os
+import shutil
+import subprocess
+import tempfile
+import threading
+
+from harness import KelvoTestCase, Driver, wait_until, winpath, ARTIFACTS
+
+REG_NONE, REG_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_QWORD = 0, 1, 3, 4, 7, 11
+SETTINGS = {  # name: (type, default bytes)
+    "PREVIEW": (REG_BINARY, "00000000"), "SCALE": (REG_BINARY, "64000000"),
+    "SHOWPRINT": (REG_BINARY, "00000000"), "READPRT": (REG_BINARY, "00000000"),
+    "OPEN": (REG_DWORD, "01000000"), "ICONIC": (REG_BINARY, "00000000"),
+    "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
+    "KEY": (REG_DWORD, "7800"),
+}
+
+
+def mount_tmpfs(path, size, readonly=False):
+    os.makedirs(path, exist_ok=True)
+    options = f"size={size}" + (",ro" if readonly else "")
+    subprocess.run(["mount", "-t", "tmpfs", "-o", options, "tmpfs", path], check=True)
+
+
+def unmount(path):
+    subprocess.run(["umount", path], check=False)
+    shutil.rmtree(path, ignore_errors=True)
+
+
+class FaultTestCase(KelvoTestCase):
+    def setUp(self):
+        super().setUp()
+        self.dir = tempfile.mkdtemp(prefix="faults-", dir=ARTIFACTS)
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    def serial_output(self, k, folder):
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        self.driver("press", dialog, 1010)
+        self.driver("set_text", dialog, 1003, winpath(folder))
+        self.driver("set_text", dialog, 1002, "cap")
+        self.driver("click", dialog, 1)
+        self.driver("wait_gone", dialog, 10000)
+
+    def expect_error(self, name):
+        """The serial-output error box for file name; closes it."""
+        box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ", timeout=20)
+        texts = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
+                                    if c["class"] == "Static" and c["text"]], 10, what="text")
+        self.assertEqual(texts, [f"ファイルが作成出来ませんでした( {winpath(name)} )"])
+        self.driver("click", box, 1)
+        self.driver("wait_gone", box, 10000)
+
+
+class OutputFolders(FaultTestCase):
+    def test_read_only_folder(self):
+        folder = os.path.join(self.dir, "readonly")
+        mount_tmpfs(folder, "4m", readonly=True)
+        self.addCleanup(unmount, folder)
+        k = self.start()
+        self.serial_output(k, folder)
+        self.driver.post_command(k.hwnd, 40001, 1)
+        self.expect_error(os.path.join(folder, "cap0001.BMP"))
+        self.assertEqual(os.listdir(folder), [])
+        # The program goes on, and the failed number stays used.
+        self.serial_output(k, self.dir)
+        self.driver.send_command(k.hwnd, 40001, 1)
+        self.assertIn("cap0002.BMP", os.listdir(self.dir))
+
+    def test_full_folder_leaves_no_cut_file_behind(self):
+        folder = os.path.join(self.dir, "full")
+        # Room for the headers and part of the pixels of a 1024 x 768 capture.
+        mount_tmpfs(folder, "1m")
+        self.addCleanup(unmount, folder)
+        k = self.start()
+        self.serial_output(k, folder)
+        self.driver.post_command(k.hwnd, 40001, 1)
+        self.expect_error(os.path.join(folder, "cap0001.BMP"))
+        self.assertEqual(os.listdir(folder), [], "a cut file would claim to be a whole picture")
+        # With room again the next number is written whole.
+        self.serial_output(k, self.dir)
+        self.driver.send_command(k.hwnd, 40001, 1)
+        path = os.path.join(self.dir, "cap0002.BMP")
+        with open(path, "rb") as f:
+            data = f.read()
+        self.assertEqual(int.from_bytes(data[2:6], "little"), len(data))
+
+
+class HeldClipboard(FaultTestCase):
+    def hold_clipboard(self, ms):
+        """Another program opens the clipboard and keeps it for ms."""
+        other = Driver()
+        started = threading.Event()
+
+        def run():
+            started.set()
+            other("clip_hold", ms)
+        thread = threading.Thread(target=run)
+        thread.start()
+        started.wait()
+        # Until the other program really has it open, Kelvo could still get in.
+        wait_until(lambda: not self.driver("clip_formats", check=False)["ok"], 15,
+                   what="the clipboard held")
+        return other, thread
+
+    def test_paint_and_serial_output_while_another_program_holds_the_clipboard(self):
+        k = self.start()
+        self.serial_output(k, self.dir)
+        self.driver.send_command(k.hwnd, 40014)
+        other, thread = self.hold_clipboard(6000)
+        try:
+            # The paint finds no picture and draws only the background.
+            self.driver("invalidate", k.hwnd)
+            wait_until(lambda: not self.driver.toolbar(k.hwnd)[40008]["enabled"], 10,
+                       what="the paint without a picture")
+            # The capture cannot reach the clipboard, so neither can the save.
+            self.driver.post_command(k.hwnd, 40001, 1)
+            self.expect_error(os.path.join(self.dir, "cap0001.BMP"))
+            self.assertEqual(os.listdir(self.dir), [])
+        finally:
+            thread.join()
+            other.close()
+        # Released: everything works again.
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: self.driver.toolbar(k.hwnd)[40008]["enabled"], 10, what="repaint")
+        self.driver.send_command(k.hwnd, 40001, 1)
+        self.assertEqual(os.listdir(self.dir), ["cap0002.BMP"])
+
+
+class RegistryValues(KelvoTestCase):
+    """Every value stored with a wrong type or length: the program starts
+    with the defaults and writes them back in their proper form."""
+
+    def values(self):
+        return {v["name"]: (v["type"], v["data"]) for v in self.driver.reg_values()["values"]}
+
+    def test_wrong_types_and_lengths_give_defaults(self):
+        cases = [(REG_SZ, "3100"), (REG_MULTI_SZ, "310000"), (REG_NONE, "-"), (REG_QWORD, "01" * 8),
+                 (REG_BINARY, "01" * 5), (REG_DWORD, "01" * 5), (REG_BINARY, "01" * 300)]
+        for kind, data in cases:
+            with self.subTest(type=kind, length=0 if data == "-" else len(data) // 2):
+                self.driver("reg_del_key")
+                for name, (proper, _) in SETTINGS.items():
+                    # The wrong type for each value, or the right type with
+                    # too many bytes.
+                    stored = kind if kind != proper or len(data) // 2 > 4 else REG_SZ
+                    self.driver("reg_set", name, stored, data)
+                k = self.start()
+                states = self.driver.toolbar(k.hwnd)
+                for command in (40002, 40022, 40007):
+                    self.assertFalse(states[command]["checked"], command)
+                self.assertFalse(self.driver.state(k.hwnd)["iconic"])
+                self.assertEqual(k.stop(), 0)
+                self.assertEqual(self.values(), SETTINGS)
