@@ -1,5 +1,6 @@
 # Printing and DDE: print job, printer settings, scale and preview, DDE.
 list(APPEND KELVO_PORTABLE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/dde_command.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_layout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/prtinfo.cpp
 )

@@ -1,0 +1,47 @@
+// The capture key: the keys the key dialog offers, and the rule that tells
+// a press of the capture key from every other keystroke.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct CaptureKeyRow {
+    char name[8];   // at most 7 characters and the terminator
+    uint32_t code;  // virtual-key code; 0 ends the table
+};
+
+// The rows in the order of the dialog's list, then the terminating row.
+constexpr size_t kCaptureKeyCount = 52;
+extern const CaptureKeyRow CaptureKeyTable[kCaptureKeyCount + 1];
+
+// Index of the row whose code is code, or -1 when no row has it.
+int FindCaptureKeyRow(uint32_t code);
+
+// KEY after the dialog is confirmed with list entry selection selected
+// (-1 when nothing is selected). Without a valid selection, which happens
+// when the stored key is not in the table, the stored key is kept: the
+// user confirmed the modifiers, not a change of key.
+uint16_t CaptureKeyForSelection(int selection, uint16_t current);
+
+// The combination as stored in CTRL, SHIFT and KEY.
+struct CaptureKeyCombination {
+    bool ctrl;
+    bool shift;
+    uint16_t key;
+};
+
+// One keystroke as a keyboard hook sees it.
+struct KeyStroke {
+    uint32_t virtualKey;  // the hook's wParam
+    uint32_t flags;       // the hook's lParam: bit 29 Alt, bit 30 key was
+                          // already down (auto-repeat), bit 31 key going up
+    bool ctrl;            // modifiers held while the key event arrives
+    bool shift;
+    bool alt;
+    bool win;
+};
+
+// True for the first key-down of the capture key with exactly the required
+// modifiers held: Ctrl and Shift as the combination asks, neither Alt nor
+// a Windows key. Auto-repeats and key-ups never count, and a key code of 0
+// never matches.
+bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke);
