@@ -1,10 +1,246 @@
 // The print job on its worker thread and the printing notice window.
 #include "print/print.h"
 
-// Not offered yet: printing comes with the printing work.
-void StartPrint(HWND, bool) {}
+#include <commdlg.h>
+
+#include <new>
+
+#include "app/app.h"
+#include "app/settings.h"
+#include "capture/capture.h"
+#include "picture/dib_rules.h"
+#include "picture/global_memory.h"
+#include "picture/picture.h"
+#include "print/page_layout.h"
+#include "print/printer_settings.h"
+#include "res/resource.h"
+
+namespace {
+
+// What one worker needs, handed over whole: each job has its own, so a
+// second job cannot overwrite the first one's printer, and the copies of
+// the printer settings stay valid whatever the main thread does with the
+// held ones meanwhile.
+struct PrintRequest {
+    HWND owner;
+    HDC dc;            // from the Print dialog, or null
+    HGLOBAL devMode;   // copies of the held settings when dc is null
+    HGLOBAL devNames;
+};
+
+const wchar_t kNoStretchMessage[] = L"このプリンターでは処理機能がありません";
+const wchar_t kNoticeText[] = L"  印刷中...";
+constexpr DWORD kNoticeMs = 1000;
+// Another program may hold the clipboard for a moment.
+constexpr DWORD kClipboardPatienceMs = 2000;
+
+HDC CreateDcFromSettings(HGLOBAL devMode, HGLOBAL devNames)
+{
+    LockedBlock<DEVMODEA> mode(devMode);
+    LockedBlock<uint8_t> names(devNames);
+    if (!mode || !names)
+        return nullptr;
+    auto* header = reinterpret_cast<const DEVNAMES*>(names.get());
+    const char* base = reinterpret_cast<const char*>(names.get());
+    return CreateDCA(base + header->wDriverOffset, base + header->wDeviceOffset,
+                     base + header->wOutputOffset, mode.get());
+}
+
+bool OpenClipboardPatiently(HWND owner)
+{
+    DWORD start = GetTickCount();
+    while (!OpenClipboard(owner)) {
+        if (GetTickCount() - start >= kClipboardPatienceMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// The current picture as a Capture DIB; the desktop is captured first when
+// the clipboard holds no picture.
+HGLOBAL DibOfClipboard(HWND owner)
+{
+    if (!OpenClipboardPatiently(owner))
+        return nullptr;
+    if (!IsClipboardFormatAvailable(CF_BITMAP)) {
+        // The grab opens, fills and closes the clipboard itself.
+        CloseClipboard();
+        GrabScreen(owner, nullptr, nullptr);
+        if (!OpenClipboardPatiently(owner))
+            return nullptr;
+    }
+    auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    auto palette = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
+    HGLOBAL dib = bitmap ? MakeDibFromBitmap(bitmap, palette) : nullptr;
+    CloseClipboard();
+    return dib;
+}
+
+// The scale of this job. A 0 becomes 100 in the setting itself, unless the
+// scale dialog has stored something else in the meantime.
+uint32_t TakeScale()
+{
+    auto* scale = reinterpret_cast<volatile LONG*>(&g_settings.scale);
+    LONG previous = InterlockedCompareExchange(scale, 100, 0);
+    return EffectiveScale(uint32_t(previous));
+}
+
+void ShowPrintingNotice()
+{
+    HWND notice = CreateWindowExW(WS_EX_WINDOWEDGE | WS_EX_TOPMOST, L"PrintWindow", L"PrintWindow",
+                                  WS_POPUPWINDOW, 0, 0, 200, 50, nullptr, nullptr, g_instance,
+                                  nullptr);
+    if (!notice)
+        return;
+    ShowWindow(notice, SW_SHOWNORMAL);
+    // Paints, holds the notice and destroys it before returning.
+    UpdateWindow(notice);
+    if (IsWindow(notice))
+        DestroyWindow(notice);
+}
+
+// Puts the picture on the page; false when nothing could be printed.
+bool PrintPage(HWND owner, HDC dc)
+{
+    uint32_t scale = TakeScale();
+    if (!(GetDeviceCaps(dc, RASTERCAPS) & RC_STRETCHDIB)) {
+        ShowMessage(nullptr, kNoStretchMessage, nullptr, MB_ICONHAND);
+        return false;
+    }
+    PagePlacement place =
+        PlacePicture(GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES), scale);
+    HGLOBAL dib = DibOfClipboard(owner);
+    if (!dib)
+        return false;
+    bool printed = false;
+    {
+        LockedBlock<DibHeader> header(dib);
+        if (header) {
+            if (g_settings.showPrint)
+                ShowPrintingNotice();
+            int32_t height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+            StartPage(dc);
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchDIBits(dc, place.x, place.y, place.width, place.height, 0, 0,
+                          header->biWidth, height, DibPixelBits(header.get()),
+                          reinterpret_cast<BITMAPINFO*>(header.get()), DIB_RGB_COLORS, SRCCOPY);
+            EndPage(dc);
+            printed = true;
+        }
+    }
+    GlobalFree(dib);
+    return printed;
+}
+
+void RunJob(const PrintRequest& request)
+{
+    HDC dc = request.dc;
+    if (!dc) {
+        dc = CreateDcFromSettings(request.devMode, request.devNames);
+        if (!dc)
+            return;
+    }
+    DOCINFOA document{};
+    document.cbSize = sizeof document;
+    document.lpszDocName = "PRINT_SCREEN";
+    document.lpszDatatype = "RAW";
+    if (StartDocA(dc, &document) > 0) {
+        // A document that got no page is cancelled, not sent empty.
+        if (PrintPage(request.owner, dc))
+            EndDoc(dc);
+        else
+            AbortDoc(dc);
+    }
+    DeleteDC(dc);
+}
+
+void FreeRequest(PrintRequest* request)
+{
+    if (request->devMode)
+        GlobalFree(request->devMode);
+    if (request->devNames)
+        GlobalFree(request->devNames);
+    delete request;
+}
+
+DWORD WINAPI PrintWorker(void* parameter)
+{
+    auto* request = static_cast<PrintRequest*>(parameter);
+    RunJob(*request);
+    FreeRequest(request);
+    return 0;
+}
+
+}  // namespace
+
+void StartPrint(HWND owner, bool automatic)
+{
+    auto* request = new (std::nothrow) PrintRequest{owner, nullptr, nullptr, nullptr};
+    if (!request)
+        return;
+    if (automatic && PrinterSettingsHeld()) {
+        // Held but unusable settings print nothing, as a failed device
+        // context would.
+        if (!CopyPrinterSettings(&request->devMode, &request->devNames)) {
+            FreeRequest(request);
+            return;
+        }
+    } else {
+        PRINTDLGA dialog{};
+        dialog.lStructSize = sizeof dialog;
+        dialog.hwndOwner = owner;
+        dialog.Flags = PD_RETURNDC | (automatic ? PD_RETURNDEFAULT : 0);
+        if (!PrintDlgA(&dialog)) {
+            delete request;
+            return;
+        }
+        // The choice made in the dialog holds for this one job.
+        if (dialog.hDevMode)
+            GlobalFree(dialog.hDevMode);
+        if (dialog.hDevNames)
+            GlobalFree(dialog.hDevNames);
+        if (!dialog.hDC) {
+            delete request;
+            return;
+        }
+        request->dc = dialog.hDC;
+    }
+    // The handle is closed here at once, so it is released exactly once
+    // and the worker never needs it.
+    DWORD threadId = 0;
+    HANDLE worker = CreateThread(nullptr, 0, PrintWorker, request, 0, &threadId);
+    if (worker) {
+        CloseHandle(worker);
+        return;
+    }
+    if (request->dc)
+        DeleteDC(request->dc);
+    FreeRequest(request);
+}
 
 LRESULT CALLBACK PrintWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    switch (message) {
+    case WM_CREATE:
+        CenterDialog(window, true);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT client;
+        GetClientRect(window, &client);
+        SetBkMode(dc, TRANSPARENT);
+        // A shared icon: the system owns it, nothing to destroy.
+        if (HICON icon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_KELVO)))
+            DrawIcon(dc, 10, 8, icon);
+        DrawTextW(dc, kNoticeText, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+        GdiFlush();
+        Sleep(kNoticeMs);
+        EndPaint(window, &paint);
+        DestroyWindow(window);
+        return 0;
+    }
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
