@@ -21,6 +21,8 @@ uint32_t EffectiveScale(uint32_t scale)
 
 uint32_t LimitScale(uint32_t scale, int32_t pageWidth, int32_t pageHeight)
 {
+    if (scale > kMaxScale)
+        scale = kMaxScale;
     int64_t longest = pageWidth > pageHeight ? pageWidth : pageHeight;
     if (longest <= 0)
         return scale;

@@ -54,26 +54,32 @@ TEST(PageLayout, ZeroPrintsAsHundred)
     ExpectPlacement(p, 0, 0, 2479, 3508);
 }
 
-TEST(PageLayout, HugeScalesAreLimitedToTheCoordinateRange)
+TEST(PageLayout, HugeScalesAreLimited)
 {
-    for (uint32_t scale : {UINT32_MAX, 1000000000u, 86625000u}) {
+    for (uint32_t scale : {UINT32_MAX, 1000000000u, 100001u}) {
+        EXPECT_EQ(LimitScale(scale, 2479, 3508), kMaxScale);
         PagePlacement p = PlacePicture(2479, 3508, scale);
-        EXPECT_GT(p.width, 0);
-        EXPECT_GT(p.height, 0);
-        EXPECT_LE(int64_t(p.height), int64_t(INT_MAX));
-        // Still centred: both ends lie outside the page by the same amount.
-        EXPECT_LT(p.x, 0);
-        EXPECT_LE(std::abs(int64_t(p.x) + p.width / 2 - 2479 / 2), 1);
-        EXPECT_LE(std::abs(int64_t(p.y) + p.height / 2 - 3508 / 2), 1);
-        // The far edges are representable too.
-        EXPECT_LE(int64_t(p.x) + p.width, int64_t(INT_MAX));
+        ExpectPlacement(p, -1238260, -1752246, 2479000, 3508000);
     }
-    // The limit is the largest scale whose longer side still fits.
-    uint32_t limit = LimitScale(UINT32_MAX, 2479, 3508);
-    EXPECT_LE(int64_t(3508) * limit / 100, int64_t(INT_MAX));
-    EXPECT_GT(int64_t(3508) * (int64_t(limit) + 1) / 100, int64_t(INT_MAX));
-    // Ordinary scales are untouched, also on the largest page.
+    EXPECT_EQ(LimitScale(kMaxScale, 2479, 3508), kMaxScale);
     EXPECT_EQ(LimitScale(150, 2479, 3508), 150u);
+}
+
+TEST(PageLayout, LargePagesStayInsideTheCoordinateRange)
+{
+    // A page so large that the scale cap alone would overflow: the limit
+    // is the largest scale whose longer side still fits.
+    uint32_t limit = LimitScale(UINT32_MAX, 3000000, 2600000);
+    EXPECT_LT(limit, kMaxScale);
+    EXPECT_LE(int64_t(3000000) * limit / 100, int64_t(INT_MAX));
+    EXPECT_GT(int64_t(3000000) * (int64_t(limit) + 1) / 100, int64_t(INT_MAX));
+    PagePlacement p = PlacePicture(3000000, 2600000, UINT32_MAX);
+    EXPECT_GT(p.width, 0);
+    EXPECT_LE(int64_t(p.x) + p.width, int64_t(INT_MAX));
+    // Still centred: both ends lie outside the page by the same amount.
+    EXPECT_LE(std::abs(int64_t(p.x) + p.width / 2 - 3000000 / 2), 1);
+    EXPECT_LE(std::abs(int64_t(p.y) + p.height / 2 - 2600000 / 2), 1);
+    // Ordinary scales are untouched, also on the largest page.
     EXPECT_EQ(LimitScale(100, INT_MAX, INT_MAX), 100u);
     EXPECT_EQ(LimitScale(101, INT_MAX, INT_MAX), 100u);
     ExpectPlacement(PlacePicture(INT_MAX, INT_MAX, UINT32_MAX), 0, 0, INT_MAX, INT_MAX);
