@@ -18,6 +18,12 @@ file(GLOB KELVO_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res
 set_source_files_properties(res/kelvo.rc PROPERTIES OBJECT_DEPENDS "${KELVO_RES_IMAGES}")
 target_link_libraries(kelvo PRIVATE kelvo_core
   user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 advapi32)
+# The functions kelvo.exe exports by name (decorated on i686, plain on x86_64).
+# CMake passes .def sources to the linker for libraries only, so the file
+# goes straight to the linker.
+set(KELVO_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/picture/kelvo_${CMAKE_SYSTEM_PROCESSOR}.def)
+target_link_options(kelvo PRIVATE ${KELVO_EXPORTS_DEF})
+set_property(TARGET kelvo APPEND PROPERTY LINK_DEPENDS ${KELVO_EXPORTS_DEF})
 
 include(hook/hook.cmake)
 include(tests/wine/driver/driver.cmake)
