@@ -5,6 +5,7 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bmp_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bmp_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serial_name.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_rules.cpp
 )
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capture_dib.cpp
