@@ -975,7 +975,8 @@ bool HookThread(DWORD thread)
     return true;
 }
 
-// probe hwnd request: 1 menu bar, 2 scroll bars, 3 open popup menu.
+// probe hwnd request: 1 menu bar, 2 scroll bars, 3 open popup menu, 4 titles
+// given to the main window since the last request 4.
 Reply CmdProbe(const Args& a)
 {
     if (a.size() < 3)

@@ -5,7 +5,8 @@
 // GUI thread; the system then loads this library into Kelvo. When the
 // driver sends the registered message "KdriverProbe" to a Kelvo window, the
 // hook answers with a JSON text sent back by WM_COPYDATA to the driver's
-// window (lParam). Kelvo itself is not changed by any of this.
+// window (lParam). Kelvo itself is not changed by any of this. The hook
+// also writes down the titles the main window is given (request 4).
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +18,7 @@ enum Request : WPARAM {
     kMenuBar = 1,     // the window's menu bar, each popup prepared first
     kScrollBars = 2,  // ranges, positions and visibility of both bars
     kOpenPopup = 3,   // the popup menu open on the screen
+    kTitleLog = 4,    // titles set on the main window since the last request
 };
 
 std::string Utf8(const wchar_t* w)
@@ -133,6 +135,34 @@ std::string OpenPopup()
     return std::string("{\"rect\":") + rect + ",\"items\":" + (menu ? Items(menu, 0) : "null") + "}";
 }
 
+// Every title the main window was given, in order, with the tick count:
+// a test can check a sequence of titles that polling from outside could
+// miss when two arrive close together. Recording starts when the driver
+// first hooks the thread.
+std::string g_titleLog;
+size_t g_titleCount;
+
+void RecordTitle(HWND window, const wchar_t* text)
+{
+    wchar_t cls[32];
+    if (!text || GetClassNameW(window, cls, 32) == 0 || lstrcmpW(cls, L"KelvoClass") != 0)
+        return;
+    if (g_titleCount >= 4096)
+        return;
+    ++g_titleCount;
+    if (!g_titleLog.empty())
+        g_titleLog += ",";
+    g_titleLog += "{\"t\":" + std::to_string(GetTickCount()) + ",\"title\":" + Quote(Utf8(text)) + "}";
+}
+
+std::string TakeTitleLog()
+{
+    std::string json = "{\"titles\":[" + g_titleLog + "]}";
+    g_titleLog.clear();
+    g_titleCount = 0;
+    return json;
+}
+
 void Answer(HWND window, WPARAM request, HWND replyTo)
 {
     std::string json;
@@ -140,6 +170,7 @@ void Answer(HWND window, WPARAM request, HWND replyTo)
     case kMenuBar: json = MenuBar(window); break;
     case kScrollBars: json = ScrollBars(window); break;
     case kOpenPopup: json = OpenPopup(); break;
+    case kTitleLog: json = TakeTitleLog(); break;
     default: json = "{}"; break;
     }
     COPYDATASTRUCT data{};
@@ -159,6 +190,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
         auto* call = reinterpret_cast<CWPSTRUCT*>(lParam);
         if (call->message == probe)
             Answer(call->hwnd, call->wParam, reinterpret_cast<HWND>(call->lParam));
+        else if (call->message == WM_SETTEXT)
+            RecordTitle(call->hwnd, reinterpret_cast<const wchar_t*>(call->lParam));
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
