@@ -172,6 +172,21 @@ class Dialog(PrintTestCase):
         self.driver("wait_gone", dialog, 15000)
         P.assert_no_pdf(self, P.PDF_DIR, before)
 
+    def test_clipboard_held_elsewhere_aborts_the_document(self):
+        k = self.start()
+        P.put_grid_on_clipboard(self.driver)
+        before = P.pdfs(P.PDF_DIR)
+        self.driver.post_command(k.hwnd, P.PRINT, 0)
+        dialog = self.driver.wait_window("#32770", "印刷", 20)
+        self.driver("click", dialog, 1)
+        # Another program keeps the clipboard longer than the job waits for
+        # it: the started document is cancelled, and no page comes out.
+        self.driver("clip_hold", 8000)
+        P.assert_no_pdf(self, P.PDF_DIR, before)
+        # The next job prints normally.
+        self.print_with_dialog(k)
+        P.wait_pdf(P.PDF_DIR, before)
+
     def test_empty_clipboard_prints_the_desktop(self):
         k = self.start()
         patch = self.driver("place", 700, 500, 200, 150, 0x3366CC)["hwnd"]
