@@ -1,0 +1,144 @@
+"""The snapshot timer: the countdown in the title, a shot on the tick that
+shows 0 and the next one counted from the end of the shot, no counting
+while dialog 135 is open, the 16-bit interval, and the toolbar button and
+menu check that follow the enabled flag."""
+import time
+
+from harness import settled_screenshot, wait_until
+from triggers import SNAPSHOT, TriggerTestCase, countdown_values, title_log
+
+ENABLE = 1028
+INTERVAL = 1029
+SPIN = 1030
+IDOK = 1
+IDCANCEL = 2
+TITLE = "ｽﾅｯﾌﾟｼｮｯﾄの設定"
+
+
+def menu_item(items, command):
+    for item in items:
+        if item["id"] == command:
+            return item
+        found = menu_item(item.get("items") or [], command)
+        if found:
+            return found
+    return None
+
+
+class SnapshotTimer(TriggerTestCase):
+    def setUp(self):
+        super().setUp()
+        self.k = self.start_with_file_output()
+        title_log(self.driver, self.k.hwnd)  # starts the record of titles
+
+    def open_dialog(self):
+        self.driver.post_command(self.k.hwnd, SNAPSHOT)
+        return self.driver.wait_window("#32770", TITLE)
+
+    def configure(self, interval=None, toggle=False, button=IDOK):
+        dialog = self.open_dialog()
+        if toggle:
+            self.driver("press", dialog, ENABLE)
+        if interval is not None:
+            self.driver("set_text", dialog, INTERVAL, str(interval))
+        self.driver("click", dialog, button)
+        self.driver("wait_gone", dialog, 10000)
+
+    def states(self):
+        """(toolbar button pressed, menu item checked) of command 40053."""
+        button = self.driver.toolbar(self.k.hwnd, (SNAPSHOT,))[SNAPSHOT]["checked"]
+        menu = self.driver("probe", self.k.hwnd, 1)["result"]["items"]
+        return button, menu_item(menu, SNAPSHOT)["checked"]
+
+    def record(self, until, timeout=90, raw=False):
+        """Titles given to the main window until until(titles) holds; the
+        countdown titles as their values unless raw."""
+        titles = []
+
+        def done():
+            got = title_log(self.driver, self.k.hwnd)
+            titles.extend(got if raw else countdown_values(got))
+            return until(titles)
+        wait_until(done, timeout, interval=0.3, what="the snapshot titles")
+        return titles
+
+    def test_interval_3_counts_2_1_0_and_shoots_then_counts_again_after_the_shot(self):
+        self.assertEqual(self.states(), (False, False))
+        self.configure(interval=3, toggle=True)
+        self.assertEqual(self.states(), (True, True))
+        titles = self.record(lambda t: t.count("Kelvo --- SHOT0002.BMP") == 1)
+        # The grab resets the title to "Kelvo", the file output names the
+        # file; the countdown starts again only after that.
+        shot = ["Kelvo", "Kelvo --- SHOT0001.BMP"]
+        self.assertEqual(titles, [2, 1, 0] + shot + [2, 1, 0, "Kelvo", "Kelvo --- SHOT0002.BMP"])
+        self.assertEqual(len(self.files()), 2)
+        # Off again: the button and the check follow, the shots stop and
+        # the title keeps its last text.
+        self.configure(toggle=True)
+        self.assertEqual(self.states(), (False, False))
+        count = len(self.files())
+        before = self.driver.title(self.k.hwnd)
+        time.sleep(4.5)  # longer than the interval: nothing may happen
+        self.assertEqual(title_log(self.driver, self.k.hwnd), [])
+        self.assertEqual(len(self.files()), count)
+        self.assertEqual(self.driver.title(self.k.hwnd), before)
+
+    def test_nothing_counts_while_the_dialog_is_open(self):
+        self.configure(interval=3, toggle=True)
+        self.record(lambda t: t[-1:] == [2])
+        dialog = self.open_dialog()
+        title_log(self.driver, self.k.hwnd)
+        settled_screenshot("snapshot-dialog-enabled")
+        self.assertEqual(self.driver("control", dialog, ENABLE)["check"], 1)
+        self.assertEqual(self.driver("control", dialog, INTERVAL)["text"], "3")
+        self.assertTrue(self.driver("control", dialog, INTERVAL)["enabled"])
+        time.sleep(4.5)  # longer than the interval: nothing may count
+        self.assertEqual(title_log(self.driver, self.k.hwnd), [])
+        self.assertEqual(self.files(), [])
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        # Counting starts from 0 again: 2, not 1 or a shot.
+        titles = self.record(lambda t: "Kelvo --- SHOT0001.BMP" in t)
+        self.assertEqual(titles, [2, 1, 0, "Kelvo", "Kelvo --- SHOT0001.BMP"])
+        self.assertEqual(self.states(), (True, True))
+
+    def test_dialog_shows_the_state_and_keeps_the_low_16_bits(self):
+        dialog = self.open_dialog()
+        settled_screenshot("snapshot-dialog")
+        self.assertEqual(self.driver("control", dialog, ENABLE)["check"], 0)
+        self.assertEqual(self.driver("control", dialog, INTERVAL)["text"], "0")
+        self.assertFalse(self.driver("control", dialog, INTERVAL)["enabled"])
+        self.assertTrue(self.driver("control", dialog, SPIN)["enabled"])
+        # The box enables the field; a second click disables it again.
+        self.driver("press", dialog, ENABLE)
+        self.assertTrue(self.driver("control", dialog, INTERVAL)["enabled"])
+        self.driver("press", dialog, ENABLE)
+        self.assertFalse(self.driver("control", dialog, INTERVAL)["enabled"])
+        self.driver("press", dialog, ENABLE)
+        self.driver("set_text", dialog, INTERVAL, "70000")
+        self.driver("click", dialog, IDOK)
+        self.driver("wait_gone", dialog, 10000)
+        titles = self.record(lambda t: len(t) >= 1, raw=True)
+        self.assertEqual(titles[0], "Kelvo --- 次のショットまであと 4463秒")
+        dialog = self.open_dialog()
+        title_log(self.driver, self.k.hwnd)
+        self.assertEqual(self.driver("control", dialog, INTERVAL)["text"], "4464")
+        # Cancel changes nothing, even after the box was cleared; counting
+        # starts from 0 again.
+        self.driver("press", dialog, ENABLE)
+        self.driver("set_text", dialog, INTERVAL, "5")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(self.states(), (True, True))
+        self.assertEqual(self.record(lambda t: len(t) >= 2), [4463, 4462])
+        # Text that is not a number is 0: nothing is shown or shot until
+        # the 16-bit counter wraps.
+        self.configure(interval="abc")
+        dialog = self.open_dialog()
+        self.assertEqual(self.driver("control", dialog, INTERVAL)["text"], "0")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        title_log(self.driver, self.k.hwnd)
+        time.sleep(3)
+        self.assertEqual(title_log(self.driver, self.k.hwnd), [])
+        self.assertEqual(self.files(), [])
