@@ -1,0 +1,435 @@
+"""Image plug-ins: where Kelvo looks for them, the order in which it asks
+them, how it copes with plug-ins that fail or hand back broken pictures, its
+exported SPIInit, LoadPicture and SPIEnd, and pictures opened through the
+bundled plug-in ifstb.spi.
+
+Kelvo looks for "*.spi" in its current directory at start, so every test
+starts it in a fresh directory holding the plug-ins it needs. The test
+plug-ins (tests/plugins/testspi.cpp) append each call to the file named by
+KELVO_SPI_LOG; files they accept start with "KSPI" and the tags of the
+plug-ins that accept them. The exported functions are called inside the
+running Kelvo by spicall.exe."""
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+
+from PIL import Image
+
+import harness
+from harness import KelvoTestCase, wait_until, winpath, wine_environ, settled_screenshot, BIN, \
+    ARTIFACTS, WINE
+import xdnd
+
+TEST_PLUGINS = os.path.normpath(os.path.join(BIN, os.pardir, "test-plugins"))
+MESSAGE, CAPTION = "読込に失敗しました", "Kelvoｴﾗｰ"
+IDOK = 1
+FILE_NAME = 1148
+# Colours of the test plug-ins' pictures (tests/plugins/test_plugins.cmake).
+COLOUR = {"a": (255, 0, 0), "b": (0, 255, 0)}
+PLACED = (0xFF, 0x00, 0xFF)  # the picture put on the clipboard before an open that must fail
+
+
+def imagemagick_rgb(path):
+    """ImageMagick's own reading of a file (its first frame), as RGB."""
+    out = subprocess.run(["/usr/bin/convert", path + "[0]", "-depth", "8", "ppm:-"], check=True,
+                         capture_output=True).stdout
+    fd, tmp = tempfile.mkstemp(suffix=".ppm", dir=ARTIFACTS)
+    os.close(fd)
+    try:
+        with open(tmp, "wb") as f:
+            f.write(out)
+        with Image.open(tmp) as im:
+            return im.convert("RGB")
+    finally:
+        os.remove(tmp)
+
+
+class PluginTestCase(KelvoTestCase):
+    def setUp(self):
+        super().setUp()
+        self.dir = tempfile.mkdtemp(prefix="spi-", dir=ARTIFACTS)
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.log = os.path.join(self.dir, "calls.log")
+        saved = os.environ.get("KELVO_SPI_LOG")
+        os.environ["KELVO_SPI_LOG"] = winpath(self.log)
+        self.addCleanup(self._restore_log_variable, saved)
+
+    @staticmethod
+    def _restore_log_variable(saved):
+        if saved is None:
+            os.environ.pop("KELVO_SPI_LOG", None)
+        else:
+            os.environ["KELVO_SPI_LOG"] = saved
+
+    # --- set-up helpers ------------------------------------------------
+    def folder(self, name, *plugins):
+        """A directory under the test's own holding copies of the named test
+        plug-ins (name or (name, copy name))."""
+        path = os.path.join(self.dir, name)
+        os.makedirs(path, exist_ok=True)
+        for p in plugins:
+            source, target = p if isinstance(p, tuple) else (p, p)
+            shutil.copy(os.path.join(TEST_PLUGINS, source + ".spi"), os.path.join(path, target + ".spi"))
+        return path
+
+    def place_in(self, directory, plugin):
+        """Copies a test plug-in into a Windows folder of the prefix for this
+        test only."""
+        target = os.path.join(directory, plugin + ".spi")
+        shutil.copy(os.path.join(TEST_PLUGINS, plugin + ".spi"), target)
+        self.addCleanup(os.remove, target)
+
+    def system_dir(self):
+        return os.path.join(harness.env()["prefix"], "drive_c", "windows", "system32")
+
+    def windows_dir(self):
+        return os.path.join(harness.env()["prefix"], "drive_c", "windows")
+
+    def sample_file(self, name, tags, size=None, mode=None):
+        path = os.path.join(self.dir, name)
+        with open(path, "w") as f:
+            f.write("KSPI " + " ".join(tags) + "\n")
+            if size:
+                f.write("size %d %d\n" % size)
+            if mode:
+                f.write("mode %s\n" % mode)
+        return path
+
+    # --- observing -----------------------------------------------------
+    def calls(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log) as f:
+            return f.read().splitlines()
+
+    def calls_since(self, mark):
+        return self.calls()[mark:]
+
+    def loaded(self):
+        """Tags of the test plug-ins loaded and still kept, in loading order."""
+        kept = []
+        for line in self.calls():
+            tag, event = line.split(" ", 1)
+            if event == "load":
+                kept.append(tag)
+            elif event == "unload" and tag in kept:
+                kept.remove(tag)
+        return kept
+
+    def open_by_drop(self, k, path):
+        x, y, w, h = self.driver.state(k.hwnd)["client"]
+        display = ":%d" % harness.env()["display"]
+        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [path]))
+
+    def expect_title(self, k, name):
+        wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- " + name, 15,
+                   what="the title with " + name)
+
+    def expect_failure_message(self, k):
+        box = self.driver.wait_window("#32770", CAPTION, timeout=15)
+        texts = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
+                                    if c["class"] == "Static" and c["text"]], 10, what="the text")
+        self.assertEqual(texts, [MESSAGE])
+        self.driver("click", box, IDOK)
+        self.driver("wait_gone", box, 10000)
+        self.driver("send", k.hwnd, 0, 0, 0)
+
+    def put_picture(self):
+        self.driver("clip_put", 40, 30, 0xFF00FF)
+        return list(self.driver.clip_image().getdata())
+
+    def solid(self, size, colour):
+        return [colour] * (size[0] * size[1])
+
+    def spicall(self, k, *args):
+        """Calls Kelvo's exports inside Kelvo: init N | load PATH | end."""
+        out = subprocess.run([WINE, os.path.join(TEST_PLUGINS, "spicall.exe"), str(k.hwnd),
+                              *[str(a) for a in args]], capture_output=True, timeout=120,
+                             env=wine_environ(), cwd=TEST_PLUGINS)
+        reply = json.loads(out.stdout.decode().strip().splitlines()[-1])
+        self.assertTrue(reply["ok"], reply)
+        return reply
+
+
+class AskingPlugins(PluginTestCase):
+    def test_the_first_accepting_plugin_decodes_and_no_other_is_asked(self):
+        cwd = self.folder("cwd", "tspi_b", "tspi_nois", "tspi_a", "tspi_fail")
+        k = self.start(cwd=cwd)
+        # The table holds the plug-ins in the order the directory search
+        # returned them; the one without IsSupported was loaded, found
+        # wanting and let go at once.
+        order = self.loaded()
+        self.assertEqual(sorted(order), ["a", "b", "fail"])
+        self.assertIn("nois unload", self.calls())
+
+        both = self.sample_file("both.txt", ["a", "b"], size=(7, 3))
+        mark = len(self.calls())
+        self.open_by_drop(k, both)
+        self.expect_title(k, "both.txt")
+        first = next(tag for tag in order if tag in ("a", "b"))
+        asked = order[:order.index(first) + 1]
+        self.assertEqual(self.calls_since(mark),
+                         ["%s IsSupported no" % t for t in asked[:-1]]
+                         + ["%s IsSupported yes" % first, first + " GetPictureInfo",
+                            first + " GetPicture"])
+        picture = self.driver.clip_image()
+        self.assertEqual(picture.size, (7, 3))
+        self.assertEqual(list(picture.getdata()), self.solid((7, 3), COLOUR[first]))
+
+        # A file only the later plug-in takes: every earlier one is asked.
+        later = "b" if first == "a" else "a"
+        only = self.sample_file("only.txt", [later])
+        mark = len(self.calls())
+        self.open_by_drop(k, only)
+        self.expect_title(k, "only.txt")
+        asked = order[:order.index(later) + 1]
+        self.assertEqual([c for c in self.calls_since(mark) if "IsSupported" in c],
+                         ["%s IsSupported no" % t for t in asked[:-1]] + [later + " IsSupported yes"])
+        self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((5, 4), COLOUR[later]))
+
+        # The module without IsSupported was never called at all.
+        self.assertEqual([c for c in self.calls() if c.startswith("nois ")],
+                         ["nois load", "nois unload"])
+        self.assertEqual(k.stop(), 0)
+        # SPIEnd at exit unloads every kept plug-in.
+        self.assertEqual(self.loaded(), [])
+
+    def test_a_plugin_that_accepts_and_fails_gives_the_message_and_no_other_is_asked(self):
+        # Named so that the failing plug-in comes first in the search.
+        cwd = self.folder("cwd", ("tspi_fail", "p1fail"), ("tspi_a", "p2a"))
+        k = self.start(cwd=cwd)
+        self.assertEqual(self.loaded(), ["fail", "a"])
+        before = self.put_picture()
+        path = self.sample_file("failing.txt", ["fail", "a"])
+        mark = len(self.calls())
+        self.open_by_drop(k, path)
+        self.expect_failure_message(k)
+        # GetPicture reported failure with junk in both handles: Kelvo used
+        # neither, and did not go on to the plug-in that would have decoded.
+        self.assertEqual(self.calls_since(mark), ["fail IsSupported yes", "fail GetPictureInfo",
+                                                  "fail GetPicture"])
+        self.assertEqual(list(self.driver.clip_image().getdata()), before)
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        # A file nobody takes: everyone is asked, then the same message.
+        nobody = self.sample_file("nobody.txt", ["zzz"])
+        mark = len(self.calls())
+        self.open_by_drop(k, nobody)
+        self.expect_failure_message(k)
+        self.assertEqual(self.calls_since(mark), ["fail IsSupported no", "a IsSupported no"])
+        # A path that does not exist: no plug-in is asked.
+        mark = len(self.calls())
+        reply = self.spicall(k, "load", winpath(os.path.join(self.dir, "missing.png")))
+        self.assertIsNone(reply["bitmap"])
+        self.assertEqual(self.calls_since(mark), [])
+        self.assertEqual(list(self.driver.clip_image().getdata()), before)
+        self.assertEqual(k.stop(), 0)
+
+    def test_broken_pictures_from_a_plugin_are_refused_without_harm(self):
+        cwd = self.folder("cwd", "tspi_bad")
+        k = self.start(cwd=cwd)
+        before = self.put_picture()
+        for mode in ["bogus", "nullbits", "nullformat", "same", "shortbits", "hugeheader",
+                     "shorttable", "depth", "width"]:
+            with self.subTest(mode=mode):
+                self.open_by_drop(k, self.sample_file(mode + ".txt", ["bad"], mode=mode))
+                self.expect_failure_message(k)
+                self.assertEqual(list(self.driver.clip_image().getdata()), before)
+                self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        # Sound pictures from the same plug-in still open: a colour table,
+        # and top-down rows. The first stored row is blue, the rest red.
+        red, blue = (255, 0, 0), (0, 0, 255)
+        for mode, blue_row in (("palette", 7), ("topdown", 0)):
+            with self.subTest(mode=mode):
+                self.open_by_drop(k, self.sample_file(mode + ".txt", ["bad"], mode=mode))
+                self.expect_title(k, mode + ".txt")
+                picture = self.driver.clip_image()
+                self.assertEqual(picture.size, (8, 8))
+                rows = [[picture.getpixel((x, y)) for x in range(8)] for y in range(8)]
+                for y in range(8):
+                    self.assertEqual(rows[y], [blue if y == blue_row else red] * 8, "row %d" % y)
+        self.assertEqual(k.stop(), 0)
+
+
+class WherePluginsComeFrom(PluginTestCase):
+    def test_the_current_directory_hides_the_system_and_windows_directories(self):
+        self.place_in(self.system_dir(), "tspi_b")
+        cwd = self.folder("cwd", "tspi_a")
+        k = self.start(cwd=cwd)
+        self.assertEqual(self.loaded(), ["a"])
+        self.open_by_drop(k, self.sample_file("for-b.txt", ["b"]))
+        self.expect_failure_message(k)
+        self.open_by_drop(k, self.sample_file("for-a.txt", ["a"]))
+        self.expect_title(k, "for-a.txt")
+        self.assertEqual(k.stop(), 0)
+        self.assertNotIn("b load", self.calls())
+
+        # Nothing in the current directory: the system directory's plug-in.
+        empty = self.folder("empty")
+        k = self.start(cwd=empty)
+        self.assertEqual(self.loaded(), ["b"])
+        self.open_by_drop(k, os.path.join(self.dir, "for-b.txt"))
+        self.expect_title(k, "for-b.txt")
+        self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((5, 4), COLOUR["b"]))
+        self.assertEqual(k.stop(), 0)
+
+    def test_the_windows_directory_comes_last(self):
+        self.place_in(self.windows_dir(), "tspi_a")
+        k = self.start(cwd=self.folder("empty"))
+        self.assertEqual(self.loaded(), ["a"])
+        self.open_by_drop(k, self.sample_file("for-a.txt", ["a"]))
+        self.expect_title(k, "for-a.txt")
+        self.assertEqual(k.stop(), 0)
+
+    def test_without_any_plugin_spiinit_counts_none_and_other_files_fail(self):
+        k = self.start(cwd=self.folder("empty"))
+        self.assertEqual(self.spicall(k, "init", 0)["count"], 0)
+        before = self.put_picture()
+        # Not even a PNG opens: Kelvo's own folder, where ifstb.spi is, is
+        # not one of the directories searched.
+        png = os.path.join(self.dir, "pic.png")
+        Image.new("RGB", (6, 6), (1, 2, 3)).save(png)
+        for path in (png, self.sample_file("for-a.txt", ["a"])):
+            self.open_by_drop(k, path)
+            self.expect_failure_message(k)
+            self.assertEqual(list(self.driver.clip_image().getdata()), before)
+        self.assertEqual(self.calls(), [])
+        self.assertEqual(k.stop(), 0)
+
+    def test_a_directory_name_too_long_for_the_pattern_is_passed_over(self):
+        # 250 characters and more leave no room for "\*.spi" in 256 bytes:
+        # such a current directory is not searched (rather than searched
+        # under a cut name), and the system directory is looked at instead.
+        self.place_in(self.system_dir(), "tspi_b")
+        deep = self.dir
+        while len(winpath(deep)) < 252:
+            room = 252 - len(winpath(deep)) - 1
+            deep = os.path.join(deep, "d" * min(100, max(room, 1)))
+        os.makedirs(deep, exist_ok=True)
+        shutil.copy(os.path.join(TEST_PLUGINS, "tspi_a.spi"), deep)
+        self.assertGreaterEqual(len(winpath(deep)), 250)
+        self.assertLess(len(winpath(deep)), 256)
+        k = self.start(cwd=deep)
+        self.assertEqual(self.loaded(), ["b"])
+        self.assertEqual(k.stop(), 0)
+
+    def test_a_plugin_named_like_one_in_kelvos_folder_loads_kelvos(self):
+        # Modules are loaded by bare name, so the platform's module search,
+        # which looks in the program's folder first, picks bin/ifstb.spi
+        # over a different ifstb.spi in the current directory.
+        cwd = self.folder("cwd", ("tspi_a", "ifstb"))
+        k = self.start(cwd=cwd)
+        png = os.path.join(self.dir, "pic.png")
+        Image.new("RGB", (6, 5), (10, 20, 30)).save(png)
+        self.open_by_drop(k, png)
+        self.expect_title(k, "pic.png")
+        self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((6, 5), (10, 20, 30)))
+        self.assertEqual(self.calls(), [])
+        self.assertEqual(k.stop(), 0)
+
+
+class ExportedFunctions(PluginTestCase):
+    def test_spiinit_loadpicture_and_spiend_through_the_export_table(self):
+        cwd = self.folder("cwd", "tspi_a", "tspi_nois")
+        k = self.start(cwd=cwd)
+        path = self.sample_file("for-a.txt", ["a"], size=(9, 2))
+        self.assertEqual(self.spicall(k, "load", winpath(path))["bitmap"], [9, 2])
+
+        mark = len(self.calls())
+        self.spicall(k, "end")
+        self.assertEqual(self.calls_since(mark), ["a unload"])
+        # After SPIEnd the table is empty: null, and no plug-in is called.
+        mark = len(self.calls())
+        self.assertIsNone(self.spicall(k, "load", winpath(path))["bitmap"])
+        self.assertEqual(self.calls_since(mark), [])
+        self.open_by_drop(k, path)
+        self.expect_failure_message(k)
+
+        # SPIInit counts the plug-ins kept (not the one without
+        # IsSupported) and fills the table again.
+        self.assertEqual(self.spicall(k, "init", 0)["count"], 1)
+        self.assertEqual(self.spicall(k, "load", winpath(path))["bitmap"], [9, 2])
+        # A second SPIInit releases the table it replaces instead of
+        # leaving its modules loaded.
+        mark = len(self.calls())
+        self.assertEqual(self.spicall(k, "init", 0)["count"], 1)
+        self.assertEqual(self.calls_since(mark), ["a unload", "a load", "nois load", "nois unload"])
+        self.assertEqual(self.loaded(), ["a"])
+        self.assertEqual(k.stop(), 0)
+        self.assertEqual(self.loaded(), [])
+
+
+class BundledPlugin(PluginTestCase):
+    """ifstb.spi, started the way a user starts Kelvo: in its own folder."""
+
+    def pictures(self):
+        """A colourful picture written by ImageMagick as PNG, JPEG and GIF."""
+        source = os.path.join(self.dir, "source.ppm")
+        im = Image.new("RGB", (61, 37))
+        px = im.load()
+        for y in range(37):
+            for x in range(61):
+                px[x, y] = ((x * 4) % 256, (y * 7) % 256, ((x + y) * 3) % 256)
+        im.save(source)
+        out = {}
+        for name, args in (("pic.png", []), ("Photo.JPG", ["-quality", "92"]), ("anim.gif", [])):
+            path = os.path.join(self.dir, name)
+            subprocess.run(["/usr/bin/convert", source, *args, path], check=True)
+            out[name] = path
+        return out
+
+    def test_png_jpeg_and_gif_open_with_imagemagicks_pixels(self):
+        k = self.start(cwd=BIN)
+        for name, path in self.pictures().items():
+            with self.subTest(name=name):
+                self.open_by_drop(k, path)
+                self.expect_title(k, name)
+                got = self.driver.clip_image()
+                want = imagemagick_rgb(path)
+                self.assertEqual(got.size, want.size)
+                if name.endswith(".JPG"):
+                    diffs = [abs(a - b) for p, q in zip(got.getdata(), want.getdata())
+                             for a, b in zip(p, q)]
+                    # Two JPEG decoders (stb_image, libjpeg): their rounding
+                    # differs by a level or two here and there.
+                    self.assertLessEqual(max(diffs), 4, name)
+                    self.assertLess(sum(diffs) / len(diffs), 0.5, name)
+                else:
+                    self.assertEqual(list(got.getdata()), list(want.getdata()), name)
+        settled_screenshot("plugins-gif-opened")
+        self.assertEqual(k.stop(), 0)
+
+    def test_the_open_dialog_opens_a_png(self):
+        k = self.start(cwd=BIN)
+        path = self.pictures()["pic.png"]
+        self.driver.post_command(k.hwnd, 40023)
+        dialog = self.driver.wait_window("#32770", "開く")
+        self.driver("set_text", dialog, FILE_NAME, winpath(path))
+        self.driver("click", dialog, IDOK)
+        self.expect_title(k, "pic.png")
+        self.assertEqual(list(self.driver.clip_image().getdata()),
+                         list(imagemagick_rgb(path).getdata()))
+        self.assertEqual(k.stop(), 0)
+
+    def test_a_broken_png_gives_the_message_and_leaves_the_picture(self):
+        k = self.start(cwd=BIN)
+        path = self.pictures()["pic.png"]
+        with open(path, "rb") as f:
+            data = f.read()
+        broken = os.path.join(self.dir, "broken.png")
+        with open(broken, "wb") as f:
+            f.write(data[:len(data) // 2])
+        huge = os.path.join(self.dir, "huge.png")
+        with open(huge, "wb") as f:
+            # A PNG header announcing 30000 x 30000 pixels, and nothing more.
+            f.write(bytes.fromhex("89504e470d0a1a0a0000000d49484452") + (30000).to_bytes(4, "big")
+                    + (30000).to_bytes(4, "big") + bytes([8, 2, 0, 0, 0, 0, 0, 0, 0]))
+        before = self.put_picture()
+        for bad in (broken, huge):
+            with self.subTest(file=os.path.basename(bad)):
+                self.open_by_drop(k, bad)
+                self.expect_failure_message(k)
+                self.assertEqual(list(self.driver.clip_image().getdata()), before)
+                self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        self.assertEqual(k.stop(), 0)
