@@ -17,6 +17,9 @@ BIN=$BUILD/win-x86_64/bin
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   export WINEPREFIX=${WINEPREFIX:-$HOME/.kelvo-wine} LANG=ja_JP.UTF-8 WINEDEBUG=-all
+  # In its own folder, as Explorer starts it: Kelvo looks for image
+  # plug-ins (the bundled ifstb.spi) in its current directory.
+  cd "$BIN"
   exec /usr/lib/wine/wine64 "$BIN/kelvo.exe"
 fi
 exec /usr/bin/python3 "$ROOT/scripts/demo.py" "$BUILD/demo" "$BIN"
