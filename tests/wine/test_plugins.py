@@ -230,8 +230,8 @@ class AskingPlugins(PluginTestCase):
         cwd = self.folder("cwd", "tspi_bad")
         k = self.start(cwd=cwd)
         before = self.put_picture()
-        for mode in ["bogus", "nullbits", "nullformat", "same", "shortbits", "hugeheader",
-                     "shorttable", "depth", "width"]:
+        for mode in ["failvalid", "bogus", "nullbits", "nullformat", "same", "shortbits",
+                     "hugeheader", "shorttable", "depth", "width"]:
             with self.subTest(mode=mode):
                 self.open_by_drop(k, self.sample_file(mode + ".txt", ["bad"], mode=mode))
                 self.expect_failure_message(k)
