@@ -85,29 +85,23 @@ void SetupPrinter(HWND owner)
     dialog.hDevNames = g_devNames;
     dialog.Flags = PD_PRINTSETUP;
     BOOL confirmed = PrintDlgA(&dialog);
-    if (confirmed && dialog.hDevMode && dialog.hDevNames) {
-        // The dialog may hand back other blocks than it was given.
-        if (g_devMode != dialog.hDevMode)
-            FreeBlock(g_devMode);
-        if (g_devNames != dialog.hDevNames)
-            FreeBlock(g_devNames);
-        g_devMode = dialog.hDevMode;
-        g_devNames = dialog.hDevNames;
+    // The blocks handed in are the dialog's from now on: it may re-allocate
+    // or replace them, and the ones it hands back are the ones to keep.
+    g_devMode = nullptr;
+    g_devNames = nullptr;
+    HGLOBAL mode = dialog.hDevMode;
+    HGLOBAL names = dialog.hDevNames;
+    // Kept: what a confirmed dialog returns, and on a cancel what was held
+    // before; both blocks or neither.
+    if ((confirmed || heldBefore) && mode && names) {
+        g_devMode = mode;
+        g_devNames = names;
         return;
     }
-    if (heldBefore) {
-        // Cancelled: what was held stays, in whichever blocks now hold it.
-        if (dialog.hDevMode)
-            g_devMode = dialog.hDevMode;
-        if (dialog.hDevNames)
-            g_devNames = dialog.hDevNames;
-        return;
-    }
-    // Nothing was held, so whatever the dialog made goes.
-    if (dialog.hDevMode)
-        GlobalFree(dialog.hDevMode);
-    if (dialog.hDevNames)
-        GlobalFree(dialog.hDevNames);
+    if (mode)
+        GlobalFree(mode);
+    if (names)
+        GlobalFree(names);
 }
 
 void DiscardPrinterSettings()

@@ -229,3 +229,10 @@ class Setup(SettingsTestCase):
         self.driver.send_command(k.hwnd, P.SAVE_PRINTER)
         self.assertEqual(self.read_cfg(), first)
         self.assert_landscape_on_pdf2(k)
+
+        # Set up again over held settings, confirmed: the new choice holds.
+        self.setup_printer(k, printer="PDF")
+        self.assertTrue(P.settings_held(self.driver, k.hwnd))
+        before2 = P.pdfs(P.PDF2_DIR)
+        self.capture_and_print(k, P.PDF_DIR)
+        self.assertEqual(P.pdfs(P.PDF2_DIR) - before2, set())
