@@ -1,13 +1,135 @@
 // hook.dll: the keyboard hook that Kelvo installs for the whole desktop.
-// It passes every keystroke on.
+//
+// The system loads this library into every program that receives keyboard
+// input and calls KeyHookProc there, on the thread that takes the key.
+// For a press of the capture key it posts the capture-and-output command
+// to Kelvo's main window; every keystroke is passed on unchanged.
+//
+// CTRL, SHIFT and KEY are read from Kelvo's settings key at each key-down,
+// so a key chosen in Kelvo's dialog works at the next press. Values that
+// are missing or malformed read as their defaults, as Kelvo reads them.
 #include <windows.h>
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK KeyHookProc(int code, WPARAM wParam, LPARAM lParam)
+#include "app/settings_table.h"
+#include "capture/capture_key_rules.h"
+
+namespace {
+
+const char kSettingsKey[] = "Software\\Norvik\\Kelvo";
+const wchar_t kMainClass[] = L"KelvoClass";
+const wchar_t kProduct[] = L"Kelvo";
+constexpr WPARAM kCaptureAndOutputCommand = 40001;
+constexpr LPARAM kCaptureAndOutputMarker = 1;
+
+// Per thread: set while this thread is inside KeyHookProc. When two Kelvo
+// instances each installed the hook, the same keystroke reaches
+// KeyHookProc twice, the second time from inside the first one's
+// CallNextHookEx; only the outer call may act on it.
+DWORD g_insideSlot = TLS_OUT_OF_INDEXES;
+
+uint32_t ReadSetting(HKEY key, const char* name)
 {
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+    for (size_t i = 0; i < kSettingCount; ++i) {
+        const SettingSpec& spec = kSettingSpecs[i];
+        if (lstrcmpA(spec.name, name) != 0)
+            continue;
+        BYTE data[4] = {};
+        DWORD type = 0;
+        DWORD length = spec.width;
+        LONG rc = key ? RegQueryValueExA(key, spec.name, nullptr, &type, data, &length)
+                      : ERROR_FILE_NOT_FOUND;
+        return DecodeSetting(i, StoredValue{rc == ERROR_SUCCESS, type, length, data});
+    }
+    return 0;
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
+CaptureKeyCombination ReadCombination()
 {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        key = nullptr;
+    CaptureKeyCombination combination{ReadSetting(key, "CTRL") != 0,
+                                      ReadSetting(key, "SHIFT") != 0,
+                                      uint16_t(ReadSetting(key, "KEY"))};
+    if (key)
+        RegCloseKey(key);
+    return combination;
+}
+
+bool Held(int virtualKey)
+{
+    return (GetKeyState(virtualKey) & 0x8000) != 0;
+}
+
+bool StartsWithProduct(const wchar_t* title)
+{
+    for (size_t i = 0; kProduct[i]; ++i) {
+        if (title[i] != kProduct[i])
+            return false;
+    }
+    return true;
+}
+
+// Kelvo's main window: class "KelvoClass", title "Kelvo" or "Kelvo --- ..."
+// (a file name or the snapshot countdown). With several instances running,
+// the one highest in the window order takes the press.
+HWND FindMainWindow()
+{
+    for (HWND w = FindWindowExW(nullptr, nullptr, kMainClass, nullptr); w;
+         w = FindWindowExW(nullptr, w, kMainClass, nullptr)) {
+        wchar_t title[8] = {};
+        if (GetWindowTextW(w, title, 8) >= 5 && StartsWithProduct(title))
+            return w;
+    }
+    return nullptr;
+}
+
+bool IsCaptureKeyEvent(WPARAM wParam, LPARAM lParam)
+{
+    constexpr uint32_t kRepeatOrUp = (1u << 30) | (1u << 31);
+    uint32_t flags = uint32_t(lParam);
+    // Cheap test first: most events are not a first key-down.
+    if (flags & kRepeatOrUp)
+        return false;
+    KeyStroke stroke{uint32_t(wParam),
+                     flags,
+                     Held(VK_CONTROL),
+                     Held(VK_SHIFT),
+                     Held(VK_MENU),
+                     Held(VK_LWIN) || Held(VK_RWIN)};
+    return IsCaptureKeyPress(ReadCombination(), stroke);
+}
+
+}  // namespace
+
+extern "C" LRESULT CALLBACK KeyHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    // HC_NOREMOVE is a peek at a key that will come again with HC_ACTION.
+    bool outer = g_insideSlot != TLS_OUT_OF_INDEXES && !TlsGetValue(g_insideSlot);
+    if (code == HC_ACTION && outer && IsCaptureKeyEvent(wParam, lParam)) {
+        if (HWND main = FindMainWindow())
+            PostMessageW(main, WM_COMMAND, kCaptureAndOutputCommand, kCaptureAndOutputMarker);
+    }
+    if (outer)
+        TlsSetValue(g_insideSlot, reinterpret_cast<void*>(1));
+    LRESULT result = CallNextHookEx(nullptr, code, wParam, lParam);
+    if (outer)
+        TlsSetValue(g_insideSlot, nullptr);
+    return result;
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        DisableThreadLibraryCalls(instance);
+        g_insideSlot = TlsAlloc();
+        break;
+    case DLL_PROCESS_DETACH:
+        if (g_insideSlot != TLS_OUT_OF_INDEXES)
+            TlsFree(g_insideSlot);
+        g_insideSlot = TLS_OUT_OF_INDEXES;
+        break;
+    }
     return TRUE;
 }

@@ -16,6 +16,7 @@ from harness import ARTIFACTS, BIN, WINE, KelvoTestCase, env, wait_until, wine_e
 OUTPUT_FILE = 40009
 CAPTURE_KEY = 40011
 SNAPSHOT = 40053
+SHOW_PRINT = 40022
 PREFIX = "SHOT"
 
 # Dialog 110 (serial file output).
@@ -105,21 +106,34 @@ class TriggerTestCase(KelvoTestCase):
         self.assertEqual(names, [f"{PREFIX}{n:04d}.BMP" for n in range(1, count + 1)])
         return names
 
-    def sync(self, k, expected):
-        """Makes sure every capture-and-output queued so far has run: one
-        more is posted behind them (posted commands run in order), and when
-        its file is there, exactly expected + 1 files must exist."""
-        self.driver.post_command(k.hwnd, 40001, 1)
-        return self.expect_files(expected + 1)
+    def sync(self, k, expected, folder=None):
+        """Waits until every command posted to k so far has run, then checks
+        that exactly expected files exist. The marker is a toggle of the
+        printing-notice option (40022, harmless for file output) posted
+        behind them: posted commands run in order, so when its toolbar
+        button has flipped, every capture queued before it is written."""
+        def pressed():
+            return self.driver.toolbar(k.hwnd, (SHOW_PRINT,))[SHOW_PRINT]["checked"]
+        before = pressed()
+        self.driver.post_command(k.hwnd, SHOW_PRINT)
+        wait_until(lambda: pressed() != before, 300, what="the commands queued before the marker")
+        self.assertEqual(self.files(folder), [f"{PREFIX}{n:04d}.BMP" for n in range(1, expected + 1)])
 
     def focus(self, hwnd):
-        """Gives hwnd the keyboard focus by a click on its caption."""
-        if self.driver.state(hwnd)["foreground"]:
-            return
+        """Makes hwnd the active window and leaves the mouse pointer over it.
+
+        No window manager runs, so the X server's input focus stays
+        PointerRoot: X sends a key to the window under the pointer, and
+        Wine passes it on only when that is the active Wine window. A key
+        typed with the pointer over the bare root window or over another
+        window is lost."""
+        wait_until(lambda: self.driver.state(hwnd)["visible"], 30, what="the window shown")
         left, top, right, _ = self.driver.state(hwnd)["rect"]
-        xdo("mousemove", min(left + 150, right - 80), top + 10, "click", "1")
-        wait_until(lambda: self.driver.state(hwnd)["foreground"], 10, what="the keyboard focus")
-        # Another click on the caption soon after would be a double click,
-        # which maximises the window.
-        xdo("mousemove", 1000, 750)
-        time.sleep(0.6)
+        if not self.driver.state(hwnd)["foreground"]:
+            xdo("mousemove", min(left + 150, right - 80), top + 10, "click", "1")
+            wait_until(lambda: self.driver.state(hwnd)["foreground"], 10, what="the keyboard focus")
+            # Another click on the caption soon after would be a double
+            # click, which maximises the window.
+            time.sleep(0.6)
+        x, y, width, height = self.driver.state(hwnd)["client"]
+        xdo("mousemove", x + width // 2, y + height // 2)
