@@ -3,6 +3,8 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/corners.cpp
   ${CMAKE_CURRENT_LIST_DIR}/capture_key_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/snapshot_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/drag_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fixed_range_rules.cpp
 )
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/grab.cpp
