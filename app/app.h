@@ -35,5 +35,9 @@ void SetToolbarPressed(int command, bool pressed);
 // whatever the system code page.
 INT_PTR RunDialog(int templateId, DLGPROC procedure);
 
+// Opens the clipboard for window, trying again for a short while when
+// another program has it open at this moment.
+bool OpenClipboardSoon(HWND window);
+
 // Message boxes with the program's Japanese texts.
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);

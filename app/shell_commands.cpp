@@ -67,6 +67,18 @@ INT_PTR RunDialog(int templateId, DLGPROC procedure)
     return DialogBoxParamW(g_instance, MAKEINTRESOURCEW(templateId), g_mainWindow, procedure, 0);
 }
 
+bool OpenClipboardSoon(HWND window)
+{
+    // Other programs hold the clipboard only for moments; a capture or a
+    // save should not fail because it met one of them.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (OpenClipboard(window))
+            return true;
+        Sleep(25);
+    }
+    return false;
+}
+
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags)
 {
     return MessageBoxW(owner, text, caption, flags);

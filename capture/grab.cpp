@@ -9,7 +9,7 @@ namespace {
 // is deleted so that nothing leaks.
 bool PlaceOnClipboard(HWND owner, HBITMAP bitmap)
 {
-    if (!OpenClipboard(owner))
+    if (!OpenClipboardSoon(owner))
         return false;
     EmptyClipboard();
     bool placed = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
@@ -31,8 +31,14 @@ void GrabScreen(HWND owner, Corner* start, Corner* end)
         rect.height = GetDeviceCaps(display, VERTRES);
     }
 
+    // For an empty rectangle the platform hands out its shared 1 x 1 stock
+    // bitmap; once on the clipboard, the next emptying would delete it and
+    // break every later drawing of the process. An empty grab is treated
+    // as a bitmap that could not be made.
+    bool empty = rect.width <= 0 || rect.height <= 0;
     HDC memory = display ? CreateCompatibleDC(display) : nullptr;
-    HBITMAP bitmap = display ? CreateCompatibleBitmap(display, rect.width, rect.height) : nullptr;
+    HBITMAP bitmap = display && !empty ? CreateCompatibleBitmap(display, rect.width, rect.height)
+                                       : nullptr;
     bool placed = false;
     if (bitmap && memory) {
         BITMAP info{};

@@ -36,13 +36,13 @@ const wchar_t kErrorCaption[] = L"Kelvoｴﾗｰ";
 // none) and makes a Capture DIB of it; null when that fails.
 HGLOBAL DibOfCurrentPicture(HWND window)
 {
-    if (!OpenClipboard(window))
+    if (!OpenClipboardSoon(window))
         return nullptr;
     if (!IsClipboardFormatAvailable(CF_BITMAP)) {
         // The grab opens the clipboard itself.
         CloseClipboard();
         GrabScreen(window, nullptr, nullptr);
-        if (!OpenClipboard(window))
+        if (!OpenClipboardSoon(window))
             return nullptr;
     }
     HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
