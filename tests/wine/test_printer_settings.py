@@ -160,18 +160,14 @@ class FailedLoads(SettingsTestCase):
             struct.pack_into("<H", b, offset, value)
             return bytes(b)
 
+        # A few of each kind; the unit tests of the record go through all.
         cases = {
             "empty": b"",
-            "count only": good[:2],
-            "device mode cut": good[:100],
             "names cut": good[:-1],
             "count far past the data": with_word(0, 0xFFFF),
-            "count inside the names header": with_word(0, 4)[:158 + 4],
-            "driver name offset past the data": with_word(158, 0xFFF0),
             "device name offset past the data": with_word(160, count + 1),
             "output name offset into the header": with_word(162, 3),
             "device mode claiming 64 KiB": with_word(2 + 36, 0xFFFF),
-            "longer than announced": good + b"\0" * 16,
         }
         for what, data in cases.items():
             with self.subTest(what):
