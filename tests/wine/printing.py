@@ -7,6 +7,7 @@ The printers are cups-pdf queues: "PDF" (the default) writes each job to
 home of the user that runs Wine (the one in the passwd entry, as cups-pdf
 looks it up).
 """
+import fcntl
 import glob
 import os
 import pwd
@@ -50,6 +51,24 @@ GRID_COLOURS = [
     [(0, 0, 128), (128, 128, 0), (128, 0, 128), (0, 128, 128)],
 ]
 WHITE = (255, 255, 255)
+
+
+# Test runs in other Wine environments on the same machine print to the
+# same queues; a page of theirs arriving during a test of ours would be
+# taken for ours.
+LOCK_PATH = "/tmp/kelvo-printers.lock"
+
+
+def hold_printers(testcase):
+    """Takes the machine-wide lock on the printers for the length of one
+    test (released by the test's clean-up)."""
+    f = open(LOCK_PATH, "a")
+    fcntl.flock(f, fcntl.LOCK_EX)
+
+    def release():
+        fcntl.flock(f, fcntl.LOCK_UN)
+        f.close()
+    testcase.addCleanup(release)
 
 
 def ensure_printers():

@@ -33,6 +33,7 @@ class CaptureOutputTestCase(KelvoTestCase):
         super().setUpClass()
 
     def setUp(self):
+        P.hold_printers(self)
         super().setUp()
         self.dir = tempfile.mkdtemp(prefix="capout-", dir=ARTIFACTS)
         self.addCleanup(shutil.rmtree, self.dir, True)

@@ -22,6 +22,7 @@ class SettingsTestCase(KelvoTestCase):
         super().setUpClass()
 
     def setUp(self):
+        P.hold_printers(self)
         super().setUp()
         self.folder = tempfile.mkdtemp(prefix="kelvo-prtinfo-")
         self.cfg = os.path.join(self.folder, "PRTINFO.CFG")

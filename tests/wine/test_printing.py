@@ -18,6 +18,10 @@ class PrintTestCase(KelvoTestCase):
         P.ensure_printers()
         super().setUpClass()
 
+    def setUp(self):
+        P.hold_printers(self)
+        super().setUp()
+
     def print_with_dialog(self, k, shot=None):
         """The interactive Print command: the Print dialog, then OK.
         Returns the dialog's printer name."""
