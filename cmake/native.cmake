@@ -32,3 +32,11 @@ if(BUILD_TESTING)
   include(fuzz/fuzz.cmake OPTIONAL)
 endif()
 include(bench/bench.cmake OPTIONAL)
+
+# cmake --build build --target dist: kelvo-<version>-win64.zip and
+# -win32.zip in build/dist/.
+add_custom_target(dist
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/scripts/make_dist.py ${CMAKE_SOURCE_DIR}
+          ${KELVO_WIN64_BIN} ${KELVO_WIN32_BIN} ${CMAKE_BINARY_DIR}/dist
+  DEPENDS win-x86_64 win-i686
+  COMMENT "distribution zips")

@@ -83,10 +83,12 @@ class DriverError(Exception):
 class Driver:
     """One kdriver.exe session: a command line in, one JSON line out."""
 
-    def __init__(self):
+    def __init__(self, environ=None):
+        """environ: the environment of another Wine prefix, if not the
+        test run's."""
         self.proc = subprocess.Popen([WINE, os.path.join(BIN, "kdriver.exe")],
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL, env=wine_environ())
+                                     stderr=subprocess.DEVNULL, env=environ or wine_environ())
 
     @staticmethod
     def _arg(a):
@@ -176,12 +178,12 @@ class Driver:
 class Kelvo:
     """One kelvo.exe process."""
 
-    def __init__(self, driver, exe_dir=None, cwd=None):
+    def __init__(self, driver, exe_dir=None, cwd=None, environ=None):
         self.driver = driver
         self.exe = os.path.join(exe_dir or BIN, "kelvo.exe")
         self.proc = subprocess.Popen([WINE, self.exe], cwd=cwd or ARTIFACTS,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                     env=wine_environ())
+                                     env=environ or wine_environ())
         self.hwnd = None
         # Main windows that were there before this start are not ours.
         self.others = set(driver("windows", "KelvoClass")["hwnds"])

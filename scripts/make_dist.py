@@ -1,0 +1,64 @@
+#!/usr/bin/python3
+"""Packs the distribution zips.
+
+  make_dist.py SOURCE_DIR WIN64_BIN WIN32_BIN OUT_DIR
+
+writes OUT_DIR/kelvo-<version>-win64.zip and -win32.zip, each holding
+kelvo.exe, hook.dll, the bundled image plug-in, the DDE client and the
+user guides in Japanese and English. The version is the program's own
+version text (string IDS_VERSION of the resource script). The guides get
+CRLF line ends and, for the Japanese one, a UTF-8 byte-order mark, so
+that Notepad on a Japanese Windows reads them.
+"""
+import os
+import re
+import sys
+import zipfile
+
+PROGRAMS = ["kelvo.exe", "hook.dll", "ifstb.spi", "kelvodde.exe"]
+
+
+def version(source):
+    with open(os.path.join(source, "res", "kelvo.rc"), encoding="utf-8") as f:
+        m = re.search(r'^\s*IDS_VERSION\s+"([^"]+)"', f.read(), re.M)
+    if not m:
+        raise SystemExit("no IDS_VERSION in res/kelvo.rc")
+    return m.group(1)
+
+
+def guide(source, name, ver, bom):
+    with open(os.path.join(source, "docs", name), encoding="utf-8") as f:
+        text = f.read().replace("@VERSION@", ver)
+    data = text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+    return (b"\xef\xbb\xbf" if bom else b"") + data
+
+
+def pack(source, bindir, out, ver, flavour):
+    folder = f"kelvo-{ver}-{flavour}"
+    path = os.path.join(out, folder + ".zip")
+    with zipfile.ZipFile(path + ".part", "w", zipfile.ZIP_DEFLATED) as z:
+        for name in PROGRAMS:
+            full = os.path.join(bindir, name)
+            if not os.path.exists(full):
+                raise SystemExit(f"missing {full}")
+            z.write(full, f"{folder}/{name}")
+        z.writestr(f"{folder}/README-ja.txt", guide(source, "README-ja.txt", ver, True))
+        z.writestr(f"{folder}/README-en.txt", guide(source, "README-en.txt", ver, False))
+    os.replace(path + ".part", path)
+    return path
+
+
+def main():
+    if len(sys.argv) != 5:
+        print(__doc__)
+        return 2
+    source, win64, win32, out = (os.path.abspath(a) for a in sys.argv[1:])
+    os.makedirs(out, exist_ok=True)
+    ver = version(source)
+    for bindir, flavour in ((win64, "win64"), (win32, "win32")):
+        print(pack(source, bindir, out, ver, flavour))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

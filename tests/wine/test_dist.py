@@ -1,0 +1,85 @@
+"""The distribution: the zips hold what a user needs, and Kelvo unpacked
+from the win64 zip into a fresh Wine prefix starts, captures the desktop
+and opens a PNG through its bundled plug-in."""
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+import zipfile
+
+import harness
+from harness import Driver, Kelvo, wait_until, winpath, ARTIFACTS, BIN, WINE
+import xdnd
+
+SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")
+BIN32 = os.environ.get("KELVO_BIN32", "")
+CONTENTS = ["kelvo.exe", "hook.dll", "ifstb.spi", "kelvodde.exe", "README-ja.txt",
+            "README-en.txt"]
+
+
+class Distribution(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        harness.env()
+        cls.tmp = tempfile.mkdtemp(prefix="dist-", dir=ARTIFACTS)
+        out = subprocess.run(["/usr/bin/python3", os.path.join(SOURCE, "scripts", "make_dist.py"),
+                              SOURCE, BIN, BIN32, os.path.join(cls.tmp, "zips")],
+                             check=True, capture_output=True, text=True).stdout.split()
+        cls.zips = {os.path.basename(p): p for p in out}
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def test_both_zips_hold_the_programs_and_the_guides(self):
+        self.assertEqual(sorted(self.zips), ["kelvo-1.10a-win32.zip", "kelvo-1.10a-win64.zip"])
+        for name, path in self.zips.items():
+            folder = name[:-4]
+            with zipfile.ZipFile(path) as z:
+                self.assertEqual(sorted(z.namelist()), sorted(f"{folder}/{c}" for c in CONTENTS))
+                ja = z.read(f"{folder}/README-ja.txt")
+                # Notepad on a Japanese Windows needs the mark to read UTF-8.
+                self.assertTrue(ja.startswith(b"\xef\xbb\xbf"))
+                text = ja[3:].decode("utf-8")
+                self.assertIn("Kelvo 1.10a - スクリーンキャプチャアプリケーション", text)
+                self.assertIn("\r\n", text)
+                self.assertNotIn("@VERSION@", text)
+                machine = z.read(f"{folder}/kelvo.exe")
+                # PE machine type: x86_64 (0x8664) or i386 (0x14c).
+                offset = int.from_bytes(machine[0x3C:0x40], "little")
+                kind = int.from_bytes(machine[offset + 4:offset + 6], "little")
+                self.assertEqual(kind, 0x8664 if "win64" in name else 0x14C, name)
+
+    def test_unpacked_win64_runs_in_a_fresh_prefix(self):
+        unpacked = os.path.join(self.tmp, "unpacked")
+        with zipfile.ZipFile(self.zips["kelvo-1.10a-win64.zip"]) as z:
+            z.extractall(unpacked)
+        folder = os.path.join(unpacked, "kelvo-1.10a-win64")
+        environ = dict(harness.wine_environ())
+        environ["WINEPREFIX"] = os.path.join(self.tmp, "prefix")
+        subprocess.run([WINE, "wineboot", "-i"], env=environ, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False)
+        self.addCleanup(subprocess.run, ["wineserver", "-k"], env=environ, check=False)
+
+        driver = Driver(environ)
+        self.addCleanup(driver.close)
+        # Started the way Explorer starts it: in its own folder.
+        kelvo = Kelvo(driver, exe_dir=folder, cwd=folder, environ=environ)
+        self.addCleanup(kelvo.kill)
+        kelvo.wait_main(timeout=60)
+        self.assertEqual(driver.title(kelvo.hwnd), "Kelvo")
+        driver.send_command(kelvo.hwnd, 40014)
+        info = wait_until(driver.clip_bitmap, 10, what="the captured picture")
+        screen = driver("screen")
+        self.assertEqual((info["width"], info["height"]), (screen["width"], screen["height"]))
+
+        png = os.path.join(self.tmp, "picture.png")
+        subprocess.run(["/usr/bin/convert", "-size", "48x32", "xc:#10A040", png], check=True)
+        x, y, w, h = driver.state(kelvo.hwnd)["client"]
+        display = ":%d" % harness.env()["display"]
+        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [png]))
+        wait_until(lambda: driver.title(kelvo.hwnd) == "Kelvo --- picture.png", 20,
+                   what="the PNG opened through ifstb.spi")
+        self.assertEqual(driver.clip_image().getpixel((3, 3)), (0x10, 0xA0, 0x40))
+        self.assertEqual(kelvo.stop(), 0)
