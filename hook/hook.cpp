@@ -30,13 +30,13 @@ DWORD g_insideSlot = TLS_OUT_OF_INDEXES;
 uint32_t ReadSetting(HKEY key, const char* name)
 {
     for (size_t i = 0; i < kSettingCount; ++i) {
-        const SettingSpec& spec = kSettingSpecs[i];
-        if (lstrcmpA(spec.name, name) != 0)
+        const SettingSpec& setting = kSettingSpecs[i];
+        if (lstrcmpA(setting.name, name) != 0)
             continue;
         BYTE data[4] = {};
         DWORD type = 0;
-        DWORD length = spec.width;
-        LONG rc = key ? RegQueryValueExA(key, spec.name, nullptr, &type, data, &length)
+        DWORD length = setting.width;
+        LONG rc = key ? RegQueryValueExA(key, setting.name, nullptr, &type, data, &length)
                       : ERROR_FILE_NOT_FOUND;
         return DecodeSetting(i, StoredValue{rc == ERROR_SUCCESS, type, length, data});
     }
@@ -72,13 +72,15 @@ bool StartsWithProduct(const wchar_t* title)
 
 // Kelvo's main window: class "KelvoClass", title "Kelvo" or "Kelvo --- ..."
 // (a file name or the snapshot countdown). With several instances running,
-// the one highest in the window order takes the press.
+// the one highest in the window order takes the press. The title is read
+// without sending a message: a busy window must not hold up the keyboard
+// of the program the hook runs in.
 HWND FindMainWindow()
 {
     for (HWND w = FindWindowExW(nullptr, nullptr, kMainClass, nullptr); w;
          w = FindWindowExW(nullptr, w, kMainClass, nullptr)) {
         wchar_t title[8] = {};
-        if (GetWindowTextW(w, title, 8) >= 5 && StartsWithProduct(title))
+        if (InternalGetWindowText(w, title, 8) >= 5 && StartsWithProduct(title))
             return w;
     }
     return nullptr;
