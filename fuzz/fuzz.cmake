@@ -13,11 +13,13 @@ set(KELVO_FUZZ_FLAGS -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined
 file(MAKE_DIRECTORY ${KELVO_FUZZ_DIR})
 
 # name: sources beside the target file
-set(KELVO_FUZZ_TARGETS bmp_reader rle_decode rle_roundtrip names)
+set(KELVO_FUZZ_TARGETS bmp_reader rle_decode rle_roundtrip names prtinfo dde_command)
 set(KELVO_FUZZ_SOURCES_bmp_reader picture/bmp_reader.cpp picture/rle.cpp picture/dib_rules.cpp)
 set(KELVO_FUZZ_SOURCES_rle_decode picture/rle.cpp picture/dib_rules.cpp)
 set(KELVO_FUZZ_SOURCES_rle_roundtrip picture/rle.cpp picture/dib_rules.cpp)
 set(KELVO_FUZZ_SOURCES_names app/title_text.cpp picture/serial_name.cpp)
+set(KELVO_FUZZ_SOURCES_prtinfo print/prtinfo.cpp)
+set(KELVO_FUZZ_SOURCES_dde_command print/dde_command.cpp)
 
 # Seconds each target runs in the test run.
 set(KELVO_FUZZ_SECONDS 12 CACHE STRING "seconds per fuzz target in ctest")
