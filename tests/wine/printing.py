@@ -11,6 +11,7 @@ import fcntl
 import glob
 import os
 import pwd
+import random
 import subprocess
 import tempfile
 import time
@@ -112,28 +113,106 @@ def _complete(path):
                           stderr=subprocess.DEVNULL).returncode == 0
 
 
-def wait_pdf(directory, before, timeout=60.0):
-    """Waits for one new, complete PDF in directory (not in before);
-    returns its path."""
+def wait_pdf(directory, before, timeout=60.0, accept=None):
+    """Waits for a new, complete PDF in directory (not in before) that
+    accept(path) takes for this test's page (any, without accept);
+    returns its path. Pages that accept refuses are another program's
+    and are passed over."""
     deadline = time.monotonic() + timeout
+    refused = set()
     while True:
-        new = sorted(pdfs(directory) - before, key=os.path.getmtime)
-        done = [p for p in new if _complete(p)]
-        if done:
-            return done[0]
+        new = sorted(pdfs(directory) - before - refused, key=os.path.getmtime)
+        for path in new:
+            if not _complete(path):
+                continue
+            if accept is None or accept(path):
+                return path
+            refused.add(path)
         if time.monotonic() >= deadline:
-            raise AssertionError(f"no printed page arrived in {directory} within {timeout} s")
+            raise AssertionError(f"no printed page arrived in {directory} within {timeout} s"
+                                 + (f" (passed over {sorted(refused)})" if refused else ""))
         time.sleep(0.2)
 
 
-def assert_no_pdf(testcase, directory, before, settle=6.0):
-    """Checks that no page arrives in directory within settle seconds (a
+def assert_no_pdf(testcase, directory, before, accept=None, settle=6.0):
+    """Checks that no page that accept(path) takes for this test's (any
+    page, without accept) arrives in directory within settle seconds (a
     job takes about two seconds from the program to the PDF file)."""
     deadline = time.monotonic() + settle
+    seen = set()
     while time.monotonic() < deadline:
-        new = pdfs(directory) - before
-        testcase.assertFalse(new, f"unexpected printed page {sorted(new)}")
+        for path in pdfs(directory) - before - seen:
+            if not _complete(path):
+                continue
+            seen.add(path)
+            testcase.assertFalse(accept is None or accept(path), f"unexpected printed page {path}")
         time.sleep(0.2)
+
+
+def new_pages(directory, before, accept):
+    """The complete pages in directory, not in before, that accept takes."""
+    return sorted(p for p in pdfs(directory) - before if _complete(p) and accept(p))
+
+
+# Pages of other programs (test runs in other Wine environments) can
+# arrive in the same folders; these tell ours apart.
+
+def _mark_colour():
+    rng = random.Random(os.urandom(8))
+    while True:
+        rgb = tuple(rng.randrange(0x30, 0xD0) for _ in range(3))
+        # Not a grey (window frames, faces) and far from the grid's colours.
+        if max(rgb) - min(rgb) >= 80 and all(max(abs(a - b) for a, b in zip(rgb, c)) > 60
+                                             for row in GRID_COLOURS for c in row):
+            return rgb
+
+
+# A patch of a colour chosen afresh for every test run, placed on the
+# desktop before a capture: a printed desktop with it is this run's.
+MARK_RECT = (700, 500, 200, 150)
+MARK_RGB = _mark_colour()
+
+
+def place_mark(driver):
+    """Puts the run's patch on the screen; returns its window."""
+    from harness import screen_image, wait_until
+    x, y, w, h = MARK_RECT
+    hwnd = driver("place", x, y, w, h, "0x%02X%02X%02X" % MARK_RGB)["hwnd"]
+    wait_until(lambda: screen_image().getpixel((x + w // 2, y + h // 2)) == MARK_RGB, 10,
+               what="the patch on the screen")
+    return hwnd
+
+
+def shows_mark(image):
+    """Whether a page that shows the 1024 x 768 desktop at the whole
+    printable area has the run's patch where it was on the screen."""
+    x, y, w, h = MARK_RECT
+    sx, sy = image.width / 1024, image.height / 768
+    return close(image.getpixel((int((x + w / 2) * sx), int((y + h / 2) * sy))), MARK_RGB, 12)
+
+
+def desktop_page(path):
+    return shows_mark(render(path))
+
+
+def shows_grid(image):
+    """Whether a page shows the grid picture at all (a tenth of it in the
+    grid's colours; navy, the colour of title bars, does not count)."""
+    colours = [c for row in GRID_COLOURS for c in row if c != (0, 0, 128)]
+    points = [image.getpixel((int((i + 0.5) * image.width / 20), int((j + 0.5) * image.height / 20)))
+              for i in range(20) for j in range(20)]
+    hits = sum(1 for p in points if any(close(p, c, 24) for c in colours))
+    return hits >= len(points) // 10
+
+
+def grid_page(path, ghostscript=False):
+    return shows_grid(render(path, ghostscript=ghostscript))
+
+
+def blank_page(path):
+    image = render(path)
+    return all(image.getpixel((x, y)) == WHITE for x in range(0, image.width, 4)
+               for y in range(0, image.height, 4))
 
 
 def page_info(path):

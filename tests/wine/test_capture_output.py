@@ -22,9 +22,6 @@ SAVE_TITLE = "名前を付けて保存"
 SNAPSHOT_TITLE = "ｽﾅｯﾌﾟｼｮｯﾄの設定"
 SNAPSHOT_ENABLE, SNAPSHOT_INTERVAL = 1028, 1029
 
-PATCH = (700, 500, 200, 150, 0x3366CC)
-PATCH_RGB = (0x33, 0x66, 0xCC)
-
 
 class CaptureOutputTestCase(KelvoTestCase):
     @classmethod
@@ -47,21 +44,17 @@ class CaptureOutputTestCase(KelvoTestCase):
         super().tearDown()
 
     def place_patch(self):
-        """A coloured window on the desktop, so that a printed desktop can
-        be recognised."""
-        x, y, w, h, rgb = PATCH
-        self.patch = self.driver("place", x, y, w, h, rgb)["hwnd"]
-        wait_until(lambda: screen_image().getpixel((x + w // 2, y + h // 2)) == PATCH_RGB, 10,
-                   what="the patch on the screen")
+        """The run's coloured patch on the desktop, so that a printed
+        desktop can be recognised as this test's."""
+        self.patch = P.place_mark(self.driver)
 
-    def assert_page_shows_desktop(self, path):
-        page = P.render(path)
-        x, y, w, h, _ = PATCH
-        sx, sy = page.width / 1024, page.height / 768
-        self.assertTrue(P.close(page.getpixel((int((x + w / 2) * sx), int((y + h / 2) * sy))),
-                                PATCH_RGB), "the patch is not on the page")
-        self.assertFalse(P.close(page.getpixel((int((x - 40) * sx), int((y + h / 2) * sy))),
-                                 PATCH_RGB))
+    def wait_desktop_page(self, before):
+        """Waits for this test's printed desktop; checks the patch landed
+        where it was on the screen (and only there)."""
+        page = P.render(P.wait_pdf(P.PDF_DIR, before, accept=P.desktop_page))
+        x, y, w, h = P.MARK_RECT
+        outside = (int((x - 40) / 1024 * page.width), int((y + h / 2) / 768 * page.height))
+        self.assertFalse(P.close(page.getpixel(outside), P.MARK_RGB, 12))
 
     def command(self, k):
         self.driver.post_command(k.hwnd, P.PRINT, P.CAPTURE_AND_OUTPUT)
@@ -104,9 +97,8 @@ class PrinterTarget(CaptureOutputTestCase):
         dialogs_before = self.dialogs()
         before = P.pdfs(P.PDF_DIR)
         self.command(k)
-        path = P.wait_pdf(P.PDF_DIR, before)
+        self.wait_desktop_page(before)
         self.assertEqual(self.dialogs(), dialogs_before, "a dialog was shown")
-        self.assert_page_shows_desktop(path)
         state = self.driver.state(k.hwnd)
         self.assertTrue(state["visible"])
         self.assertFalse(state["iconic"])
@@ -114,6 +106,7 @@ class PrinterTarget(CaptureOutputTestCase):
     def test_preview_no_captures_but_prints_nothing_and_minimises(self):
         self.driver("reg_set", "PREVIEW", 3, "01000000")
         k = self.start()
+        self.place_patch()
         self.small_picture_on_clipboard()
         before = P.pdfs(P.PDF_DIR)
         self.command(k)
@@ -130,7 +123,7 @@ class PrinterTarget(CaptureOutputTestCase):
         wait_until(lambda: self.driver.state(k.hwnd)["iconic"], 10, what="minimised")
         info = self.driver.clip_bitmap()
         self.assertEqual((info["width"], info["height"]), (1024, 768))
-        P.assert_no_pdf(self, P.PDF_DIR, before)
+        P.assert_no_pdf(self, P.PDF_DIR, before, accept=P.desktop_page)
         self.assertTrue(self.driver.state(k.hwnd)["iconic"])
 
     def test_preview_yes_prints_and_stays_minimised(self):
@@ -140,8 +133,7 @@ class PrinterTarget(CaptureOutputTestCase):
         before = P.pdfs(P.PDF_DIR)
         self.command(k)
         self.answer(self.preview_box(), IDYES)
-        path = P.wait_pdf(P.PDF_DIR, before)
-        self.assert_page_shows_desktop(path)
+        self.wait_desktop_page(before)
         self.assertTrue(self.driver.state(k.hwnd)["iconic"])
 
     def test_snapshot_timer_on_outputs_the_current_picture(self):
@@ -156,7 +148,7 @@ class PrinterTarget(CaptureOutputTestCase):
         P.put_grid_on_clipboard(self.driver)
         before = P.pdfs(P.PDF_DIR)
         self.command(k)
-        page = P.render(P.wait_pdf(P.PDF_DIR, before))
+        page = P.render(P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page))
         bad, checked = P.grid_mismatches(page, 100)
         self.assertEqual(bad[:5], [], f"{len(bad)} of {checked} points differ: a new grab was made")
         info = self.driver.clip_bitmap()
@@ -166,6 +158,7 @@ class PrinterTarget(CaptureOutputTestCase):
 class FileTarget(CaptureOutputTestCase):
     def test_serial_numbering_writes_successive_files(self):
         k = self.start()
+        self.place_patch()
         self.serial_output(k, True)
         before = P.pdfs(P.PDF_DIR)
         for n in (1, 2, 3):
@@ -173,11 +166,12 @@ class FileTarget(CaptureOutputTestCase):
             wait_until(lambda: f"out{n:04d}.BMP" in os.listdir(self.dir), 20,
                        what=f"file {n}")
         self.assertEqual(sorted(os.listdir(self.dir)), ["out0001.BMP", "out0002.BMP", "out0003.BMP"])
-        self.assertEqual(P.pdfs(P.PDF_DIR) - before, set())
+        P.assert_no_pdf(self, P.PDF_DIR, before, accept=P.desktop_page, settle=4)
         self.assertFalse(self.driver.state(k.hwnd)["iconic"])
 
     def test_without_numbering_the_save_dialog_opens_and_cancel_writes_nothing(self):
         k = self.start(cwd=self.dir)
+        self.place_patch()
         self.serial_output(k, False)
         before = P.pdfs(P.PDF_DIR)
         for _ in range(2):
@@ -186,7 +180,7 @@ class FileTarget(CaptureOutputTestCase):
             self.driver("click", dialog, 2)
             self.driver("wait_gone", dialog, 15000)
         self.assertEqual(os.listdir(self.dir), [])
-        self.assertEqual(P.pdfs(P.PDF_DIR) - before, set())
+        P.assert_no_pdf(self, P.PDF_DIR, before, accept=P.desktop_page, settle=4)
 
     def test_preview_no_writes_nothing(self):
         self.driver("reg_set", "PREVIEW", 3, "01000000")

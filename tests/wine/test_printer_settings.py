@@ -26,8 +26,11 @@ class SettingsTestCase(KelvoTestCase):
         super().setUp()
         self.folder = tempfile.mkdtemp(prefix="kelvo-prtinfo-")
         self.cfg = os.path.join(self.folder, "PRTINFO.CFG")
+        self.mark = None
 
     def tearDown(self):
+        if self.mark:
+            self.driver("destroy", self.mark, check=False)
         super().tearDown()
         shutil.rmtree(self.folder, ignore_errors=True)
 
@@ -48,11 +51,13 @@ class SettingsTestCase(KelvoTestCase):
         self.driver("wait_gone", dialog, 15000)
 
     def capture_and_print(self, k, directory):
-        """The capture-and-output command on the printer; returns the PDF
-        that arrives in directory."""
+        """The capture-and-output command on the printer; returns this
+        test's printed desktop (with the run's patch) in directory."""
+        if not self.mark:
+            self.mark = P.place_mark(self.driver)
         before = P.pdfs(directory)
         self.driver.post_command(k.hwnd, P.PRINT, P.CAPTURE_AND_OUTPUT)
-        return P.wait_pdf(directory, before)
+        return P.wait_pdf(directory, before, accept=P.desktop_page)
 
     def assert_landscape_on_pdf2(self, k):
         default_before = P.pdfs(P.PDF_DIR)
@@ -62,7 +67,7 @@ class SettingsTestCase(KelvoTestCase):
         if info["rotation"] in (90, 270):
             width, height = height, width
         self.assertGreater(width, height, "the page is not landscape")
-        self.assertEqual(P.pdfs(P.PDF_DIR) - default_before, set())
+        self.assertEqual(P.new_pages(P.PDF_DIR, default_before, P.desktop_page), [])
 
     def read_cfg(self):
         with open(self.cfg, "rb") as f:
@@ -127,8 +132,8 @@ class RoundTrip(SettingsTestCase):
         dialog = self.driver.wait_window("#32770", "印刷", 20)
         self.assertEqual(self.driver("control", dialog, P.PRINT_DIALOG_PRINTER)["text"], "PDF")
         self.driver("click", dialog, 1)
-        P.wait_pdf(P.PDF_DIR, before)
-        self.assertEqual(P.pdfs(P.PDF2_DIR) - before2, set())
+        P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)
+        self.assertEqual(P.new_pages(P.PDF2_DIR, before2, P.grid_page), [])
         # The settings are still held, and still used by the automatic road.
         self.assertTrue(P.settings_held(self.driver, k.hwnd))
         self.capture_and_print(k, P.PDF2_DIR)
@@ -232,4 +237,4 @@ class Setup(SettingsTestCase):
         self.assertTrue(P.settings_held(self.driver, k.hwnd))
         before2 = P.pdfs(P.PDF2_DIR)
         self.capture_and_print(k, P.PDF_DIR)
-        self.assertEqual(P.pdfs(P.PDF2_DIR) - before2, set())
+        self.assertEqual(P.new_pages(P.PDF2_DIR, before2, P.desktop_page), [])

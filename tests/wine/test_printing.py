@@ -60,7 +60,9 @@ class PrintTestCase(KelvoTestCase):
         P.put_grid_on_clipboard(self.driver)
         before = P.pdfs(P.PDF_DIR)
         self.print_with_dialog(k, shot)
-        return P.render(P.wait_pdf(P.PDF_DIR, before), ghostscript=ghostscript)
+        path = P.wait_pdf(P.PDF_DIR, before,
+                          accept=lambda p: P.grid_page(p, ghostscript=ghostscript))
+        return P.render(path, ghostscript=ghostscript)
 
     def assert_grid_at(self, page, scale):
         bad, checked = P.grid_mismatches(page, scale)
@@ -152,10 +154,11 @@ class Notice(PrintTestCase):
         text = [image.getpixel((x, y)) for x in range(left + 60, right - 10)
                 for y in range(top + 15, bottom - 15)]
         self.assertGreater(sum(1 for p in text if sum(p) < 200), 20, "no text in the notice")
-        self.assertEqual(P.pdfs(P.PDF_DIR) - before, set(), "page sent while the notice shows")
+        self.assertEqual(P.new_pages(P.PDF_DIR, before, P.grid_page), [],
+                         "page sent while the notice shows")
         self.driver("wait_gone", notice, 15000)
         self.assertGreater(time.monotonic() - seen, 0.8, "notice gone before about a second")
-        self.assert_grid_at(P.render(P.wait_pdf(P.PDF_DIR, before)), 100)
+        self.assert_grid_at(P.render(P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)), 100)
 
     def _painted(self, left, top):
         image = screen_image()
@@ -174,7 +177,7 @@ class Dialog(PrintTestCase):
         dialog = self.driver.wait_window("#32770", "印刷", 20)
         self.driver("click", dialog, 2)
         self.driver("wait_gone", dialog, 15000)
-        P.assert_no_pdf(self, P.PDF_DIR, before)
+        P.assert_no_pdf(self, P.PDF_DIR, before, accept=P.grid_page)
 
     def test_clipboard_held_elsewhere_aborts_the_document(self):
         k = self.start()
@@ -186,32 +189,29 @@ class Dialog(PrintTestCase):
         # Another program keeps the clipboard longer than the job waits for
         # it: the started document is cancelled, and no page comes out.
         self.driver("clip_hold", 8000)
-        P.assert_no_pdf(self, P.PDF_DIR, before)
+        P.assert_no_pdf(self, P.PDF_DIR, before,
+                        accept=lambda p: P.blank_page(p) or P.grid_page(p))
         # The next job prints normally.
         self.print_with_dialog(k)
-        P.wait_pdf(P.PDF_DIR, before)
+        P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)
 
     def test_empty_clipboard_prints_the_desktop(self):
         k = self.start()
-        patch = self.driver("place", 700, 500, 200, 150, 0x3366CC)["hwnd"]
+        mark = P.place_mark(self.driver)
         try:
-            wait_until(lambda: screen_image().getpixel((800, 575)) == (0x33, 0x66, 0xCC), 10,
-                       what="the patch on the screen")
             self.driver("clip_empty")
             before = P.pdfs(P.PDF_DIR)
             self.print_with_dialog(k)
-            page = P.render(P.wait_pdf(P.PDF_DIR, before))
+            # The worker captured the whole screen, the run's patch on it,
+            # and printed it over the whole page.
+            page = P.render(P.wait_pdf(P.PDF_DIR, before, accept=P.desktop_page))
         finally:
-            self.driver("destroy", patch, check=False)
-        # The worker captured the whole screen onto the clipboard and printed
-        # it over the whole page.
+            self.driver("destroy", mark, check=False)
         info = self.driver.clip_bitmap()
         self.assertEqual((info["width"], info["height"]), (1024, 768))
-        w, h = page.size
-        self.assertTrue(P.close(page.getpixel((int(800 / 1024 * w), int(575 / 768 * h))),
-                                (0x33, 0x66, 0xCC)))
-        self.assertFalse(P.close(page.getpixel((int(650 / 1024 * w), int(575 / 768 * h))),
-                                 (0x33, 0x66, 0xCC)))
+        x, y, w, h = P.MARK_RECT
+        outside = (int((x - 40) / 1024 * page.width), int((y + h / 2) / 768 * page.height))
+        self.assertFalse(P.close(page.getpixel(outside), P.MARK_RGB, 12))
 
 
 class ScaleDialog(PrintTestCase):
