@@ -93,45 +93,44 @@ HGLOBAL MakeDibFromBitmap(HBITMAP bitmap, HPALETTE palette)
         return nullptr;
 
     // First pass: header and colour table only; the platform completes the
-    // header and reports the size of the bits.
-    uint64_t table = DibColorTableSize(&header);
-    HGLOBAL dib = GlobalAlloc(GHND, SIZE_T(sizeof header + table));
-    if (!dib)
-        return nullptr;
-    {
-        LockedBlock<uint8_t> p(dib);
-        if (!p) {
-            GlobalFree(dib);
-            return nullptr;
-        }
-        std::memcpy(p.get(), &header, sizeof header);
-        GetDIBits(screen.dc(), bitmap, 0, UINT(info.bmHeight), nullptr,
-                  reinterpret_cast<BITMAPINFO*>(p.get()), DIB_RGB_COLORS);
-        std::memcpy(&header, p.get(), sizeof header);
-    }
+    // header and reports the size of the bits. It runs on a copy, so that
+    // the block is allocated once, at its final size.
+    struct {
+        DibHeader header;
+        RGBQUAD table[256];
+    } first{};
+    first.header = header;
+    GetDIBits(screen.dc(), bitmap, 0, UINT(info.bmHeight), nullptr,
+              reinterpret_cast<BITMAPINFO*>(&first), DIB_RGB_COLORS);
+    header = first.header;
+    // The platform may give the number of colours it used; a count beyond
+    // what the depth allows would describe a table larger than the copy.
+    if (header.biBitCount > 8 || header.biClrUsed > (1u << header.biBitCount))
+        header.biClrUsed = 0;
     // The platform was asked for plain rows; their size is what it
     // reports, or the row size when it reports nothing.
     uint64_t image = DibImageSize(&header);
     if (header.biSizeImage < image)
         header.biSizeImage = uint32_t(image);
     uint64_t total = DibPixelOffset(&header) + header.biSizeImage;
-    if (image == 0 || total > UINT32_MAX) {
-        GlobalFree(dib);
+    if (image == 0 || total > UINT32_MAX)
         return nullptr;
-    }
-    HGLOBAL grown = GlobalReAlloc(dib, SIZE_T(total), GMEM_MOVEABLE | GMEM_ZEROINIT);
-    if (!grown) {
-        GlobalFree(dib);
+    // Zero-filled, so row padding the platform leaves alone is 0 in files.
+    HGLOBAL dib = GlobalAlloc(GHND, SIZE_T(total));
+    if (!dib)
         return nullptr;
+    {
+        first.header = header;
+        LockedBlock<uint8_t> p(dib);
+        if (p)
+            std::memcpy(p.get(), &first, size_t(DibPixelOffset(&header)));
     }
-    dib = grown;
 
     // Second pass: the bits, straight into the final block.
     int lines = 0;
     {
         LockedBlock<uint8_t> p(dib);
         if (p) {
-            std::memcpy(p.get(), &header, sizeof header);
             auto* h = reinterpret_cast<DibHeader*>(p.get());
             lines = GetDIBits(screen.dc(), bitmap, 0, UINT(info.bmHeight), DibPixelBits(h),
                               reinterpret_cast<BITMAPINFO*>(p.get()), DIB_RGB_COLORS);

@@ -20,7 +20,7 @@ import time
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/bin/wineserver"
-SCREEN = "1024x768x24"
+SCREEN = os.environ.get("KELVO_SCREEN", "1024x768x24")
 WINE_FONTS = "/usr/share/wine/fonts"
 
 
