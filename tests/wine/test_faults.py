@@ -155,3 +155,34 @@ class RegistryValues(KelvoTestCase):
                 self.assertFalse(self.driver.state(k.hwnd)["iconic"])
                 self.assertEqual(k.stop(), 0)
                 self.assertEqual(self.values(), SETTINGS)
+
+
+class NoPrinter(FaultTestCase):
+    """No printer at all (the printing system unreachable): the
+    capture-and-output command prints nothing and shows nothing."""
+
+    def test_capture_and_output_to_no_printer_does_nothing_visible(self):
+        import harness
+        import printing
+        printing.hold_printers(self)
+        environ = dict(harness.wine_environ())
+        environ["CUPS_SERVER"] = os.path.join(self.dir, "no-cups.sock")
+        k = self.start_with(environ)
+        before = printing.pdfs(printing.PDF_DIR)
+        self.driver("clip_empty")
+        self.driver.send_command(k.hwnd, 40001, 1)
+        # The desktop was captured; no dialog or message came up.
+        self.assertTrue(self.driver.clip_bitmap())
+        printing.assert_no_pdf(self, printing.PDF_DIR, before)
+        self.assertEqual([h for h in self.driver("windows", "#32770")["hwnds"]
+                          if self.driver.state(h)["visible"]], [])
+        state = self.driver.state(k.hwnd)
+        self.assertTrue(state["visible"] and not state["iconic"])
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+
+    def start_with(self, environ):
+        from harness import Kelvo
+        k = Kelvo(self.driver, environ=environ)
+        self.instances.append(k)
+        k.wait_main()
+        return k
