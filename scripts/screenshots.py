@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""Takes the user guide's screenshots under Wine: the main window with a
+picture, each menu, the popup menu and every dialog. Writes them to
+docs/images/ (PNG), cropped to what they show.
+
+  scripts/screenshots.py BUILD_DIR
+"""
+import os
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
+import env as wineenv  # noqa: E402
+
+OUT = os.path.join(ROOT, "docs", "images")
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    state = os.path.join(build, "screenshots")
+    os.makedirs(state, exist_ok=True)
+    os.makedirs(OUT, exist_ok=True)
+    os.environ["KELVO_WINE_ENV"] = os.path.join(state, "wine", "env.json")
+    os.environ["KELVO_BIN"] = os.path.join(build, "win-x86_64", "bin")
+    os.environ["KELVO_ARTIFACTS"] = state
+    wineenv.setup(os.path.join(state, "wine"))
+    import harness
+    from harness import wait_until, xdotool
+    driver = harness.Driver()
+    shots = Shots(harness, state)
+    try:
+        # Something to capture: Notepad with a Japanese line.
+        note = os.path.join(state, "メモ.txt")
+        with open(note, "w", encoding="utf-16") as f:
+            f.write("Kelvo でキャプチャした画面です。\r\n")
+        notepad = subprocess.Popen([harness.WINE, "notepad", harness.winpath(note)],
+                                   env=harness.wine_environ(), stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        pad = driver.wait_window("Notepad", "-", timeout=30)
+        driver("move", pad, 40, 60, 520, 300)
+        kelvo = harness.Kelvo(driver, cwd=os.path.join(build, "win-x86_64", "bin"))
+        hwnd = kelvo.wait_main()
+        driver("move", hwnd, 300, 200, 640, 480)
+        driver.send_command(hwnd, 40014)
+        driver("invalidate", hwnd)
+        wait_until(lambda: driver.toolbar(hwnd)[40008]["enabled"], 10, what="paint")
+        shots.window(driver, hwnd, "main-window")
+
+        left, top = driver.state(hwnd)["rect"][:2]
+        menu_y = driver.state(hwnd)["client"][1] - 10
+        for name, x in [("menu-file", 25), ("menu-capture", 90), ("menu-output", 165),
+                        ("menu-options", 232), ("menu-help", 295)]:
+            xdotool("mousemove", left + x, menu_y, "click", "1")
+            wait_until(lambda: driver.find("#32768", "-"), 5, what=name)
+            shots.region(name, left, top, 480, 360)
+            xdotool("key", "Escape", "Escape")
+            wait_until(lambda: not driver.find("#32768", "-"), 5, what="menu closed")
+
+        x, y, w, h = driver.state(hwnd)["client"]
+        xdotool("mousemove", x + 200, y + 150, "click", "3")
+        wait_until(lambda: driver.find("#32768", "-"), 5, what="popup")
+        shots.region("popup-menu", x + 150, y + 100, 260, 260)
+        xdotool("key", "Escape")
+        wait_until(lambda: not driver.find("#32768", "-"), 5, what="popup closed")
+
+        for command, title, name in [
+                (40009, "ﾌｧｲﾙ連続生成", "dialog-serial-output"),
+                (40011, "ｷｰの指定", "dialog-capture-key"),
+                (40053, "ｽﾅｯﾌﾟｼｮｯﾄの設定", "dialog-snapshot"),
+                (40057, "矩形範囲指定", "dialog-fixed-range"),
+                (40004, "倍率の設定", "dialog-scale"),
+                (40012, "ﾊﾞｰｼﾞｮﾝ情報", "dialog-about")]:
+            driver.post_command(hwnd, command)
+            dialog = driver.wait_window("#32770", title, timeout=20)
+            shots.window(driver, dialog, name)
+            driver("click", dialog, 2)
+            driver("wait_gone", dialog, 10000)
+
+        driver.post_command(hwnd, 40059)
+        dialog = wait_until(lambda: [d for d in driver("windows", "#32770")["hwnds"]
+                                     if driver.state(d)["visible"]], 10, what="customise")[0]
+        shots.window(driver, dialog, "dialog-toolbar")
+        driver("post", dialog, 0x0010, 0, 0)
+        driver("wait_gone", dialog, 10000)
+        kelvo.stop()
+        notepad.kill()
+        return 0
+    finally:
+        driver.close()
+        wineenv.cleanup(os.path.join(state, "wine"), quiet=True)
+
+
+class Shots:
+    def __init__(self, harness, state):
+        self.harness = harness
+        self.state = state
+
+    def window(self, driver, hwnd, name):
+        l, t, r, b = driver.state(hwnd)["rect"]
+        self.region(name, l, t, r - l, b - t)
+
+    def region(self, name, x, y, w, h):
+        full = self.harness.settled_screenshot("full-" + name)
+        out = os.path.join(OUT, name + ".png")
+        subprocess.run(["/usr/bin/convert", full, "-crop", f"{w}x{h}+{max(x, 0)}+{max(y, 0)}",
+                        "+repage", "-strip", out], check=True)
+        print(out)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
