@@ -7,7 +7,6 @@ tests/wine/driver/kdriver.cpp) and starts Kelvo as often as it needs.
 """
 import json
 import os
-import shutil
 import struct
 import subprocess
 import tempfile
@@ -225,6 +224,23 @@ class Kelvo:
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+
+
+def imagemagick_rgb(path):
+    """ImageMagick's own reading of a file (its first frame) as a Pillow RGB
+    image: the outside reference for the pictures Kelvo reads and writes."""
+    from PIL import Image
+    out = subprocess.run(["/usr/bin/convert", path + "[0]", "-depth", "8", "ppm:-"], check=True,
+                         capture_output=True).stdout
+    fd, tmp = tempfile.mkstemp(suffix=".ppm", dir=ARTIFACTS)
+    os.close(fd)
+    try:
+        with open(tmp, "wb") as f:
+            f.write(out)
+        with Image.open(tmp) as im:
+            return im.convert("RGB")
+    finally:
+        os.remove(tmp)
 
 
 def screenshot(name):

@@ -13,7 +13,6 @@ import os
 import pwd
 import random
 import subprocess
-import tempfile
 import time
 
 from harness import ARTIFACTS, winpath

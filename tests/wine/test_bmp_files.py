@@ -4,12 +4,12 @@ the wallpaper file."""
 import os
 import shutil
 import struct
-import subprocess
 import tempfile
 
 from PIL import Image
 
 import harness
+from harness import imagemagick_rgb
 from harness import KelvoTestCase, wait_until, settled_screenshot, winpath, ARTIFACTS
 import xdnd
 
@@ -30,21 +30,6 @@ def headers(path):
                    "xppm", "yppm", "clrused", "clrimportant"),
                   struct.unpack_from("<IiiHHIIiiII", data, 14)))
     return bf, bi, data
-
-
-def imagemagick_rgb(path):
-    """ImageMagick's reading of a file, as a Pillow RGB image."""
-    out = subprocess.run(["/usr/bin/convert", path, "-depth", "8", "ppm:-"], check=True,
-                         capture_output=True).stdout
-    fd, tmp = tempfile.mkstemp(suffix=".ppm", dir=ARTIFACTS)
-    os.close(fd)
-    try:
-        with open(tmp, "wb") as f:
-            f.write(out)
-        with Image.open(tmp) as im:
-            return im.convert("RGB")
-    finally:
-        os.remove(tmp)
 
 
 def pillow_rgb(path):

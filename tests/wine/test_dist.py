@@ -9,7 +9,7 @@ import unittest
 import zipfile
 
 import harness
-from harness import Driver, Kelvo, wait_until, winpath, ARTIFACTS, BIN, WINE
+from harness import Driver, Kelvo, wait_until, ARTIFACTS, BIN, WINE
 import xdnd
 
 SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")

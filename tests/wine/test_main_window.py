@@ -2,13 +2,12 @@
 output target, notification icon, file drops, picture display and the
 About box."""
 import os
-import subprocess
 import tempfile
 
 from PIL import Image
 
 import harness
-from harness import (KelvoTestCase, wait_until, screenshot, settled_screenshot, screen_image,
+from harness import (KelvoTestCase, wait_until, settled_screenshot, screen_image,
                      xdotool, winpath, ARTIFACTS)
 import xdnd
 

@@ -18,6 +18,7 @@ import tempfile
 from PIL import Image
 
 import harness
+from harness import imagemagick_rgb
 from harness import KelvoTestCase, wait_until, winpath, wine_environ, settled_screenshot, BIN, \
     ARTIFACTS, WINE
 import xdnd
@@ -29,21 +30,6 @@ FILE_NAME = 1148
 # Colours of the test plug-ins' pictures (tests/plugins/test_plugins.cmake).
 COLOUR = {"a": (255, 0, 0), "b": (0, 255, 0)}
 PLACED = (0xFF, 0x00, 0xFF)  # the picture put on the clipboard before an open that must fail
-
-
-def imagemagick_rgb(path):
-    """ImageMagick's own reading of a file (its first frame), as RGB."""
-    out = subprocess.run(["/usr/bin/convert", path + "[0]", "-depth", "8", "ppm:-"], check=True,
-                         capture_output=True).stdout
-    fd, tmp = tempfile.mkstemp(suffix=".ppm", dir=ARTIFACTS)
-    os.close(fd)
-    try:
-        with open(tmp, "wb") as f:
-            f.write(out)
-        with Image.open(tmp) as im:
-            return im.convert("RGB")
-    finally:
-        os.remove(tmp)
 
 
 class PluginTestCase(KelvoTestCase):

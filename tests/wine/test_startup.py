@@ -2,7 +2,6 @@
 import os
 import shutil
 import tempfile
-import time
 
 from harness import KelvoTestCase, Kelvo, wait_until, screenshot, BIN, ARTIFACTS
 
