@@ -11,13 +11,20 @@ add_library(kelvo_core STATIC ${KELVO_PORTABLE_SOURCES})
 target_include_directories(kelvo_core PUBLIC ${CMAKE_SOURCE_DIR})
 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
-add_executable(kelvo WIN32 ${KELVO_WIN32_SOURCES} res/kelvo.rc)
+# Everything of the program but its entry point, compiled once for
+# kelvo.exe and the benchmark program that times the same code.
+set(KELVO_GLUE_SOURCES ${KELVO_WIN32_SOURCES})
+list(FILTER KELVO_GLUE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
+add_library(kelvo_glue OBJECT ${KELVO_GLUE_SOURCES} res/kelvo.rc)
+target_include_directories(kelvo_glue PUBLIC ${CMAKE_SOURCE_DIR})
 # The resource compiler does not report the images it embeds.
 file(GLOB KELVO_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res/*.cur
      ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/resource.h)
 set_source_files_properties(res/kelvo.rc PROPERTIES OBJECT_DEPENDS "${KELVO_RES_IMAGES}")
-target_link_libraries(kelvo PRIVATE kelvo_core
-  user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 advapi32)
+set(KELVO_SYSTEM_LIBRARIES user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 advapi32)
+
+add_executable(kelvo WIN32 app/main.cpp $<TARGET_OBJECTS:kelvo_glue>)
+target_link_libraries(kelvo PRIVATE kelvo_core ${KELVO_SYSTEM_LIBRARIES})
 # The functions kelvo.exe exports by name (decorated on i686, plain on x86_64).
 # CMake passes .def sources to the linker for libraries only, so the file
 # goes straight to the linker.
