@@ -59,12 +59,18 @@ int main(int argc, char** argv)
     SetWindowTextA(reply, request.c_str());
     UINT message = RegisterWindowMessageW(L"KelvoSpiProbe");
     DWORD_PTR result = 0;
+    DWORD started = GetTickCount();
     LRESULT sent = SendMessageTimeoutW(target, message, 0, reinterpret_cast<LPARAM>(reply),
                                        SMTO_NORMAL, 60000, &result);
+    DWORD error = GetLastError(), elapsed = GetTickCount() - started;
     UnhookWindowsHookEx(hook);
     DestroyWindow(reply);
-    if (!sent)
-        return Fail("SendMessageTimeout failed");
+    if (!sent) {
+        char text[96];
+        std::snprintf(text, sizeof text, "SendMessageTimeout failed: error %lu after %lu ms",
+                      error, elapsed);
+        return Fail(text);
+    }
     if (g_answer.empty())
         return Fail("no answer from the probe");
     std::printf("%s\n", g_answer.c_str());
