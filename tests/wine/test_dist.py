@@ -60,6 +60,8 @@ class Distribution(unittest.TestCase):
         environ["WINEPREFIX"] = os.path.join(self.tmp, "prefix")
         subprocess.run([WINE, "wineboot", "-i"], env=environ, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=False)
+        # The new prefix is finished only when its first server has ended.
+        subprocess.run(["wineserver", "-w"], env=environ, check=False, timeout=300)
         self.addCleanup(subprocess.run, ["wineserver", "-k"], env=environ, check=False)
 
         driver = Driver(environ)
@@ -67,7 +69,11 @@ class Distribution(unittest.TestCase):
         # Started the way Explorer starts it: in its own folder.
         kelvo = Kelvo(driver, exe_dir=folder, cwd=folder, environ=environ)
         self.addCleanup(kelvo.kill)
-        kelvo.wait_main(timeout=60)
+        try:
+            kelvo.wait_main(timeout=60)
+        except AssertionError:
+            harness.screenshot("dist-start-failed")
+            raise
         self.assertEqual(driver.title(kelvo.hwnd), "Kelvo")
         driver.send_command(kelvo.hwnd, 40014)
         info = wait_until(driver.clip_bitmap, 10, what="the captured picture")
