@@ -141,31 +141,37 @@ class Notice(PrintTestCase):
         # class alone (its title cannot be asked).
         notice = self.driver.wait_window("PrintWindow", "-", 20)
         seen = time.monotonic()
+        # Found as soon as it exists; it is placed while being created and
+        # shown afterwards, so the place is read once it is shown.
+        wait_until(lambda: self.driver.state(notice)["visible"], 5, what="the notice shown")
         screen = self.driver("screen")
         left, top, right, bottom = self.driver("rect", notice)["rect"]
         self.assertEqual((right - left, bottom - top), (200, 50))
         self.assertEqual(left, (screen["width"] - 200) // 2)
         self.assertEqual(top, (screen["height"] - 50) // 2)
-        image = wait_until(lambda: self._painted(left, top), 5, what="the notice painted")
-        screenshot("print-notice")
         # Icon at (10, 8): the program icon's blue lens; text right of it.
-        icon = [image.getpixel((left + 10 + x, top + 8 + y)) for x in range(32) for y in range(32)]
-        self.assertTrue(any(p[2] > 100 and p[0] < 80 for p in icon), "no icon in the notice")
-        text = [image.getpixel((x, y)) for x in range(left + 60, right - 10)
-                for y in range(top + 15, bottom - 15)]
-        self.assertGreater(sum(1 for p in text if sum(p) < 200), 20, "no text in the notice")
+        # Before the paint the place shows whatever was under it, so the
+        # screen is read until both are there (or the time runs out).
+        wait_until(lambda: self._painted(left, top, right, bottom), 5,
+                   what="the notice painted with its icon and text")
+        screenshot("print-notice")
         self.assertEqual(P.new_pages(P.PDF_DIR, before, P.grid_page), [],
                          "page sent while the notice shows")
         self.driver("wait_gone", notice, 15000)
         self.assertGreater(time.monotonic() - seen, 0.8, "notice gone before about a second")
         self.assert_grid_at(P.render(P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)), 100)
 
-    def _painted(self, left, top):
+    def _painted(self, left, top, right, bottom):
         image = screen_image()
-        # Painted once the text's dark pixels are there.
-        dark = sum(1 for x in range(left + 60, left + 190) for y in range(top + 15, top + 35)
-                   if sum(image.getpixel((x, y))) < 200)
-        return image if dark > 20 else None
+        icon = [image.getpixel((left + 10 + x, top + 8 + y)) for x in range(32) for y in range(32)]
+        if not any(p[2] > 100 and p[0] < 80 for p in icon):
+            return None
+        # The text is dark on the light background of the window.
+        text = [image.getpixel((x, y)) for x in range(left + 60, right - 10)
+                for y in range(top + 15, bottom - 15)]
+        dark = sum(1 for p in text if sum(p) < 200)
+        light = sum(1 for p in text if sum(p) > 600)
+        return image if dark > 20 and light > len(text) // 2 else None
 
 
 class Dialog(PrintTestCase):
