@@ -3,18 +3,18 @@
 
 #include <windows.h>
 
+#include "app/settings_registry.h"
+
 Settings g_settings;
 
 namespace {
-
-const char kKeyPath[] = "Software\\Norvik\\Kelvo";
 
 HKEY OpenSettingsKey()
 {
     HKEY key = nullptr;
     DWORD disposition = 0;
     char keyClass[] = "Kelvo";
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, keyClass, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, keyClass, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS)
         return nullptr;
     return key;
@@ -28,14 +28,8 @@ void LoadSettings()
     HKEY key = OpenSettingsKey();
     if (!key)
         return;
-    for (size_t i = 0; i < kSettingCount; ++i) {
-        uint8_t data[4] = {};
-        DWORD type = 0;
-        DWORD length = kSettingSpecs[i].width;
-        LONG rc = RegQueryValueExA(key, kSettingSpecs[i].name, nullptr, &type, data, &length);
-        StoredValue stored{rc == ERROR_SUCCESS, type, length, data};
-        SetSettingValue(g_settings, i, DecodeSetting(i, stored));
-    }
+    for (size_t i = 0; i < kSettingCount; ++i)
+        SetSettingValue(g_settings, i, QuerySetting(key, i));
     RegCloseKey(key);
 }
 
@@ -47,8 +41,8 @@ void SaveSettings()
     for (size_t i = 0; i < kSettingCount; ++i) {
         uint8_t data[4];
         EncodeSetting(i, GetSettingValue(g_settings, i), data);
-        RegSetValueExA(key, kSettingSpecs[i].name, 0, kSettingSpecs[i].type, data,
-                       kSettingSpecs[i].width);
+        RegSetValueExA(key, kSettingLayouts[i].name, 0, kSettingLayouts[i].type, data,
+                       kSettingLayouts[i].width);
     }
     RegCloseKey(key);
 }

@@ -1,7 +1,7 @@
 // Settings table and decoding rules, apart from the registry calls.
 #include "app/settings_table.h"
 
-const SettingSpec kSettingSpecs[kSettingCount] = {
+const SettingLayout kSettingLayouts[kSettingCount] = {
     {"PREVIEW", kRegBinary, 4, 0},
     {"SCALE", kRegBinary, 4, 100},
     {"SHOWPRINT", kRegBinary, 4, 0},
@@ -17,7 +17,7 @@ Settings DefaultSettings()
 {
     Settings s{};
     for (size_t i = 0; i < kSettingCount; ++i)
-        SetSettingValue(s, i, kSettingSpecs[i].defaultValue);
+        SetSettingValue(s, i, kSettingLayouts[i].defaultValue);
     return s;
 }
 
@@ -54,10 +54,10 @@ void SetSettingValue(Settings& s, size_t index, uint32_t v)
 
 uint32_t DecodeSetting(size_t index, const StoredValue& stored)
 {
-    const SettingSpec& spec = kSettingSpecs[index];
-    if (!stored.found || stored.type != spec.type || stored.length > spec.width
+    const SettingLayout& layout = kSettingLayouts[index];
+    if (!stored.found || stored.type != layout.type || stored.length > layout.width
         || (stored.length > 0 && !stored.data))
-        return spec.defaultValue;
+        return layout.defaultValue;
     // A shorter value fills the low bytes; the rest of the field stays 0.
     uint32_t v = 0;
     for (uint32_t i = 0; i < stored.length; ++i)
@@ -68,5 +68,5 @@ uint32_t DecodeSetting(size_t index, const StoredValue& stored)
 void EncodeSetting(size_t index, uint32_t value, uint8_t out[4])
 {
     for (uint32_t i = 0; i < 4; ++i)
-        out[i] = i < kSettingSpecs[index].width ? uint8_t(value >> (8 * i)) : 0;
+        out[i] = i < kSettingLayouts[index].width ? uint8_t(value >> (8 * i)) : 0;
 }

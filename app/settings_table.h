@@ -20,7 +20,7 @@ struct Settings {
     uint16_t key;        // KEY: virtual-key code of the capture key
 };
 
-struct SettingSpec {
+struct SettingLayout {
     const char* name;
     uint32_t type;          // kRegBinary or kRegDword
     uint32_t width;         // bytes read and written
@@ -29,7 +29,7 @@ struct SettingSpec {
 
 // In the order in which the values are read and written.
 constexpr size_t kSettingCount = 9;
-extern const SettingSpec kSettingSpecs[kSettingCount];
+extern const SettingLayout kSettingLayouts[kSettingCount];
 
 Settings DefaultSettings();
 

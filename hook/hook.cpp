@@ -10,12 +10,11 @@
 // are missing or malformed read as their defaults, as Kelvo reads them.
 #include <windows.h>
 
-#include "app/settings_table.h"
+#include "app/settings_registry.h"
 #include "capture/capture_key_rules.h"
 
 namespace {
 
-const char kSettingsKey[] = "Software\\Norvik\\Kelvo";
 const wchar_t kMainClass[] = L"KelvoClass";
 const wchar_t kProduct[] = L"Kelvo";
 constexpr WPARAM kCaptureAndOutputCommand = 40001;
@@ -29,24 +28,16 @@ DWORD g_insideSlot = TLS_OUT_OF_INDEXES;
 
 uint32_t ReadSetting(HKEY key, const char* name)
 {
-    for (size_t i = 0; i < kSettingCount; ++i) {
-        const SettingSpec& setting = kSettingSpecs[i];
-        if (lstrcmpA(setting.name, name) != 0)
-            continue;
-        BYTE data[4] = {};
-        DWORD type = 0;
-        DWORD length = setting.width;
-        LONG rc = key ? RegQueryValueExA(key, setting.name, nullptr, &type, data, &length)
-                      : ERROR_FILE_NOT_FOUND;
-        return DecodeSetting(i, StoredValue{rc == ERROR_SUCCESS, type, length, data});
-    }
+    for (size_t i = 0; i < kSettingCount; ++i)
+        if (lstrcmpA(kSettingLayouts[i].name, name) == 0)
+            return QuerySetting(key, i);
     return 0;
 }
 
 CaptureKeyCombination ReadCombination()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         key = nullptr;
     CaptureKeyCombination combination{ReadSetting(key, "CTRL") != 0,
                                       ReadSetting(key, "SHIFT") != 0,

@@ -11,7 +11,7 @@ namespace {
 size_t IndexOf(const char* name)
 {
     for (size_t i = 0; i < kSettingCount; ++i)
-        if (std::strcmp(kSettingSpecs[i].name, name) == 0)
+        if (std::strcmp(kSettingLayouts[i].name, name) == 0)
             return i;
     ADD_FAILURE() << name;
     return 0;
@@ -22,7 +22,7 @@ TEST(Settings, TableOrderTypesWidthsAndDefaults)
     const char* order[] = {"PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
                            "ICONIC", "SHIFT", "CTRL", "KEY"};
     for (size_t i = 0; i < kSettingCount; ++i)
-        EXPECT_STREQ(kSettingSpecs[i].name, order[i]);
+        EXPECT_STREQ(kSettingLayouts[i].name, order[i]);
     Settings d = DefaultSettings();
     EXPECT_EQ(d.preview, 0u);
     EXPECT_EQ(d.scale, 100u);
@@ -33,10 +33,10 @@ TEST(Settings, TableOrderTypesWidthsAndDefaults)
     EXPECT_EQ(d.shift, 1u);
     EXPECT_EQ(d.ctrl, 1u);
     EXPECT_EQ(d.key, 0x78);
-    EXPECT_EQ(kSettingSpecs[IndexOf("KEY")].width, 2u);
-    EXPECT_EQ(kSettingSpecs[IndexOf("KEY")].type, kRegDword);
-    EXPECT_EQ(kSettingSpecs[IndexOf("PREVIEW")].type, kRegBinary);
-    EXPECT_EQ(kSettingSpecs[IndexOf("OPEN")].type, kRegDword);
+    EXPECT_EQ(kSettingLayouts[IndexOf("KEY")].width, 2u);
+    EXPECT_EQ(kSettingLayouts[IndexOf("KEY")].type, kRegDword);
+    EXPECT_EQ(kSettingLayouts[IndexOf("PREVIEW")].type, kRegBinary);
+    EXPECT_EQ(kSettingLayouts[IndexOf("OPEN")].type, kRegDword);
 }
 
 TEST(Settings, StoredValueTakenOnlyWithItsTypeAndWidth)
