@@ -88,11 +88,7 @@ def picture_memory(harness, folder):
 def main():
     build, output = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     state = os.path.join(build, "bench")
-    os.makedirs(state, exist_ok=True)
-    os.environ["KELVO_WINE_ENV"] = os.path.join(state, "wine", "env.json")
-    os.environ["KELVO_BIN"] = os.path.join(build, "win-x86_64", "bin")
-    os.environ["KELVO_ARTIFACTS"] = state
-    wineenv.setup(os.path.join(state, "wine"))
+    wine = wineenv.use_own_environment(state, os.path.join(build, "win-x86_64", "bin"))
     import harness
     try:
         folder = tempfile.mkdtemp(dir=state)
@@ -102,7 +98,7 @@ def main():
         paint = kbench(harness, "paint", ROUNDS, 3840, 2160)
         before, after, file_bytes = picture_memory(harness, folder)
     finally:
-        wineenv.cleanup(os.path.join(state, "wine"), quiet=True)
+        wineenv.cleanup(wine, quiet=True)
     picture = subprocess.run([os.path.join(ROOT, "bench", "run_picture_bench.sh"), build],
                              capture_output=True, text=True).stdout
 

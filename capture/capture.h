@@ -11,6 +11,10 @@
 // makes it the clipboard's CF_BITMAP. Resets owner's title and the pick
 // mode. Beeps when the bitmap cannot be made.
 void GrabScreen(HWND owner, Corner* start, Corner* end);
+// The screen's rect copied from display into a new display-compatible
+// bitmap, selected into no context; null for an empty rectangle or when
+// the bitmap cannot be made.
+HBITMAP CopyScreen(HDC display, const GrabRect& rect);
 // Command 40014: hide, pause, grab the whole screen, show again.
 void DesktopCommand(HWND mainWindow);
 

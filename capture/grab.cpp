@@ -19,6 +19,30 @@ bool PlaceOnClipboard(HWND owner, HBITMAP bitmap)
 
 }  // namespace
 
+HBITMAP CopyScreen(HDC display, const GrabRect& rect)
+{
+    // For an empty rectangle the platform hands out its shared 1 x 1 stock
+    // bitmap; once on the clipboard, the next emptying would delete it and
+    // break every later drawing of the process. An empty grab is treated
+    // as a bitmap that could not be made.
+    if (rect.width <= 0 || rect.height <= 0)
+        return nullptr;
+    HDC memory = CreateCompatibleDC(display);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(display, rect.width, rect.height) : nullptr;
+    if (bitmap) {
+        BITMAP info{};
+        GetObjectA(bitmap, sizeof info, &info);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        StretchBlt(memory, 0, 0, rect.width, rect.height, display, rect.x, rect.y, info.bmWidth,
+                   info.bmHeight, SRCCOPY);
+        // Out of the memory context, so that the clipboard can take it.
+        SelectObject(memory, previous);
+    }
+    if (memory)
+        DeleteDC(memory);
+    return bitmap;
+}
+
 void GrabScreen(HWND owner, Corner* start, Corner* end)
 {
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
@@ -31,31 +55,12 @@ void GrabScreen(HWND owner, Corner* start, Corner* end)
         rect.height = GetDeviceCaps(display, VERTRES);
     }
 
-    // For an empty rectangle the platform hands out its shared 1 x 1 stock
-    // bitmap; once on the clipboard, the next emptying would delete it and
-    // break every later drawing of the process. An empty grab is treated
-    // as a bitmap that could not be made.
-    bool empty = rect.width <= 0 || rect.height <= 0;
-    HDC memory = display ? CreateCompatibleDC(display) : nullptr;
-    HBITMAP bitmap = display && !empty ? CreateCompatibleBitmap(display, rect.width, rect.height)
-                                       : nullptr;
-    bool placed = false;
-    if (bitmap && memory) {
-        BITMAP info{};
-        GetObjectA(bitmap, sizeof info, &info);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        StretchBlt(memory, 0, 0, rect.width, rect.height, display, rect.x, rect.y, info.bmWidth,
-                   info.bmHeight, SRCCOPY);
-        // The clipboard takes the bitmap out of the memory context.
-        SelectObject(memory, previous);
-        placed = PlaceOnClipboard(owner, bitmap);
-        if (!placed)
-            DeleteObject(bitmap);
-    }
+    HBITMAP bitmap = display ? CopyScreen(display, rect) : nullptr;
+    bool placed = bitmap && PlaceOnClipboard(owner, bitmap);
+    if (bitmap && !placed)
+        DeleteObject(bitmap);
     if (!placed)
         MessageBeep(0);
-    if (memory)
-        DeleteDC(memory);
     if (display)
         DeleteDC(display);
 

@@ -16,22 +16,14 @@ import env as wineenv  # noqa: E402
 
 def main():
     state, bindir = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    os.makedirs(state, exist_ok=True)
-    os.environ["KELVO_WINE_ENV"] = os.path.join(state, "wine", "env.json")
-    os.environ["KELVO_BIN"] = bindir
-    os.environ["KELVO_ARTIFACTS"] = state
-    wineenv.setup(os.path.join(state, "wine"))
+    wine = wineenv.use_own_environment(state, bindir)
     import harness
     driver = harness.Driver()
     try:
         # Something to capture: Wine's Notepad with a Japanese line in it.
-        note = os.path.join(state, "capture-me.txt")
-        with open(note, "w", encoding="utf-16") as f:
-            f.write("Kelvo のデモ: このウィンドウが画面キャプチャに写ります。\r\n")
-        notepad = subprocess.Popen([harness.WINE, "notepad", harness.winpath(note)],
-                                   env=harness.wine_environ(), stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        driver.wait_window("Notepad", "-", timeout=20)
+        notepad, _ = harness.open_notepad(
+            driver, os.path.join(state, "capture-me.txt"),
+            "Kelvo のデモ: このウィンドウが画面キャプチャに写ります。", timeout=20)
         kelvo = harness.Kelvo(driver, bindir, cwd=state)
         main_window = kelvo.wait_main()
         driver("send", main_window, 0x0005, 0, 0)  # a harmless round trip
@@ -54,7 +46,7 @@ def main():
         return 0
     finally:
         driver.close()
-        wineenv.cleanup(os.path.join(state, "wine"), quiet=True)
+        wineenv.cleanup(wine, quiet=True)
 
 
 if __name__ == "__main__":

@@ -19,25 +19,16 @@ OUT = os.path.join(ROOT, "docs", "images")
 def main():
     build = os.path.abspath(sys.argv[1])
     state = os.path.join(build, "screenshots")
-    os.makedirs(state, exist_ok=True)
     os.makedirs(OUT, exist_ok=True)
-    os.environ["KELVO_WINE_ENV"] = os.path.join(state, "wine", "env.json")
-    os.environ["KELVO_BIN"] = os.path.join(build, "win-x86_64", "bin")
-    os.environ["KELVO_ARTIFACTS"] = state
-    wineenv.setup(os.path.join(state, "wine"))
+    wine = wineenv.use_own_environment(state, os.path.join(build, "win-x86_64", "bin"))
     import harness
     from harness import wait_until, xdotool
     driver = harness.Driver()
     shots = Shots(harness, state)
     try:
         # Something to capture: Notepad with a Japanese line.
-        note = os.path.join(state, "メモ.txt")
-        with open(note, "w", encoding="utf-16") as f:
-            f.write("Kelvo でキャプチャした画面です。\r\n")
-        notepad = subprocess.Popen([harness.WINE, "notepad", harness.winpath(note)],
-                                   env=harness.wine_environ(), stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        pad = driver.wait_window("Notepad", "-", timeout=30)
+        notepad, pad = harness.open_notepad(driver, os.path.join(state, "メモ.txt"),
+                                            "Kelvo でキャプチャした画面です。")
         driver("move", pad, 40, 60, 520, 300)
         kelvo = harness.Kelvo(driver, cwd=os.path.join(build, "win-x86_64", "bin"))
         hwnd = kelvo.wait_main()
@@ -88,7 +79,7 @@ def main():
         return 0
     finally:
         driver.close()
-        wineenv.cleanup(os.path.join(state, "wine"), quiet=True)
+        wineenv.cleanup(wine, quiet=True)
 
 
 class Shots:

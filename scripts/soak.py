@@ -35,10 +35,7 @@ def main():
     files = os.path.join(state, "files")
     shutil.rmtree(files, ignore_errors=True)
     os.makedirs(files)
-    os.environ["KELVO_WINE_ENV"] = os.path.join(state, "wine", "env.json")
-    os.environ["KELVO_BIN"] = os.path.join(args.build, "win-x86_64", "bin")
-    os.environ["KELVO_ARTIFACTS"] = state
-    wineenv.setup(os.path.join(state, "wine"))
+    wine = wineenv.use_own_environment(state, os.path.join(args.build, "win-x86_64", "bin"))
     import harness
     driver = harness.Driver()
     kelvo = None
@@ -86,7 +83,7 @@ def main():
                 kelvo.kill()
         driver("reg_del", "HKCU", APPDEFAULTS, "Managed", check=False)
         driver.close()
-        wineenv.cleanup(os.path.join(state, "wine"), quiet=True)
+        wineenv.cleanup(wine, quiet=True)
 
 
 def resources(driver, hwnd):

@@ -77,6 +77,19 @@ REGISTRY = r"""REGEDIT4
 """
 
 
+def use_own_environment(state, bindir):
+    """For scripts outside the test run: a prefix and an Xvfb of their own
+    under STATE/wine, made now and used by the harness of this process for
+    the programs in BINDIR. Returns the folder to pass to cleanup."""
+    folder = os.path.join(state, "wine")
+    os.makedirs(state, exist_ok=True)
+    os.environ["KELVO_WINE_ENV"] = os.path.join(folder, "env.json")
+    os.environ["KELVO_BIN"] = bindir
+    os.environ["KELVO_ARTIFACTS"] = state
+    setup(folder)
+    return folder
+
+
 def setup(state):
     cleanup(state, quiet=True)
     os.makedirs(state, exist_ok=True)

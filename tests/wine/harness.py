@@ -5,6 +5,7 @@ env.py; its description is in the file named by KELVO_WINE_ENV. Each test
 module talks to Wine through one kdriver.exe session (see
 tests/wine/driver/kdriver.cpp) and starts Kelvo as often as it needs.
 """
+import io
 import json
 import os
 import struct
@@ -232,15 +233,18 @@ def imagemagick_rgb(path):
     from PIL import Image
     out = subprocess.run(["/usr/bin/convert", path + "[0]", "-depth", "8", "ppm:-"], check=True,
                          capture_output=True).stdout
-    fd, tmp = tempfile.mkstemp(suffix=".ppm", dir=ARTIFACTS)
-    os.close(fd)
-    try:
-        with open(tmp, "wb") as f:
-            f.write(out)
-        with Image.open(tmp) as im:
-            return im.convert("RGB")
-    finally:
-        os.remove(tmp)
+    with Image.open(io.BytesIO(out)) as im:
+        return im.convert("RGB")
+
+
+def open_notepad(driver, path, line, timeout=30.0):
+    """Writes LINE into the UTF-16 file PATH and opens it in Wine's Notepad;
+    returns the process and its window once that is there."""
+    with open(path, "w", encoding="utf-16") as f:
+        f.write(line + "\r\n")
+    process = subprocess.Popen([WINE, "notepad", winpath(path)], env=wine_environ(),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return process, driver.wait_window("Notepad", "-", timeout=timeout)
 
 
 def screenshot(name):

@@ -165,13 +165,13 @@ class Notice(PrintTestCase):
         image = screen_image()
         icon = [image.getpixel((left + 10 + x, top + 8 + y)) for x in range(32) for y in range(32)]
         if not any(p[2] > 100 and p[0] < 80 for p in icon):
-            return None
+            return False
         # The text is dark on the light background of the window.
         text = [image.getpixel((x, y)) for x in range(left + 60, right - 10)
                 for y in range(top + 15, bottom - 15)]
         dark = sum(1 for p in text if sum(p) < 200)
         light = sum(1 for p in text if sum(p) > 600)
-        return image if dark > 20 and light > len(text) // 2 else None
+        return dark > 20 and light > len(text) // 2
 
 
 class Dialog(PrintTestCase):
