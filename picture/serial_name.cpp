@@ -62,9 +62,10 @@ bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis
     return true;
 }
 
-bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity)
+bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity,
+                          const char* extension)
 {
-    if (!out || outCapacity == 0 || !baseName)
+    if (!out || outCapacity == 0 || !baseName || !extension)
         return Fail(out, outCapacity);
     char digits[5];
     size_t count = 0;
@@ -83,10 +84,45 @@ bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size
     size_t pos = 0;
     if (!Append(baseName, std::strlen(baseName), out, outCapacity, &pos) ||
         !Append(number4, n, out, outCapacity, &pos) ||
-        !Append(".BMP", 4, out, outCapacity, &pos))
+        !Append(extension, std::strlen(extension), out, outCapacity, &pos))
         return Fail(out, outCapacity);
     out[pos] = 0;
     return true;
+}
+
+const char* SerialExtension(PictureFormat format)
+{
+    return format == PictureFormat::kPng ? ".PNG" : ".BMP";
+}
+
+PictureFormat FormatForFileName(const char* path, PictureFormat chosenType)
+{
+    // A '.' is never the second byte of a double-byte character, so the
+    // last four bytes can be compared as they stand.
+    const size_t length = path ? std::strlen(path) : 0;
+    if (length < 4 || path[length - 4] != '.')
+        return chosenType;
+    char ext[4] = {};
+    for (int i = 1; i < 4; ++i) {
+        char c = path[length - 4 + i];
+        ext[i - 1] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    }
+    if (std::strcmp(ext, "png") == 0)
+        return PictureFormat::kPng;
+    if (std::strcmp(ext, "bmp") == 0)
+        return PictureFormat::kBmp;
+    return chosenType;
+}
+
+SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(uint16_t)>& tryNumber)
+{
+    for (uint32_t tries = 0; tries < 0x10000; ++tries) {
+        ++*counter;
+        SerialTry result = tryNumber(*counter);
+        if (result != SerialTry::kExists)
+            return result;
+    }
+    return SerialTry::kExists;
 }
 
 bool FormatWithText(const char* pattern, const char* text, char* out, size_t outCapacity)

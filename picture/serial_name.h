@@ -1,6 +1,7 @@
 // Names of serially numbered output files: the base name (output folder
-// and file prefix) and "<base><number>.BMP", plus a bounded "%s" filler
-// for the texts that show such a name. Everything writes into the
+// and file prefix), "<base><number>.BMP" or ".PNG" and the search for a
+// number whose file does not exist yet; the format a saved file's name
+// asks for; and a bounded "%s" filler for the texts that show a name. Everything writes into the
 // caller's buffer of a given capacity (terminator included), never past
 // it; a result that does not fit is refused, leaving an empty string, so
 // a cut name is never used as a file name.
@@ -12,6 +13,19 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+
+// The formats a picture is written in. BMP is every road's default.
+enum class PictureFormat { kBmp, kPng };
+
+// ".BMP" or ".PNG", the end of a serial file name.
+const char* SerialExtension(PictureFormat format);
+
+// The format of a file named in the save dialog: a name ending in ".png"
+// is PNG and one ending in ".bmp" is BMP, in any letter case, so that a
+// file's contents always match what its name promises to other programs;
+// any other name takes the type chosen in the dialog.
+PictureFormat FormatForFileName(const char* path, PictureFormat chosenType);
 
 // True for a byte that starts a double-byte character in code page 932.
 bool IsShiftJisLeadByte(uint8_t byte);
@@ -29,9 +43,25 @@ bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis
                            char* out, size_t outCapacity);
 
 // File name "%s%04d.BMP": the base name, the number with at least four
-// digits (0001..9999, then 10000..65535; 0 gives 0000), ".BMP". False
-// when it does not fit in outCapacity.
-bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity);
+// digits (0001..9999, then 10000..65535; 0 gives 0000), the extension
+// (".BMP" unless given). False when it does not fit in outCapacity.
+bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity,
+                          const char* extension = ".BMP");
+
+// What became of one serial number's file.
+enum class SerialTry {
+    kWritten,  // created and written whole
+    kExists,   // a file of that name is there already: left alone
+    kFailed,   // could not be written for another reason
+};
+
+// The serial road never replaces a file: the counter moves on (by one,
+// 16 bits, so 65535 is followed by 0) and tryNumber is called with each
+// new value until a file is written or fails for another reason, whose
+// number then stays used. When all 65536 numbers have files already the
+// result is kExists and the counter is back where it started: there is
+// no free name, which the caller reports.
+SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(uint16_t)>& tryNumber);
 
 // Copies pattern to out with every "%s" replaced by text and "%%" by "%";
 // any other character, a lone "%" included, is copied unchanged. False

@@ -1,9 +1,12 @@
-// Serial file names, the trailing-backslash rule in Shift-JIS, and the
-// bounded text filler.
+// Serial file names, the search for a free number, the format a saved
+// name asks for, the trailing-backslash rule in Shift-JIS, and the bounded
+// text filler.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "picture/serial_name.h"
 
@@ -33,6 +36,80 @@ TEST(SerialName, FolderAndPrefixMakeNumberedBmpNames)
     uint16_t counter = 65535;
     ++counter;  // the 16-bit counter wraps
     EXPECT_EQ(Name(base.c_str(), counter), "C:\\pic\\cap0000.BMP");
+}
+
+TEST(SerialName, PngNamesAndTheFormatASavedNameAsksFor)
+{
+    char out[32];
+    ASSERT_TRUE(FormatSerialFileName("cap", 7, out, sizeof out, SerialExtension(PictureFormat::kPng)));
+    EXPECT_STREQ(out, "cap0007.PNG");
+    EXPECT_STREQ(SerialExtension(PictureFormat::kBmp), ".BMP");
+
+    const PictureFormat bmp = PictureFormat::kBmp, png = PictureFormat::kPng;
+    EXPECT_EQ(FormatForFileName("C:\\a\\shot.png", bmp), png);
+    EXPECT_EQ(FormatForFileName("C:\\a\\shot.PnG", bmp), png);
+    EXPECT_EQ(FormatForFileName("C:\\a\\shot.BMP", png), bmp);
+    // Other names take the type chosen in the dialog.
+    EXPECT_EQ(FormatForFileName("C:\\a\\shot.jpg", png), png);
+    EXPECT_EQ(FormatForFileName("C:\\a\\shot.jpg", bmp), bmp);
+    EXPECT_EQ(FormatForFileName("C:\\a\\shotpng", bmp), bmp);
+    EXPECT_EQ(FormatForFileName("png", bmp), bmp);
+}
+
+// The serial road against a folder of existing numbers.
+struct Folder {
+    std::set<uint16_t> taken;
+    std::vector<uint16_t> tried;
+    uint16_t failing = 0xFFFF;
+    bool failingSet = false;
+    SerialTry operator()(uint16_t n)
+    {
+        tried.push_back(n);
+        if (failingSet && n == failing)
+            return SerialTry::kFailed;
+        if (!taken.insert(n).second)
+            return SerialTry::kExists;
+        return SerialTry::kWritten;
+    }
+};
+
+TEST(SerialName, ExistingFilesAreSkippedNeverReplaced)
+{
+    Folder folder;
+    folder.taken = {1, 2, 4};
+    uint16_t counter = 0;
+    auto next = [&] { return WriteNextSerialFile(&counter, std::ref(folder)); };
+    EXPECT_EQ(next(), SerialTry::kWritten);
+    EXPECT_EQ(counter, 3);
+    EXPECT_EQ(next(), SerialTry::kWritten);
+    EXPECT_EQ(counter, 5);
+    EXPECT_EQ(folder.tried, (std::vector<uint16_t>{1, 2, 3, 4, 5}));
+
+    // A failure for another reason ends the search; its number stays used.
+    folder.failing = 6;
+    folder.failingSet = true;
+    EXPECT_EQ(next(), SerialTry::kFailed);
+    EXPECT_EQ(counter, 6);
+    EXPECT_EQ(next(), SerialTry::kWritten);
+    EXPECT_EQ(counter, 7);
+
+    // Past 65535 the numbers wrap to 0 and go on past the taken ones.
+    counter = 65534;
+    folder.taken.insert(65535);
+    EXPECT_EQ(next(), SerialTry::kWritten);
+    EXPECT_EQ(counter, 0);
+}
+
+TEST(SerialName, AFullCycleWithoutAFreeNumberEnds)
+{
+    Folder folder;
+    for (uint32_t n = 0; n < 0x10000; ++n)
+        folder.taken.insert(uint16_t(n));
+    uint16_t counter = 1234;
+    EXPECT_EQ(WriteNextSerialFile(&counter, std::ref(folder)), SerialTry::kExists);
+    EXPECT_EQ(counter, 1234);
+    EXPECT_EQ(folder.tried.size(), 0x10000u);
+    EXPECT_EQ(std::set<uint16_t>(folder.tried.begin(), folder.tried.end()).size(), 0x10000u);
 }
 
 TEST(SerialName, BackslashIsAddedOnlyWhenMissing)
