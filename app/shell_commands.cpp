@@ -2,8 +2,11 @@
 // helpers every dialog and message of the program goes through.
 #include "app/shell_commands.h"
 
-#include <cstdio>
+#include <shlobj.h>
 
+#include <string>
+
+#include "app/ansi_text.h"
 #include "app/app.h"
 #include "app/display.h"
 #include "picture/picture.h"
@@ -94,6 +97,23 @@ void DeletePicture(HWND window)
     SetMainTitle(window, nullptr);
 }
 
+// The wallpaper file's second place, for users who may not write to the
+// Windows folder: %LOCALAPPDATA%\Kelvo\KELVO.BMP, the folder made when
+// missing. Empty when that folder has no name in the ANSI code page.
+std::string PerUserWallpaper()
+{
+    wchar_t local[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                SHGFP_TYPE_CURRENT, local)))
+        return std::string();
+    std::wstring folder = std::wstring(local) + L"\\Kelvo";
+    CreateDirectoryW(folder.c_str(), nullptr);  // the write below tells whether it is there
+    std::string path;
+    if (!AnsiFromWide((folder + L"\\KELVO.BMP").c_str(), &path))
+        path.clear();
+    return path;
+}
+
 void RegisterWallpaper(HWND window)
 {
     if (ShowMessage(window, L"壁紙に登録します\nよろしいですか", L"Kelvo",
@@ -101,14 +121,18 @@ void RegisterWallpaper(HWND window)
         return;
     char directory[MAX_PATH];
     UINT n = GetWindowsDirectoryA(directory, sizeof directory);
-    if (n == 0 || n >= sizeof directory)
-        return;
-    char path[MAX_PATH + 16];
-    int written = std::snprintf(path, sizeof path, "%s\\%s", directory, "KELVO.BMP");
-    if (written < 0 || size_t(written) >= sizeof path)
-        return;
-    if (SaveClipboardAsBmp(window, path))
-        SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, path, SPIF_UPDATEINIFILE);
+    std::string path;
+    if (n > 0 && n < sizeof directory)
+        path = std::string(directory) + "\\KELVO.BMP";
+    if (path.empty() || !SaveClipboardAsBmp(window, path.c_str())) {
+        std::string own = PerUserWallpaper();
+        if (own.empty() || !SaveClipboardAsBmp(window, own.c_str())) {
+            ShowFileNotWritten(WideFromAnsi((own.empty() ? path : own).c_str()).c_str());
+            return;
+        }
+        path = own;
+    }
+    SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(path.c_str()), SPIF_UPDATEINIFILE);
 }
 
 void ShowAboutBox()

@@ -1,5 +1,5 @@
-// Writing the current picture to BMP files: the save command, the next
-// serially numbered file, and the serial-output dialog (110).
+// Writing the current picture to BMP and PNG files: the save command, the
+// next serially numbered file, and the serial-output dialog (110).
 #include "picture/picture.h"
 
 #include <shlobj.h>
@@ -27,14 +27,16 @@ std::string g_filePrefix;
 std::string g_serialBaseName;
 uint16_t g_serialCounter;
 
-// Working copy of the compression choice while dialog 110 is open.
+// Working copies of the compression and format choices while dialog 110
+// is open.
 int g_workingCompression;
+PictureFormat g_workingFormat;
 
 const wchar_t kErrorCaption[] = L"Kelvoｴﾗｰ";
 
 // Takes the clipboard's picture (capturing the screen first when it holds
 // none) and makes a Capture DIB of it; null when that fails.
-HGLOBAL DibOfCurrentPicture(HWND window)
+HGLOBAL DibOfCurrentPicture(HWND window, int compression)
 {
     if (!OpenClipboardSoon(window))
         return nullptr;
@@ -47,7 +49,7 @@ HGLOBAL DibOfCurrentPicture(HWND window)
     }
     HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     HPALETTE palette = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
-    HGLOBAL dib = bitmap ? MakeDibFromBitmap(bitmap, palette) : nullptr;
+    HGLOBAL dib = bitmap ? MakeDibFromBitmapAs(bitmap, palette, compression) : nullptr;
     CloseClipboard();
     return dib;
 }
@@ -72,17 +74,103 @@ bool WriteBmp(HANDLE file, HGLOBAL dib)
     return WriteAll(file, fileHeader, sizeof fileHeader) && WriteAll(file, p.get(), dibPart);
 }
 
-std::string DialogText(HWND dialog, int id)
+// The current picture made ready for a file: its Capture DIB for a BMP
+// file, the encoded bytes for a PNG file.
+class PictureFile {
+public:
+    explicit PictureFile(PictureFormat format) : format_(format) {}
+    ~PictureFile()
+    {
+        if (dib_)
+            GlobalFree(dib_);
+    }
+    PictureFile(const PictureFile&) = delete;
+    PictureFile& operator=(const PictureFile&) = delete;
+
+    bool Make(HWND window)
+    {
+        if (format_ == PictureFormat::kBmp) {
+            dib_ = DibOfCurrentPicture(window, g_compression);
+            return dib_ != nullptr;
+        }
+        // PNG keeps every colour: the RLE choices are for BMP files.
+        HGLOBAL plain = DibOfCurrentPicture(window, 0);
+        bool encoded = plain && EncodePng(plain, &png_) && png_.size() <= MAXDWORD;
+        if (plain)
+            GlobalFree(plain);
+        return encoded;
+    }
+
+    bool WriteTo(HANDLE file) const
+    {
+        if (format_ == PictureFormat::kBmp)
+            return WriteBmp(file, dib_);
+        return WriteAll(file, png_.data(), DWORD(png_.size()));
+    }
+
+private:
+    PictureFormat format_;
+    HGLOBAL dib_ = nullptr;
+    std::vector<uint8_t> png_;
+};
+
+// Creates the file (CREATE_NEW: only if there is none of that name) and
+// writes the picture. A file not written whole is removed.
+SerialTry WritePictureFile(const PictureFile& picture, const char* path, DWORD disposition)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                      || GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+        return disposition == CREATE_NEW && exists ? SerialTry::kExists : SerialTry::kFailed;
+    }
+    bool written = picture.WriteTo(file);
+    written = CloseHandle(file) && written;
+    if (!written) {
+        // A cut file would claim to hold a whole picture.
+        DeleteFileA(path);
+        return SerialTry::kFailed;
+    }
+    return SerialTry::kWritten;
+}
+
+std::wstring WideDialogText(HWND dialog, int id)
 {
     HWND control = GetDlgItem(dialog, id);
     int length = GetWindowTextLengthW(control);
     std::wstring wide(size_t(length) + 1, L'\0');
     GetWindowTextW(control, &wide[0], length + 1);
     wide.resize(wcslen(wide.c_str()));
-    std::string text;
-    if (!AnsiFromWide(wide.c_str(), &text))
-        text.clear();
-    return text;
+    return wide;
+}
+
+// The text of an edit in the ANSI code page, in which file names are
+// kept. Text it cannot hold is refused with a message naming the field,
+// and the edit gets the focus: such a name, emptied or changed, would put
+// files where the user did not ask.
+bool AnsiDialogText(HWND dialog, int id, const wchar_t* field, std::string* text)
+{
+    if (AnsiFromWide(WideDialogText(dialog, id).c_str(), text))
+        return true;
+    std::wstring message = L"「";
+    message += field;
+    message += L"」に、この Windows の文字コードで表せない文字が含まれています。\n"
+               L"表せる文字だけで指定して下さい。";
+    ShowMessage(dialog, message.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    SendMessageW(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, id)), TRUE);
+    return false;
+}
+
+// The compression choices are for BMP files only; the name shown after
+// the prefix follows the format.
+void ShowFormatChoice(HWND dialog, PictureFormat format)
+{
+    const bool bmp = format == PictureFormat::kBmp;
+    for (int id : {IDC_SERIAL_RLE8, IDC_SERIAL_RLE4, IDC_SERIAL_NO_COMPRESS})
+        EnableWindow(GetDlgItem(dialog, id), bmp);
+    SetDlgItemTextW(dialog, IDC_SERIAL_SUFFIX, bmp ? L"####.BMP" : L"####.PNG");
 }
 
 void EnableSerialControls(HWND dialog, bool on)
@@ -109,21 +197,33 @@ void InitSerialDialog(HWND dialog)
     CheckRadioButton(dialog, IDC_SERIAL_RLE8, IDC_SERIAL_NO_COMPRESS, compression);
     EnableSerialControls(dialog, g_serialOn);
     g_workingCompression = g_compression;
+    g_workingFormat = g_outputFormat;
+    CheckRadioButton(dialog, IDC_SERIAL_BMP, IDC_SERIAL_PNG,
+                     g_outputFormat == PictureFormat::kPng ? IDC_SERIAL_PNG : IDC_SERIAL_BMP);
+    ShowFormatChoice(dialog, g_outputFormat);
 }
 
-void AcceptSerialDialog(HWND dialog)
+// False when a text is refused: the dialog then stays open.
+bool AcceptSerialDialog(HWND dialog)
 {
-    g_serialOn = IsDlgButtonChecked(dialog, IDC_SERIAL_ON) == BST_CHECKED;
-    if (g_serialOn) {
-        g_outputFolder = DialogText(dialog, IDC_SERIAL_FOLDER);
-        g_filePrefix = DialogText(dialog, IDC_SERIAL_PREFIX);
+    bool on = IsDlgButtonChecked(dialog, IDC_SERIAL_ON) == BST_CHECKED;
+    if (on) {
+        std::string folder, prefix;
+        if (!AnsiDialogText(dialog, IDC_SERIAL_FOLDER, L"パス", &folder)
+            || !AnsiDialogText(dialog, IDC_SERIAL_PREFIX, L"ファイルの先頭文字", &prefix))
+            return false;
+        g_outputFolder = folder;
+        g_filePrefix = prefix;
         bool shiftJis = AnsiIsShiftJis();
         std::vector<char> base(g_outputFolder.size() + g_filePrefix.size() + 2);
         if (ComposeSerialBaseName(g_outputFolder.c_str(), g_filePrefix.c_str(), shiftJis,
                                   base.data(), base.size()))
             g_serialBaseName = base.data();
     }
+    g_serialOn = on;
     g_compression = g_workingCompression;
+    g_outputFormat = g_workingFormat;
+    return true;
 }
 
 INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -141,9 +241,15 @@ INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
         case IDC_SERIAL_RLE8: g_workingCompression = 1; return TRUE;
         case IDC_SERIAL_RLE4: g_workingCompression = 2; return TRUE;
         case IDC_SERIAL_NO_COMPRESS: g_workingCompression = 0; return TRUE;
+        case IDC_SERIAL_BMP:
+        case IDC_SERIAL_PNG:
+            g_workingFormat = LOWORD(wParam) == IDC_SERIAL_PNG ? PictureFormat::kPng
+                                                               : PictureFormat::kBmp;
+            ShowFormatChoice(dialog, g_workingFormat);
+            return TRUE;
         case IDC_SERIAL_BROWSE: {
             std::string folder;
-            if (BrowseForFolder(dialog, &folder)) {
+            if (BrowseForFolder(dialog, WideDialogText(dialog, IDC_SERIAL_FOLDER).c_str(), &folder)) {
                 // Kept even if the dialog is then cancelled.
                 g_outputFolder = folder;
                 SetDlgItemTextW(dialog, IDC_SERIAL_FOLDER, WideFromAnsi(folder.c_str()).c_str());
@@ -151,8 +257,8 @@ INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
             return TRUE;
         }
         case IDOK:
-            AcceptSerialDialog(dialog);
-            EndDialog(dialog, IDOK);
+            if (AcceptSerialDialog(dialog))
+                EndDialog(dialog, IDOK);
             return TRUE;
         case IDCANCEL:
             EndDialog(dialog, IDCANCEL);
@@ -165,48 +271,71 @@ INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-bool SaveClipboardAsBmp(HWND window, const char* path)
+PictureFormat g_outputFormat = PictureFormat::kBmp;
+
+void ShowFileNotWritten(const wchar_t* name)
 {
-    HGLOBAL dib = DibOfCurrentPicture(window);
-    if (!dib)
+    std::wstring text = L"ファイルが作成出来ませんでした( ";
+    text += name;
+    text += L" )";
+    ShowMessage(nullptr, text.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool SaveClipboardAs(HWND window, const char* path, PictureFormat format)
+{
+    PictureFile picture(format);
+    if (!picture.Make(window) || WritePictureFile(picture, path, CREATE_ALWAYS) != SerialTry::kWritten)
         return false;
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        GlobalFree(dib);
-        return false;
-    }
-    bool written = WriteBmp(file, dib);
-    GlobalFree(dib);
-    written = CloseHandle(file) && written;
-    if (!written) {
-        // A cut file would claim to hold a whole picture.
-        DeleteFileA(path);
-        return false;
-    }
     SetMainTitleFromPath(window, path);
     return true;
 }
 
+bool SaveClipboardAsBmp(HWND window, const char* path)
+{
+    return SaveClipboardAs(window, path, PictureFormat::kBmp);
+}
+
 void SaveNextSerialBmp(HWND window, const char* baseName)
 {
-    ++g_serialCounter;  // 16 bits: 65535 is followed by 0
-    std::vector<char> name(strlen(baseName) + 16);
-    bool named = FormatSerialFileName(baseName, g_serialCounter, name.data(), name.size());
-    if (named && SaveClipboardAsBmp(window, name.data()))
+    const PictureFormat format = g_outputFormat;
+    std::vector<char> name(strlen(baseName) + 16);  // room for any number and extension
+    auto nameOf = [&](uint16_t number) {
+        return FormatSerialFileName(baseName, number, name.data(), name.size(),
+                                    SerialExtension(format));
+    };
+    PictureFile picture(format);
+    SerialTry result;
+    if (picture.Make(window)) {
+        result = WriteNextSerialFile(&g_serialCounter, [&](uint16_t number) {
+            return nameOf(number) ? WritePictureFile(picture, name.data(), CREATE_NEW)
+                                  : SerialTry::kFailed;
+        });
+    } else {
+        // The number of a failed file is skipped, not taken back.
+        nameOf(++g_serialCounter);
+        result = SerialTry::kFailed;
+    }
+    if (result == SerialTry::kWritten) {
+        SetMainTitleFromPath(window, name.data());
         return;
-    // The number of a failed file is skipped, not taken back.
+    }
+    if (result == SerialTry::kFailed) {
+        ShowFileNotWritten(WideFromAnsi(name[0] ? name.data() : baseName).c_str());
+        return;
+    }
+    // Every number has its file already, and none is ever replaced.
     std::wstring text = L"ファイルが作成出来ませんでした( ";
-    text += WideFromAnsi(named ? name.data() : baseName);
-    text += L" )";
+    text += WideFromAnsi(baseName) + L"####" + WideFromAnsi(SerialExtension(format));
+    text += L" )\n0000～65535 の番号のファイルがすべてあります。";
     ShowMessage(nullptr, text.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void SaveAsCommand(HWND window)
 {
     char path[MAX_PATH];
-    if (ChooseBmpFile(window, path, 1))
-        SaveClipboardAsBmp(window, path);
+    PictureFormat format = g_outputFormat;
+    if (ChooseSaveFile(window, path, &format) && !SaveClipboardAs(window, path, format))
+        ShowFileNotWritten(WideFromAnsi(path).c_str());
 }
 
 void SerialOutputCommand(HWND)
@@ -217,7 +346,37 @@ void SerialOutputCommand(HWND)
 bool SerialOutputOn() { return g_serialOn; }
 const char* SerialBaseName() { return g_serialBaseName.c_str(); }
 
-bool BrowseForFolder(HWND owner, std::string* folder)
+namespace {
+
+const wchar_t kFolderNotInCodePage[] = L"文字コードで表せない名前のフォルダは選べません";
+
+// The picker starts at the folder the dialog shows and does not let a
+// folder be chosen whose name the ANSI code page cannot hold.
+int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lParam, LPARAM start)
+{
+    if (message == BFFM_INITIALIZED && start && *reinterpret_cast<const wchar_t*>(start)) {
+        SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, start);
+    } else if (message == BFFM_SELCHANGED) {
+        wchar_t path[MAX_PATH];
+        std::string ansi;
+        bool refused = SHGetPathFromIDListW(reinterpret_cast<LPCITEMIDLIST>(lParam), path)
+                       && !AnsiFromWide(path, &ansi);
+        // The picker itself decides for every other folder. Some pickers
+        // check the folder again after this callback, so the refusal is
+        // repeated once that is done.
+        if (refused) {
+            SendMessageW(picker, BFFM_ENABLEOK, 0, FALSE);
+            PostMessageW(picker, BFFM_ENABLEOK, 0, FALSE);
+        }
+        SendMessageW(picker, BFFM_SETSTATUSTEXTW, 0,
+                     reinterpret_cast<LPARAM>(refused ? kFolderNotInCodePage : L""));
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder)
 {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || !allocator)
@@ -233,7 +392,9 @@ bool BrowseForFolder(HWND owner, std::string* folder)
     info.pidlRoot = desktop;
     info.pszDisplayName = displayName;
     info.lpszTitle = L"ﾌｫﾙﾀﾞを選択して下さい";
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(start);
     LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
     bool ok = false;
     if (chosen) {
@@ -243,8 +404,12 @@ bool BrowseForFolder(HWND owner, std::string* folder)
             STRRET name{};
             if (SUCCEEDED(desktopFolder->GetDisplayNameOf(chosen, SHGDN_FORPARSING, &name))) {
                 wchar_t path[MAX_PATH * 2] = {};
-                if (SUCCEEDED(StrRetToBufW(&name, chosen, path, MAX_PATH * 2)))
+                if (SUCCEEDED(StrRetToBufW(&name, chosen, path, MAX_PATH * 2))) {
                     ok = AnsiFromWide(path, folder) && !folder->empty();
+                    if (!ok)  // chosen before the picker could refuse it
+                        ShowMessage(owner, kFolderNotInCodePage, kErrorCaption,
+                                    MB_OK | MB_ICONEXCLAMATION);
+                }
             }
             desktopFolder->Release();
         }

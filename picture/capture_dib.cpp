@@ -79,12 +79,18 @@ HGLOBAL CompressDib(HGLOBAL plain, uint32_t compression)
 
 HGLOBAL MakeDibFromBitmap(HBITMAP bitmap, HPALETTE palette)
 {
+    return MakeDibFromBitmapAs(bitmap, palette, g_compression);
+}
+
+HGLOBAL MakeDibFromBitmapAs(HBITMAP bitmap, HPALETTE palette, int compressionSetting)
+{
     BITMAP info{};
     if (!bitmap || !GetObjectA(bitmap, sizeof info, &info))
         return nullptr;
     if (!palette)
         palette = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
-    uint32_t compression = g_compression == 1 ? kBiRle8 : g_compression == 2 ? kBiRle4 : kBiRgb;
+    uint32_t compression = compressionSetting == 1 ? kBiRle8
+                           : compressionSetting == 2 ? kBiRle4 : kBiRgb;
     DibHeader header = MakeCaptureHeader(info.bmWidth, info.bmHeight, info.bmPlanes,
                                          info.bmBitsPixel, compression);
 

@@ -56,6 +56,42 @@ bool PlacePicture(HWND window, HBITMAP bitmap, HPALETTE palette)
 // earlier name is remembered.
 wchar_t g_fileName[MAX_PATH];
 
+// The chosen path in the ANSI code page, in which file names are kept;
+// false for a name it cannot hold or that does not fit.
+bool AnsiPath(const wchar_t* wide, std::string* path)
+{
+    return AnsiFromWide(wide, path) && !path->empty() && path->size() < MAX_PATH;
+}
+
+// Hook of both file dialogs: a name the ANSI code page cannot hold is
+// refused while the dialog is still open, rather than being lost or
+// changed into another name.
+UINT_PTR CALLBACK RefuseNamesOutsideCodePage(HWND child, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != WM_NOTIFY)
+        return 0;
+    auto* notify = reinterpret_cast<OFNOTIFYW*>(lParam);
+    std::string path;
+    if (notify->hdr.code != CDN_FILEOK || AnsiPath(notify->lpOFN->lpstrFile, &path))
+        return 0;
+    ShowMessage(GetParent(child),
+                L"ファイル名に、この Windows の文字コードで表せない文字が含まれています。\n"
+                L"表せる文字だけの名前を指定して下さい。",
+                kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    SetWindowLongPtrW(child, DWLP_MSGRESULT, 1);
+    return 1;
+}
+
+// The dialog's result into the caller's MAX_PATH buffer.
+bool CopyChosenPath(const wchar_t* chosen, char* buffer)
+{
+    std::string path;
+    if (!AnsiPath(chosen, &path))
+        return false;
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return true;
+}
+
 }  // namespace
 
 HGLOBAL ReadDibFile(HANDLE file)
@@ -158,15 +194,36 @@ bool ChooseBmpFile(HWND owner, char* buffer, int mode)
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrFileTitle = title;
     ofn.nMaxFileTitle = MAX_PATH;
-    ofn.Flags = OFN_OVERWRITEPROMPT;
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK;
+    ofn.lpfnHook = RefuseNamesOutsideCodePage;
     ofn.lpstrDefExt = L"BMP";
     BOOL confirmed = mode == 1 ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    if (!confirmed)
+    return confirmed && CopyChosenPath(g_fileName, buffer);
+}
+
+bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format)
+{
+    const bool png = *format == PictureFormat::kPng;
+    lstrcpyW(g_fileName, png ? L"*.png" : L"*.bmp");
+    wchar_t title[MAX_PATH] = {};
+    // A name typed without extension gets the chosen type's.
+    static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.bmp\0PNG ﾌｧｲﾙ(*.PNG)\0*.png\0\0";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = kFilter;
+    ofn.nFilterIndex = png ? 2 : 1;
+    ofn.lpstrFile = g_fileName;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrFileTitle = title;
+    ofn.nMaxFileTitle = MAX_PATH;
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK;
+    ofn.lpfnHook = RefuseNamesOutsideCodePage;
+    ofn.lpstrDefExt = L"BMP";
+    if (!GetSaveFileNameW(&ofn) || !CopyChosenPath(g_fileName, buffer))
         return false;
-    std::string path;
-    if (!AnsiFromWide(g_fileName, &path) || path.size() >= MAX_PATH)
-        return false;
-    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    *format = FormatForFileName(buffer, ofn.nFilterIndex == 2 ? PictureFormat::kPng
+                                                              : PictureFormat::kBmp);
     return true;
 }
 

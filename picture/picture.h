@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "picture/serial_name.h"
 
 // Compression of every Capture DIB made from the current picture:
 // 0 none (BI_RGB), 1 RLE8 (BI_RLE8), 2 RLE4 (BI_RLE4). Not persisted.
@@ -11,19 +14,35 @@ extern int g_compression;
 
 // --- Capture DIB ------------------------------------------------------
 HGLOBAL MakeDibFromBitmap(HBITMAP bitmap, HPALETTE palette);
+// The same with a given compression (0, 1, 2) instead of the setting's.
+HGLOBAL MakeDibFromBitmapAs(HBITMAP bitmap, HPALETTE palette, int compression);
 HPALETTE MakePaletteFromDib(HGLOBAL dib, int* colorCount);
 HBITMAP MakeBitmapFromDib(HGLOBAL dib, HPALETTE palette);
 
-// --- BMP output -------------------------------------------------------
+// --- BMP and PNG output -----------------------------------------------
+// Format of the serial files and of the save dialog's first offer: BMP
+// unless PNG is chosen in dialog 110. Not persisted.
+extern PictureFormat g_outputFormat;
+// Writes the current picture (capturing the screen when there is none),
+// replacing a file of that name; a file not written whole is removed.
 bool SaveClipboardAsBmp(HWND window, const char* path);
+bool SaveClipboardAs(HWND window, const char* path, PictureFormat format);
+// The next serial file in g_outputFormat; shows its own error.
 void SaveNextSerialBmp(HWND window, const char* baseName);
 void SaveAsCommand(HWND window);        // 40008
 void SerialOutputCommand(HWND window);  // the dialog of 40009
 bool SerialOutputOn();
-// The shell's folder picker; the chosen folder's full path in the ANSI
-// code page. False when cancelled or not representable.
-bool BrowseForFolder(HWND owner, std::string* folder);
+// The shell's folder picker, opened at start (may be empty); the chosen
+// folder's full path in the ANSI code page. Folders the code page cannot
+// name cannot be chosen. False when cancelled.
+bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder);
 const char* SerialBaseName();
+// The "Kelvoｴﾗｰ" message that a file could not be written, without owner.
+void ShowFileNotWritten(const wchar_t* name);
+
+// --- PNG --------------------------------------------------------------
+// A plain 1-, 4-, 8- or 24-bit Capture DIB as the bytes of a PNG file.
+bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png);
 
 // --- loading ----------------------------------------------------------
 bool OpenPictureFile(HWND window, const char* path);
@@ -31,3 +50,6 @@ HGLOBAL LoadDibFile(const char* path);
 HGLOBAL ReadDibFile(HANDLE file);
 void OpenCommand(HWND window);  // 40023
 bool ChooseBmpFile(HWND owner, char* buffer, int mode);
+// The save dialog with BMP and PNG types, starting on *format; on
+// confirmation *format is what the name or the chosen type asks for.
+bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format);

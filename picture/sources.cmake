@@ -10,6 +10,7 @@ list(APPEND KELVO_PORTABLE_SOURCES
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capture_dib.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bmp_output.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/png_output.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loading.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugins.cpp
 )

@@ -177,6 +177,9 @@ DIALOGS = {
         ctl(NO_ID, 'group-after-group', '圧縮', (175, 10, 65, 50)),
         ctl(NO_ID, 'group', 'ｵｰﾄﾅﾝﾊﾞﾘﾝｸﾞ', (10, 10, 140, 50)),
         ctl(NO_ID, 'static', '注意）圧縮を行うと色情報が失われます', (150, 65, 125, 10)),
+        ctl(1016, 'static', '保存形式：', (14, 199, 42, 8)),
+        ctl(1017, 'radio-first', 'BMP', (58, 198, 34, 10)),
+        ctl(1018, 'radio', 'PNG', (96, 198, 34, 10)),
     ]),
     111: dict(title='ｷｰの指定', size=9, controls=[
         ctl(NO_ID, 'static', 'CTRL'),
