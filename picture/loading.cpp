@@ -206,8 +206,10 @@ bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format)
     const bool png = *format == PictureFormat::kPng;
     lstrcpyW(g_fileName, png ? L"*.png" : L"*.bmp");
     wchar_t title[MAX_PATH] = {};
-    // A name typed without extension gets the chosen type's.
-    static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.bmp\0PNG ﾌｧｲﾙ(*.PNG)\0*.png\0\0";
+    // A name typed without extension gets the chosen type's. (The single
+    // type of the open dialog can have an empty pattern; here it would end
+    // the list.)
+    static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0PNG ﾌｧｲﾙ(*.PNG)\0*.PNG\0\0";
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;

@@ -1,9 +1,11 @@
-"""BMP files: serial output and its dialog, compression, the files Kelvo
-writes as outside readers see them, the open and save dialogs, drops, and
-the wallpaper file."""
+"""BMP and PNG files: serial output and its dialog, compression, the files
+Kelvo writes as outside readers see them, the open and save dialogs, names
+the ANSI code page cannot hold, drops, and the wallpaper file."""
 import os
+import pwd
 import shutil
 import struct
+import subprocess
 import tempfile
 
 from PIL import Image
@@ -17,7 +19,10 @@ CAPTURE_AND_OUTPUT = (40001, 1)
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 SERIAL_OFF, SERIAL_ON, FOLDER, PREFIX = 1009, 1010, 1003, 1002
 RLE8, RLE4, NO_COMPRESSION = 1032, 1033, 1034
+BROWSE, SUFFIX, BMP, PNG = 1004, 1015, 1017, 1018
 FILE_NAME = 1148
+# A Korean name: code page 932 has no Hangul.
+NOT_IN_CODE_PAGE = "사진"
 SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")
 SUITE = os.path.join(SOURCE, "tests", "fixtures", "bmpsuite")
 
@@ -35,6 +40,19 @@ def headers(path):
 def pillow_rgb(path):
     with Image.open(path) as im:
         return im.convert("RGB")
+
+
+def message_texts(driver, box):
+    return wait_until(lambda: [c["text"] for c in driver("children", box)["children"]
+                               if c["class"] == "Static" and c["text"]], 10, what="text")
+
+
+def read_only_bind(test, path):
+    """Makes the folder read-only for everyone, root too, until the test
+    ends (a bind mount of itself, remounted read-only)."""
+    subprocess.run(["mount", "--bind", path, path], check=True)
+    test.addCleanup(subprocess.run, ["umount", path], stderr=subprocess.DEVNULL)
+    subprocess.run(["mount", "-o", "remount,ro,bind", path], check=True)
 
 
 def colourful(width, height):
@@ -57,7 +75,7 @@ class BmpTestCase(KelvoTestCase):
         self.addCleanup(shutil.rmtree, self.dir, True)
 
     def serial_dialog(self, k, serial=None, folder=None, prefix=None, compression=None,
-                      button=IDOK):
+                      button=IDOK, file_format=None):
         self.driver.post_command(k.hwnd, 40009)
         dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
         if serial is not None:
@@ -68,6 +86,8 @@ class BmpTestCase(KelvoTestCase):
             self.driver("set_text", dialog, PREFIX, prefix)
         if compression is not None:
             self.driver("press", dialog, compression)
+        if file_format is not None:
+            self.driver("press", dialog, file_format)
         self.driver("click", dialog, button)
         self.driver("wait_gone", dialog, 10000)
 
@@ -100,6 +120,63 @@ class SerialOutput(BmpTestCase):
         self.output(k)
         self.assertIn("shot0011.BMP", self.files())
 
+    def test_existing_files_are_kept_and_their_numbers_skipped(self):
+        for n in (1, 3):
+            with open(os.path.join(self.dir, "cap%04d.BMP" % n), "wb") as f:
+                f.write(b"yesterday's capture")
+        k = self.start()
+        self.serial_dialog(k, serial=True, folder=winpath(self.dir), prefix="cap")
+        self.output(k)
+        self.output(k)
+        self.assertEqual(self.files(), ["cap%04d.BMP" % n for n in (1, 2, 3, 4)])
+        for n in (1, 3):
+            with open(os.path.join(self.dir, "cap%04d.BMP" % n), "rb") as f:
+                self.assertEqual(f.read(), b"yesterday's capture")
+        self.assertEqual(headers(os.path.join(self.dir, "cap0004.BMP"))[0]["type"], b"BM")
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- cap0004.BMP")
+
+    def test_folder_and_prefix_outside_the_code_page_are_refused(self):
+        k = self.start()
+        hangul = os.path.join(self.dir, NOT_IN_CODE_PAGE)
+        os.mkdir(hangul)
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        self.driver("press", dialog, SERIAL_ON)
+        for folder, prefix, field in [(winpath(hangul), "cap", "パス"),
+                                      (winpath(self.dir), NOT_IN_CODE_PAGE, "ファイルの先頭文字")]:
+            self.driver("set_text", dialog, FOLDER, folder)
+            self.driver("set_text", dialog, PREFIX, prefix)
+            self.driver("click", dialog, IDOK)
+            box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ")
+            self.assertEqual(message_texts(self.driver, box),
+                             [f"「{field}」に、この Windows の文字コードで表せない文字が含まれています。\n"
+                              "表せる文字だけで指定して下さい。"])
+            self.driver("click", box, IDOK)
+            self.driver("wait_gone", box, 10000)
+            self.assertTrue(self.driver.state(dialog)["visible"], "the dialog closed")
+        # The folder picker, opened at such a folder, does not let it be chosen.
+        picked = os.path.join(harness.env()["prefix"], "drive_c", NOT_IN_CODE_PAGE)
+        os.makedirs(picked, exist_ok=True)
+        self.addCleanup(os.rmdir, picked)
+        self.driver("set_text", dialog, FOLDER, "C:\\" + NOT_IN_CODE_PAGE)
+        self.driver("click", dialog, BROWSE)
+        picker = self.driver.wait_window("#32770", "フォルダーの参照")
+        wait_until(lambda: not self.driver("control", picker, IDOK)["enabled"], 10,
+                   what="the picker's OK disabled")
+        self.assertIn("文字コードで表せない名前のフォルダは選べません",
+                      [c["text"] for c in self.driver("children", picker)["children"]])
+        settled_screenshot("browse-refused")
+        self.driver("click", picker, IDCANCEL)
+        self.driver("wait_gone", picker, 10000)
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        # Nothing was set: the capture goes to the save dialog, not to a file.
+        self.driver.post_command(k.hwnd, *CAPTURE_AND_OUTPUT)
+        save = self.driver.wait_window("#32770", "名前を付けて保存")
+        self.driver("click", save, IDCANCEL)
+        self.driver("wait_gone", save, 10000)
+        self.assertEqual(self.files(), [NOT_IN_CODE_PAGE])
+
     def test_a_failed_file_shows_the_message_and_its_number_is_skipped(self):
         k = self.start()
         missing = os.path.join(self.dir, "missing")
@@ -130,7 +207,7 @@ class SerialOutput(BmpTestCase):
         self.driver.post_command(k.hwnd, 40008)
         dialog = self.driver.wait_window("#32770", "名前を付けて保存")
         target = os.path.join(self.dir, "saved")
-        self.driver("set_text", dialog, FILE_NAME, winpath(target))
+        self.driver("set_text", dialog, FILE_NAME, winpath(target + ".BMP"))
         self.driver("click", dialog, IDOK)
         wait_until(lambda: os.path.exists(target + ".BMP"), 10, what="the saved file")
         wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- saved.BMP", 10, what="title")
@@ -161,7 +238,7 @@ class OutsideReaders(BmpTestCase):
         dialog = self.driver.wait_window("#32770", "名前を付けて保存")
         self.counter = getattr(self, "counter", 0) + 1
         target = os.path.join(self.dir, "out%d" % self.counter)
-        self.driver("set_text", dialog, FILE_NAME, winpath(target))
+        self.driver("set_text", dialog, FILE_NAME, winpath(target + ".BMP"))
         self.driver("click", dialog, IDOK)
         wait_until(lambda: os.path.exists(target + ".BMP"), 10, what="the saved file")
         wait_until(lambda: self.driver.title(k.hwnd).endswith(".BMP"), 10, what="written")
@@ -209,6 +286,85 @@ class OutsideReaders(BmpTestCase):
         self.check(path, 1, 0, both)
 
 
+    def test_png_files_hold_the_pictures_pixels(self):
+        k = self.start()
+        both = [("ImageMagick", imagemagick_rgb), ("Pillow", pillow_rgb)]
+        # RLE8 chosen before PNG: PNG keeps every colour, and the
+        # compression choice is greyed while PNG is chosen.
+        self.serial_dialog(k, compression=RLE8, file_format=PNG)
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        self.assertFalse(self.driver("control", dialog, RLE8)["enabled"])
+        self.assertEqual(self.driver("control", dialog, SUFFIX)["text"], "####.PNG")
+        settled_screenshot("serial-output-png")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+
+        picture = os.path.join(self.dir, "picture.bmp")
+        colourful(203, 97).save(picture)
+        self.driver("clip_load", winpath(picture))
+        pictures = [(None, 24), ("clip_put_mono", 1), ("clip_put_mono", 4), ("clip_put_mono", 8)]
+        for put, bits in pictures:
+            with self.subTest(bits=bits):
+                if put:
+                    self.driver(put, 77, 41, bits)
+                # The save dialog starts on the PNG type, whose extension
+                # a name typed without one gets.
+                path = os.path.join(self.dir, self.save_as(k, "png%d" % bits))
+                self.assertEqual(os.path.basename(path).lower(), "png%d.png" % bits)
+                with Image.open(path) as im:
+                    self.assertEqual((im.format, im.mode), ("PNG", "RGB" if bits == 24 else "P"))
+                expected = self.reference(bits)
+                for name, read in both:
+                    self.assertEqual(list(read(path).getdata()), list(expected.getdata()), name)
+
+        # The dialog on BMP: a typed ".png" still makes a PNG file, and a
+        # name without extension a BMP file.
+        self.serial_dialog(k, file_format=BMP)
+        with Image.open(os.path.join(self.dir, self.save_as(k, "typed.png"))) as im:
+            self.assertEqual(im.format, "PNG")
+        name = self.save_as(k, "plain")
+        self.assertEqual(name.lower(), "plain.bmp")
+        self.assertEqual(headers(os.path.join(self.dir, name))[0]["type"], b"BM")
+
+    def test_png_serial_files_hold_each_captures_pixels(self):
+        k = self.start()
+        self.serial_dialog(k, serial=True, folder=winpath(self.dir), prefix="out", file_format=PNG)
+        for n in (1, 2):
+            self.output(k)
+            path = os.path.join(self.dir, "out%04d.PNG" % n)
+            self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- " + os.path.basename(path))
+            # The capture is still on the clipboard: its BMP reading is what
+            # the file must hold.
+            expected = list(self.reference(24).getdata())
+            with Image.open(path) as im:
+                self.assertEqual((im.format, im.mode, im.size), ("PNG", "RGB", (1024, 768)))
+                self.assertEqual(list(im.getdata()), expected, "Pillow")
+            self.assertEqual(list(imagemagick_rgb(path).getdata()), expected, "ImageMagick")
+
+        # Without numbering the save dialog offers PNG first.
+        self.serial_dialog(k, serial=False)
+        self.driver.post_command(k.hwnd, *CAPTURE_AND_OUTPUT)
+        dialog = self.driver.wait_window("#32770", "名前を付けて保存")
+        self.driver("set_text", dialog, FILE_NAME, winpath(os.path.join(self.dir, "asked")))
+        self.driver("click", dialog, IDOK)
+        wait_until(lambda: self.driver.title(k.hwnd).lower() == "kelvo --- asked.png", 20,
+                   what="asked.png")
+        with Image.open(os.path.join(self.dir, self.driver.title(k.hwnd)[10:])) as im:
+            self.assertEqual(im.format, "PNG")
+
+    def save_as(self, k, name):
+        """Saves through the save dialog; returns the file's name (Wine
+        gives a type's extension in small letters)."""
+        self.driver.post_command(k.hwnd, 40008)
+        dialog = self.driver.wait_window("#32770", "名前を付けて保存")
+        self.driver("set_text", dialog, FILE_NAME, winpath(os.path.join(self.dir, name)))
+        self.driver("click", dialog, IDOK)
+        wait_until(lambda: self.driver.title(k.hwnd).startswith("Kelvo --- " + name), 10,
+                   what="the saved file")
+        return self.driver.title(k.hwnd)[len("Kelvo --- "):]
+
+
 class OpenAndSave(BmpTestCase):
     def picture_pixels(self):
         return list(self.driver.clip_image().getdata())
@@ -252,6 +408,28 @@ class OpenAndSave(BmpTestCase):
         wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- old.bmp", 10, what="title")
         self.assertEqual(pillow_rgb(target).getpixel((5, 5)), (0x12, 0x34, 0x56))
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- old.bmp")
+
+    def test_names_outside_the_code_page_are_refused_in_the_dialogs(self):
+        k = self.start()
+        self.driver("clip_put", 64, 32, 0x123456)
+        for command, title in [(40008, "名前を付けて保存"), (40023, "開く")]:
+            self.driver.post_command(k.hwnd, command)
+            dialog = self.driver.wait_window("#32770", title)
+            self.driver("set_text", dialog, FILE_NAME,
+                        winpath(os.path.join(self.dir, NOT_IN_CODE_PAGE + ".bmp")))
+            self.driver("click", dialog, IDOK)
+            box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ")
+            self.assertEqual(message_texts(self.driver, box),
+                             ["ファイル名に、この Windows の文字コードで表せない文字が含まれています。\n"
+                              "表せる文字だけの名前を指定して下さい。"])
+            self.assertEqual(self.driver("rect", box)["owner"], dialog)
+            self.driver("click", box, IDOK)
+            self.driver("wait_gone", box, 10000)
+            self.assertTrue(self.driver.state(dialog)["visible"], f"{title} closed")
+            self.driver("click", dialog, IDCANCEL)
+            self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(self.files(), [])
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
 
     def test_a_failed_open_leaves_the_current_picture(self):
         k = self.start()
@@ -323,6 +501,47 @@ class Wallpaper(BmpTestCase):
         value = self.driver("reg_get", "HKCU", r"Control Panel\Desktop", "Wallpaper")
         self.assertTrue(value["found"])
         self.assertIn(b"KELVO.BMP", bytes.fromhex(value["data"]).upper())
+
+    def test_wallpaper_goes_to_the_users_own_folder_when_windows_is_read_only(self):
+        prefix = harness.env()["prefix"]
+        windows = os.path.join(prefix, "drive_c", "windows")
+        user = pwd.getpwuid(os.getuid()).pw_name  # Wine's user folder has the same name
+        local = os.path.join(prefix, "drive_c", "users", user, "AppData", "Local")
+        own = os.path.join(local, "Kelvo", "KELVO.BMP")
+        before = self.driver("reg_get", "HKCU", r"Control Panel\Desktop", "Wallpaper")
+        self.addCleanup(self.restore, own, before)
+        self.addCleanup(shutil.rmtree, os.path.dirname(own), True)
+        k = self.start()
+        self.driver("clip_put", 80, 60, 0x00A0FF)
+        read_only_bind(self, windows)
+        read_only_bind(self, local)
+
+        def register():
+            self.driver.post_command(k.hwnd, 40054)
+            box = self.driver.wait_window("#32770", "Kelvo")
+            self.driver("click", box, IDYES)
+            self.driver("wait_gone", box, 10000)
+
+        # Neither place can take the file: the user is told.
+        register()
+        box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ")
+        self.assertEqual(message_texts(self.driver, box),
+                         ["ファイルが作成出来ませんでした( C:\\users\\%s\\AppData\\Local\\Kelvo"
+                          "\\KELVO.BMP )" % user])
+        self.driver("click", box, IDOK)
+        self.driver("wait_gone", box, 10000)
+        self.assertEqual(self.driver("reg_get", "HKCU", r"Control Panel\Desktop", "Wallpaper"),
+                         before)
+
+        subprocess.run(["umount", local], check=True)
+        register()
+        wait_until(lambda: os.path.exists(own), 10, what="the user's own KELVO.BMP")
+        self.assertEqual(pillow_rgb(own).getpixel((1, 1)), (0x00, 0xA0, 0xFF))
+        self.assertFalse(os.path.exists(os.path.join(windows, "KELVO.BMP")))
+        value = self.driver("reg_get", "HKCU", r"Control Panel\Desktop", "Wallpaper")
+        self.assertEqual(bytes.fromhex(value["data"]).rstrip(b"\0").decode().upper(),
+                         "C:\\USERS\\%s\\APPDATA\\LOCAL\\KELVO\\KELVO.BMP"
+                         % user.upper())
 
     def restore(self, path, before):
         if os.path.exists(path):

@@ -36,10 +36,12 @@ class FaultTestCase(KelvoTestCase):
         self.dir = tempfile.mkdtemp(prefix="faults-", dir=ARTIFACTS)
         self.addCleanup(shutil.rmtree, self.dir, True)
 
-    def serial_output(self, k, folder):
+    def serial_output(self, k, folder, file_format=1017):
+        """Serial output into folder, as BMP (1017) or PNG (1018)."""
         self.driver.post_command(k.hwnd, 40009)
         dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
         self.driver("press", dialog, 1010)
+        self.driver("press", dialog, file_format)
         self.driver("set_text", dialog, 1003, winpath(folder))
         self.driver("set_text", dialog, 1002, "cap")
         self.driver("click", dialog, 1)
@@ -69,6 +71,11 @@ class OutputFolders(FaultTestCase):
         self.serial_output(k, self.dir)
         self.driver.send_command(k.hwnd, 40001, 1)
         self.assertIn("cap0002.BMP", os.listdir(self.dir))
+        # A PNG file fails the same way.
+        self.serial_output(k, folder, file_format=1018)
+        self.driver.post_command(k.hwnd, 40001, 1)
+        self.expect_error(os.path.join(folder, "cap0003.PNG"))
+        self.assertEqual(os.listdir(folder), [])
 
     def test_full_folder_leaves_no_cut_file_behind(self):
         folder = os.path.join(self.dir, "full")
@@ -87,6 +94,26 @@ class OutputFolders(FaultTestCase):
         with open(path, "rb") as f:
             data = f.read()
         self.assertEqual(int.from_bytes(data[2:6], "little"), len(data))
+
+
+    def test_save_to_a_full_folder_shows_the_message_and_leaves_no_file(self):
+        from PIL import Image
+        folder = os.path.join(self.dir, "full")
+        mount_tmpfs(folder, "16k")
+        self.addCleanup(unmount, folder)
+        # Noise: neither its BMP nor its PNG fits in 16 KB.
+        picture = os.path.join(self.dir, "noise.bmp")
+        Image.frombytes("RGB", (200, 100), os.urandom(200 * 100 * 3)).save(picture)
+        self.driver("clip_load", winpath(picture))
+        k = self.start()
+        for name in ("shot.bmp", "shot.png"):
+            self.driver.post_command(k.hwnd, 40008)
+            dialog = self.driver.wait_window("#32770", "名前を付けて保存")
+            self.driver("set_text", dialog, 1148, winpath(os.path.join(folder, name)))
+            self.driver("click", dialog, 1)
+            self.expect_error(os.path.join(folder, name))
+            self.assertEqual(os.listdir(folder), [], "a cut file would claim to be a whole picture")
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
 
 
 class HeldClipboard(FaultTestCase):

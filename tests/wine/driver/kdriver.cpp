@@ -517,19 +517,26 @@ Reply CmdClipLoad(const Args& a)
 }
 
 // A monochrome bitmap (1 plane, 1 bit) of w x h with a checker pattern of
-// 8-pixel squares on the clipboard.
+// 8-pixel squares on the clipboard; with depth 4 or 8, a bitmap of that
+// depth whose 8-pixel squares take the first 16 colour indices in turn.
 Reply CmdClipPutMono(const Args& a)
 {
     if (a.size() < 3)
-        return Fail("clip_put_mono w h");
+        return Fail("clip_put_mono w h [depth]");
     int w = int(Number(a[1])), h = int(Number(a[2]));
-    int stride = ((w + 15) / 16) * 2;
+    int depth = a.size() > 3 ? int(Number(a[3])) : 1;
+    if (depth != 1 && depth != 4 && depth != 8)
+        return Fail("depth must be 1, 4 or 8");
+    int stride = ((w * depth + 15) / 16) * 2;
     std::vector<BYTE> bits(size_t(stride) * size_t(h));
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (((x / 8) + (y / 8)) & 1)
-                bits[size_t(y) * stride + size_t(x / 8)] |= BYTE(0x80 >> (x % 8));
-    HBITMAP b = CreateBitmap(w, h, 1, 1, bits.data());
+        for (int x = 0; x < w; ++x) {
+            unsigned square = unsigned((x / 8) + (y / 8));
+            unsigned index = depth == 1 ? square & 1 : square % 16;
+            int bit = x * depth;  // from the row's start, high bits first
+            bits[size_t(y) * stride + size_t(bit / 8)] |= BYTE(index << (8 - depth - bit % 8));
+        }
+    HBITMAP b = CreateBitmap(w, h, 1, UINT(depth), bits.data());
     if (!b)
         return Fail("CreateBitmap failed");
     if (!OpenClipboardPatiently()) {
