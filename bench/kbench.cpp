@@ -2,7 +2,14 @@
 // from the same sources as kelvo.exe, without the pauses that the commands
 // add for the user (hiding the window, letting the screen settle).
 //
-//   kbench grab ROUNDS FOLDER [rle8]   desktop grab -> Capture DIB -> BMP file
+//   kbench grab ROUNDS FOLDER [rle8|png|bmp] [BACKDROP.bmp]
+//                                      desktop grab -> Capture DIB -> BMP file
+//                                      (or PNG file); with a backdrop, a
+//                                      window showing that picture covers
+//                                      the screen during the grabs
+//   kbench pngoptions ROUNDS BACKDROP.bmp
+//                                      one grab of the backdrop, then its PNG
+//                                      encoding with each encoder option
 //   kbench paint ROUNDS WIDTH HEIGHT   paints of a WIDTH x HEIGHT picture in
 //                                      the main window, unzoomed and zoomed
 //
@@ -86,18 +93,71 @@ HWND MakeMainWindow()
     return window;
 }
 
-int Grab(int rounds, const std::string& folder, bool rle8)
+// A window over the whole screen that paints one picture: what the grabs
+// of the benchmark see.
+LRESULT CALLBACK BackdropProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_PAINT)
+        return DefWindowProcW(window, message, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    auto picture = reinterpret_cast<HBITMAP>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    BITMAP info{};
+    GetObjectW(picture, sizeof info, &info);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, picture);
+    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+HWND ShowBackdrop(const std::string& path)
+{
+    auto picture = static_cast<HBITMAP>(
+        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (!picture)
+        return nullptr;
+    WNDCLASSW type{};
+    type.lpfnWndProc = BackdropProc;
+    type.hInstance = GetModuleHandleW(nullptr);
+    type.lpszClassName = L"KbenchBackdrop";
+    RegisterClassW(&type);
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, type.lpszClassName, L"", WS_POPUP, 0, 0,
+                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                  nullptr, nullptr, type.hInstance, nullptr);
+    if (!window)
+        return nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture));
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    Pump();
+    return window;
+}
+
+int Grab(int rounds, const std::string& folder, const std::string& kind, const std::string& backdrop)
 {
     HWND window = MakeMainWindow();
     if (!window)
         return 1;
+    const bool rle8 = kind == "rle8", png = kind == "png";
     g_compression = rle8 ? 1 : 0;
     // The user-facing command hides the window first; here it stays out of
     // the way in the corner, so only the work itself is timed.
     ShowWindow(window, SW_MINIMIZE);
     Pump();
-    std::vector<double> grab, dib, whole, read;
-    std::string path = folder + "\\kbench.bmp";
+    if (!backdrop.empty() && !ShowBackdrop(backdrop)) {
+        std::fprintf(stderr, "backdrop not shown\n");
+        return 1;
+    }
+    // Let the screen settle before the first grab.
+    for (int i = 0; i < 20; ++i) {
+        Sleep(25);
+        Pump();
+    }
+    std::vector<double> grab, dib, whole, read, file;
+    std::string path = folder + (png ? "\\kbench.png" : "\\kbench.bmp");
     for (int i = 0; i < rounds; ++i) {
         read.push_back(ScreenReadOnly());
         double t0 = Now();
@@ -112,7 +172,7 @@ int Grab(int rounds, const std::string& folder, bool rle8)
                 GlobalFree(d);
         }
         double t2 = Now();
-        if (!SaveClipboardAsBmp(window, path.c_str())) {
+        if (!SaveClipboardAs(window, path.c_str(), png ? PictureFormat::kPng : PictureFormat::kBmp)) {
             std::fprintf(stderr, "save failed\n");
             return 1;
         }
@@ -120,16 +180,67 @@ int Grab(int rounds, const std::string& folder, bool rle8)
         grab.push_back(t1 - t0);
         dib.push_back(t2 - t1);
         whole.push_back((t1 - t0) + (t3 - t2));
+        file.push_back(t3 - t2);
         Pump();
     }
     int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    char extra[96];
-    std::snprintf(extra, sizeof extra, ",\"width\":%d,\"height\":%d,\"rle8\":%s", w, h,
-                  rle8 ? "true" : "false");
+    WIN32_FILE_ATTRIBUTE_DATA written{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &written);
+    char extra[160];
+    std::snprintf(extra, sizeof extra, ",\"width\":%d,\"height\":%d,\"kind\":\"%s\",\"bytes\":%lu", w,
+                  h, kind.empty() ? "bmp" : kind.c_str(), static_cast<unsigned long>(written.nFileSizeLow));
     Report("screen_read", read, extra);
     Report("grab", grab, extra);
     Report("capture_dib", dib, extra);
+    Report("file", file, extra);
     Report("grab_to_file", whole, extra);
+    DestroyWindow(window);
+    return 0;
+}
+
+// The PNG encoder's options on one capture of the backdrop: time and size
+// of each, the defaults first.
+int PngOptionsBench(int rounds, const std::string& backdrop)
+{
+    HWND window = MakeMainWindow();
+    if (!window)
+        return 1;
+    ShowWindow(window, SW_MINIMIZE);
+    Pump();
+    if (!ShowBackdrop(backdrop))
+        return 1;
+    for (int i = 0; i < 20; ++i) {
+        Sleep(25);
+        Pump();
+    }
+    GrabScreen(window, nullptr, nullptr);
+    HGLOBAL dib = nullptr;
+    if (OpenClipboard(window)) {
+        dib = MakeDibFromBitmapAs(static_cast<HBITMAP>(GetClipboardData(CF_BITMAP)), nullptr, 0);
+        CloseClipboard();
+    }
+    if (!dib)
+        return 1;
+    static const char* const kNames[] = {"default", "none", "sub", "up", "average", "paeth",
+                                         "adaptive"};
+    for (int option = 0; option <= 7; ++option) {
+        PngOptions options;
+        options.filter = option == 7 ? 0 : option;
+        options.interlace = option == 7;
+        std::vector<double> ms;
+        std::vector<uint8_t> png;
+        for (int i = 0; i < rounds; ++i) {
+            double t0 = Now();
+            if (!EncodePng(dib, &png, options))
+                return 1;
+            ms.push_back(Now() - t0);
+        }
+        char what[32], extra[64];
+        std::snprintf(what, sizeof what, "png_%s", option == 7 ? "interlaced" : kNames[option]);
+        std::snprintf(extra, sizeof extra, ",\"bytes\":%zu", png.size());
+        Report(what, ms, extra);
+    }
+    GlobalFree(dib);
     DestroyWindow(window);
     return 0;
 }
@@ -195,9 +306,13 @@ int main(int argc, char** argv)
 {
     std::string what = argc > 1 ? argv[1] : "";
     if (what == "grab" && argc >= 4)
-        return Grab(std::atoi(argv[2]), argv[3], argc > 4 && std::string(argv[4]) == "rle8");
+        return Grab(std::atoi(argv[2]), argv[3], argc > 4 ? argv[4] : "", argc > 5 ? argv[5] : "");
+    if (what == "pngoptions" && argc >= 4)
+        return PngOptionsBench(std::atoi(argv[2]), argv[3]);
     if (what == "paint" && argc >= 5)
         return Paint(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
-    std::fprintf(stderr, "usage: kbench grab ROUNDS FOLDER [rle8] | paint ROUNDS WIDTH HEIGHT\n");
+    std::fprintf(stderr,
+                 "usage: kbench grab ROUNDS FOLDER [rle8|png|bmp] [BACKDROP] | pngoptions ROUNDS "
+                 "BACKDROP | paint ROUNDS WIDTH HEIGHT\n");
     return 2;
 }

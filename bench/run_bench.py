@@ -8,6 +8,10 @@ writes BENCHMARKS.md (run through scripts/bench.sh, which builds first).
   Capture DIB, write; timed inside the process, without the pauses the
   commands make for the user), against ImageMagick's
   `import -window root file.bmp` on the same Xvfb screen; also with RLE8;
+- desktop grab -> PNG file of an ordinary desktop (bench/desktop_picture.py
+  shown over the whole screen), time and size, against ImageMagick's
+  `convert shot.bmp shot.png` and Pillow's `Image.save("shot.png")` on the
+  BMP of the same screen;
 - RLE8/RLE4 coding and BMP reading (kelvo_picture_bench) against
   ImageMagick and Pillow (bench/run_picture_bench.sh);
 - an unzoomed and a zoomed paint of a 3840 x 2160 picture in the main
@@ -57,6 +61,45 @@ def import_times(harness, folder):
     return statistics.median(times), min(times)
 
 
+def png_figures(harness, folder):
+    """Kelvo's capture to PNG of the ordinary desktop, and ImageMagick's and
+    Pillow's PNG of the BMP Kelvo writes from the same screen."""
+    from PIL import Image
+    sys.path.insert(0, os.path.join(ROOT, "bench"))
+    import desktop_picture
+    backdrop = os.path.join(folder, "desktop.bmp")
+    desktop_picture.make(*SCREEN).save(backdrop)
+    shots = os.path.join(folder, "shots")
+    os.mkdir(shots)
+    args = (ROUNDS, harness.winpath(shots))
+    kbench(harness, "grab", *args, "bmp", harness.winpath(backdrop))
+    kelvo = kbench(harness, "grab", *args, "png", harness.winpath(backdrop))
+    options = kbench(harness, "pngoptions", ROUNDS, harness.winpath(backdrop))
+    bmp, png = os.path.join(shots, "kbench.bmp"), os.path.join(shots, "kbench.png")
+    with Image.open(bmp) as a, Image.open(png) as b:
+        same = a.convert("RGB").tobytes() == b.convert("RGB").tobytes()
+        shows_desktop = a.convert("RGB").tobytes() == Image.open(backdrop).convert("RGB").tobytes()
+    magick = os.path.join(folder, "magick.png")
+    times = []
+    for _ in range(ROUNDS):
+        t0 = time.perf_counter()
+        subprocess.run(["/usr/bin/convert", bmp, magick], check=True)
+        times.append((time.perf_counter() - t0) * 1000)
+    pillow = os.path.join(folder, "pillow.png")
+    pillow_times = []
+    with Image.open(bmp) as im:
+        im.load()
+        for _ in range(ROUNDS):
+            t0 = time.perf_counter()
+            im.save(pillow)
+            pillow_times.append((time.perf_counter() - t0) * 1000)
+    return {
+        "kelvo": kelvo, "options": options, "same": same, "shows_desktop": shows_desktop,
+        "magick_ms": statistics.median(times), "magick_bytes": os.path.getsize(magick),
+        "pillow_ms": statistics.median(pillow_times), "pillow_bytes": os.path.getsize(pillow),
+    }
+
+
 def picture_memory(harness, folder):
     """Working set of kelvo.exe before and after it opens a 3840 x 2160
     24-bit BMP, and its peak."""
@@ -95,6 +138,7 @@ def main():
         plain = kbench(harness, "grab", ROUNDS, harness.winpath(folder))
         rle8 = kbench(harness, "grab", ROUNDS, harness.winpath(folder), "rle8")
         imp_median, imp_min = import_times(harness, folder)
+        png = png_figures(harness, folder)
         paint = kbench(harness, "paint", ROUNDS, 3840, 2160)
         before, after, file_bytes = picture_memory(harness, folder)
     finally:
@@ -140,6 +184,48 @@ def main():
         + ("so the target of a fifth cannot be reached here by any change in Kelvo. "
            if sr / imp_median > 0.20 else "")
         + "Kelvo's own work, the Capture DIB and the file, is the remainder.",
+        "",
+        "## Desktop capture to a PNG file",
+        "",
+        f"An ordinary {SCREEN[0]} x {SCREEN[1]} desktop (`bench/desktop_picture.py`: wallpaper "
+        "gradient, a browser showing a page of photographs, an editor full of text, a picture "
+        "viewer with a photograph, a task bar; the photographs from Debian's "
+        "`imagemagick-6-doc`) shown over the whole screen. Kelvo: `kbench.exe grab ... png`, "
+        "grab, Capture DIB, PNG encoding by the Windows Imaging Component (Wine's) and the file, "
+        "timed inside the process. ImageMagick: `convert shot.bmp shot.png`, the whole command; "
+        "Pillow: `Image.save(\"shot.png\")` of the loaded picture; both on the BMP Kelvo "
+        "writes of the same screen"
+        + (" (which holds exactly the desktop picture shown)" if png["shows_desktop"] else "")
+        + ". Kelvo's PNG holds "
+        + ("exactly" if png["same"] else "NOT")
+        + " the pixels of that BMP.",
+        "",
+        "| | ms | bytes | time / ImageMagick | size / ImageMagick | target |",
+        "|---|---:|---:|---:|---:|---|",
+        f"| Kelvo, capture to a PNG file | {png['kelvo']['grab_to_file']['median']:.1f} "
+        f"| {png['kelvo']['file']['bytes']} "
+        f"| {png['kelvo']['grab_to_file']['median'] / png['magick_ms']:.2f} "
+        f"| {png['kelvo']['file']['bytes'] / png['magick_bytes']:.3f} | time ≤ 1.00, size ≤ 1.10 |",
+        f"| of which the grab | {png['kelvo']['grab']['median']:.1f} | | | | |",
+        f"| of which the file (Capture DIB, encoding, writing) | {png['kelvo']['file']['median']:.1f} "
+        f"| | {png['kelvo']['file']['median'] / png['magick_ms']:.2f} | | |",
+        f"| ImageMagick `convert shot.bmp shot.png` | {png['magick_ms']:.1f} | {png['magick_bytes']} "
+        "| 1.00 | 1.000 | |",
+        f"| Pillow `Image.save(\"shot.png\")` | {png['pillow_ms']:.1f} | {png['pillow_bytes']} "
+        f"| {png['pillow_ms'] / png['magick_ms']:.2f} | {png['pillow_bytes'] / png['magick_bytes']:.3f} | |",
+        "",
+        "The encoder's own options (`FilterOption`, `InterlaceOption`), each on one capture of "
+        "the same desktop (`kbench.exe pngoptions`: the encoding alone, into memory). Kelvo "
+        "writes with the defaults.",
+        "",
+        "| encoder options | ms | bytes | size / defaults | size / ImageMagick |",
+        "|---|---:|---:|---:|---:|",
+    ] + [
+        f"| {name[4:]} | {r['median']:.1f} | {r['bytes']} "
+        f"| {r['bytes'] / png['options']['png_default']['bytes']:.3f} "
+        f"| {r['bytes'] / png['magick_bytes']:.3f} |"
+        for name, r in png["options"].items()
+    ] + [
         "",
         "## Painting a 3840 x 2160 picture",
         "",

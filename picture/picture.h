@@ -41,8 +41,16 @@ const char* SerialBaseName();
 void ShowFileNotWritten(const wchar_t* name);
 
 // --- PNG --------------------------------------------------------------
+// Options of the platform's PNG encoder: its FilterOption (0 leaves its
+// default, adaptive filtering; 1..6 none, sub, up, average, Paeth,
+// adaptive) and interlacing. The program writes with the defaults, which
+// measured best; the benchmark compares the others.
+struct PngOptions {
+    int filter = 0;
+    bool interlace = false;
+};
 // A plain 1-, 4-, 8- or 24-bit Capture DIB as the bytes of a PNG file.
-bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png);
+bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngOptions& options = PngOptions());
 
 // --- loading ----------------------------------------------------------
 bool OpenPictureFile(HWND window, const char* path);

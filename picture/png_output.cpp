@@ -97,7 +97,32 @@ bool WriteRows(IWICBitmapFrameEncode* frame, const uint8_t* bits, const DibHeade
     return true;
 }
 
-bool Encode(IStream* stream, const uint8_t* dib, const DibHeader& header, const GUID& format)
+// The encoder's own options; both left at their defaults unless asked.
+bool SetOptions(IPropertyBag2* options, const PngOptions& wanted)
+{
+    if (wanted.filter != 0) {
+        PROPBAG2 name{};
+        name.pstrName = const_cast<LPOLESTR>(L"FilterOption");
+        VARIANT value{};
+        value.vt = VT_UI1;
+        value.bVal = BYTE(wanted.filter);
+        if (FAILED(options->Write(1, &name, &value)))
+            return false;
+    }
+    if (wanted.interlace) {
+        PROPBAG2 name{};
+        name.pstrName = const_cast<LPOLESTR>(L"InterlaceOption");
+        VARIANT value{};
+        value.vt = VT_BOOL;
+        value.boolVal = VARIANT_TRUE;
+        if (FAILED(options->Write(1, &name, &value)))
+            return false;
+    }
+    return true;
+}
+
+bool Encode(IStream* stream, const uint8_t* dib, const DibHeader& header, const GUID& format,
+            const PngOptions& wanted)
 {
     ComRef<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -109,7 +134,7 @@ bool Encode(IStream* stream, const uint8_t* dib, const DibHeader& header, const 
     if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.out()))
         || FAILED(encoder->Initialize(stream, WICBitmapEncoderNoCache))
         || FAILED(encoder->CreateNewFrame(frame.out(), options.out()))
-        || FAILED(frame->Initialize(options.get())))
+        || !SetOptions(options.get(), wanted) || FAILED(frame->Initialize(options.get())))
         return false;
     const uint32_t height = header.biHeight > 0 ? uint32_t(header.biHeight)
                                                 : 0u - uint32_t(header.biHeight);
@@ -126,7 +151,7 @@ bool Encode(IStream* stream, const uint8_t* dib, const DibHeader& header, const 
 
 }  // namespace
 
-bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png)
+bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngOptions& options)
 {
     png->clear();
     LockedBlock<uint8_t> p(dib);
@@ -140,18 +165,26 @@ bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png)
     ComApartment com;
     if (!com.usable())
         return false;
+    // The stream starts as large as the picture's rows, which a PNG of a
+    // screen rarely exceeds: grown write by write it would be copied over
+    // and over (a quarter of the encoding time measured under Wine).
     ComRef<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.out()))
-        || !Encode(stream.get(), p.get(), header, *format))
+    ULARGE_INTEGER room;
+    room.QuadPart = GlobalSize(dib);
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.out())) || FAILED(stream->SetSize(room))
+        || !Encode(stream.get(), p.get(), header, *format, options))
         return false;
-    STATSTG stat{};
+    // The encoder writes from the start on; where it stopped is the length.
+    LARGE_INTEGER here{};
+    ULARGE_INTEGER length{};
     HGLOBAL memory = nullptr;
-    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || FAILED(GetHGlobalFromStream(stream.get(), &memory))
-        || stat.cbSize.QuadPart == 0 || stat.cbSize.QuadPart > GlobalSize(memory))
+    if (FAILED(stream->Seek(here, STREAM_SEEK_CUR, &length))
+        || FAILED(GetHGlobalFromStream(stream.get(), &memory))
+        || length.QuadPart == 0 || length.QuadPart > GlobalSize(memory))
         return false;
     LockedBlock<uint8_t> bytes(memory);
     if (!bytes)
         return false;
-    png->assign(bytes.get(), bytes.get() + size_t(stat.cbSize.QuadPart));
+    png->assign(bytes.get(), bytes.get() + size_t(length.QuadPart));
     return true;
 }
