@@ -130,6 +130,7 @@ def picture_memory(harness, folder):
 
 def main():
     build, output = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    load_before = os.getloadavg()[0]
     state = os.path.join(build, "bench")
     wine = wineenv.use_own_environment(state, os.path.join(build, "win-x86_64", "bin"))
     import harness
@@ -157,7 +158,8 @@ def main():
         f"Measured by `scripts/bench.sh` on {time.strftime('%Y-%m-%d')}, "
         f"{platform.processor() or platform.machine()}, {os.cpu_count()} cores, Wine 8 on Xvfb "
         f"({SCREEN[0]} x {SCREEN[1]}, 24-bit). Medians of {ROUNDS} rounds; all figures of a table "
-        "come from the same run.",
+        "come from the same run. Load average when the run began (other work on the machine "
+        f"slows every figure): {load_before:.2f}.",
         "",
         "## Desktop grab to a BMP file",
         "",

@@ -82,6 +82,26 @@ UINT_PTR CALLBACK RefuseNamesOutsideCodePage(HWND child, UINT message, WPARAM, L
     return 1;
 }
 
+// What both file dialogs share: the shared name buffer, a title buffer,
+// the question before replacing a file, default extension "BMP" and the
+// code-page check.
+OPENFILENAMEW FileDialogOf(HWND owner, const wchar_t* filter, DWORD filterIndex, wchar_t* title)
+{
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = filterIndex;
+    ofn.lpstrFile = g_fileName;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrFileTitle = title;
+    ofn.nMaxFileTitle = MAX_PATH;
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK;
+    ofn.lpfnHook = RefuseNamesOutsideCodePage;
+    ofn.lpstrDefExt = L"BMP";
+    return ofn;
+}
+
 // The dialog's result into the caller's MAX_PATH buffer.
 bool CopyChosenPath(const wchar_t* chosen, char* buffer)
 {
@@ -185,18 +205,7 @@ bool ChooseBmpFile(HWND owner, char* buffer, int mode)
     wchar_t title[MAX_PATH] = {};
     // One filter whose pattern is empty: the preset name limits the list.
     static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 0;
-    ofn.lpstrFile = g_fileName;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrFileTitle = title;
-    ofn.nMaxFileTitle = MAX_PATH;
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK;
-    ofn.lpfnHook = RefuseNamesOutsideCodePage;
-    ofn.lpstrDefExt = L"BMP";
+    OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, 0, title);
     BOOL confirmed = mode == 1 ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     return confirmed && CopyChosenPath(g_fileName, buffer);
 }
@@ -210,18 +219,7 @@ bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format)
     // type of the open dialog can have an empty pattern; here it would end
     // the list.)
     static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0PNG ﾌｧｲﾙ(*.PNG)\0*.PNG\0\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = png ? 2 : 1;
-    ofn.lpstrFile = g_fileName;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrFileTitle = title;
-    ofn.nMaxFileTitle = MAX_PATH;
-    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK;
-    ofn.lpfnHook = RefuseNamesOutsideCodePage;
-    ofn.lpstrDefExt = L"BMP";
+    OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, png ? 2 : 1, title);
     if (!GetSaveFileNameW(&ofn) || !CopyChosenPath(g_fileName, buffer))
         return false;
     *format = FormatForFileName(buffer, ofn.nFilterIndex == 2 ? PictureFormat::kPng
