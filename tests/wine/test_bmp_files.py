@@ -135,6 +135,23 @@ class SerialOutput(BmpTestCase):
         self.assertEqual(headers(os.path.join(self.dir, "cap0004.BMP"))[0]["type"], b"BM")
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- cap0004.BMP")
 
+        # Every number taken (0000..65535, five digits past 9999): a whole
+        # round of the numbers ends in a message, and nothing is replaced.
+        for n in range(65536):
+            path = os.path.join(self.dir, "cap%04d.BMP" % n)
+            if not os.path.exists(path):
+                open(path, "wb").close()
+        before = {name: os.path.getsize(os.path.join(self.dir, name)) for name in self.files()}
+        self.driver.post_command(k.hwnd, *CAPTURE_AND_OUTPUT)
+        box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ", timeout=60)
+        self.assertEqual(message_texts(self.driver, box),
+                         ["ファイルが作成出来ませんでした( %s\\cap####.BMP )\n"
+                          "0000～65535 の番号のファイルがすべてあります。" % winpath(self.dir)])
+        self.driver("click", box, IDOK)
+        self.driver("wait_gone", box, 10000)
+        self.assertEqual({name: os.path.getsize(os.path.join(self.dir, name))
+                          for name in self.files()}, before)
+
     def test_folder_and_prefix_outside_the_code_page_are_refused(self):
         k = self.start()
         hangul = os.path.join(self.dir, NOT_IN_CODE_PAGE)
