@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/settings.h"
 #include "picture/plugins.h"
+#include "print/print.h"
 #include "print/printer_settings.h"
 
 namespace {
@@ -56,6 +57,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         DispatchMessageA(&msg);
     }
 
+    // A page started just before the end is not cut off: its worker gets
+    // the one-second notice and a few seconds more to finish.
+    WaitForPrintJobs(kPrintJobsAtExitMs);
     SPIEnd();
     UnhookWindowsHookEx(g_hook);
     SaveSettings();

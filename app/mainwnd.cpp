@@ -276,6 +276,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         OnDestroy(window);
         return 0;
+    case WM_ENDSESSION:
+        // Windows is logging off or shutting down: the message loop will
+        // not end normally, so what the user chose is kept now.
+        if (wParam) {
+            SaveSettings();
+            WaitForPrintJobs(kPrintJobsAtExitMs);
+        }
+        return 0;
     case WM_COMMAND:
         OnCommand(window, LOWORD(wParam), lParam);
         return 0;

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <new>
+#include <vector>
 
 #include "app/app.h"
 #include "app/settings.h"
@@ -26,6 +27,7 @@ struct PrintRequest {
     HDC dc;            // from the Print dialog, or null
     HGLOBAL devMode;   // copies of the held settings when dc is null
     HGLOBAL devNames;
+    WORD copies;       // pages to print, one per copy asked for
 };
 
 const wchar_t kNoStretchMessage[] = L"このプリンターでは処理機能がありません";
@@ -46,8 +48,28 @@ HDC CreateDcFromSettings(HGLOBAL devMode, HGLOBAL devNames)
                      base + header->wOutputOffset, mode.get());
 }
 
+// Workers still running, kept so that the program can let them finish
+// when it ends instead of cutting their pages off.
+std::vector<HANDLE> g_workers;
+
+void ForgetFinishedWorkers()
+{
+    for (size_t i = 0; i < g_workers.size();) {
+        if (WaitForSingleObject(g_workers[i], 0) == WAIT_OBJECT_0) {
+            CloseHandle(g_workers[i]);
+            g_workers.erase(g_workers.begin() + long(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
 bool OpenClipboardPatiently(HWND owner)
 {
+    // A job that outlives the main window (the program is ending) reads
+    // the clipboard without an owner window.
+    if (!IsWindow(owner))
+        owner = nullptr;
     DWORD start = GetTickCount();
     while (!OpenClipboard(owner)) {
         if (GetTickCount() - start >= kClipboardPatienceMs)
@@ -100,8 +122,9 @@ void ShowPrintingNotice()
         DestroyWindow(notice);
 }
 
-// Puts the picture on the page; false when nothing could be printed.
-bool PrintPage(HWND owner, HDC dc)
+// Puts the picture on one page per copy; false when nothing could be
+// printed.
+bool PrintPages(HWND owner, HDC dc, WORD copies)
 {
     uint32_t scale = TakeScale();
     if (!(GetDeviceCaps(dc, RASTERCAPS) & RC_STRETCHDIB)) {
@@ -120,12 +143,15 @@ bool PrintPage(HWND owner, HDC dc)
             if (g_settings.showPrint)
                 ShowPrintingNotice();
             int32_t height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-            StartPage(dc);
-            SetStretchBltMode(dc, COLORONCOLOR);
-            StretchDIBits(dc, place.x, place.y, place.width, place.height, 0, 0,
-                          header->biWidth, height, DibPixelBits(header.get()),
-                          reinterpret_cast<BITMAPINFO*>(header.get()), DIB_RGB_COLORS, SRCCOPY);
-            EndPage(dc);
+            for (WORD copy = 0; copy < copies; ++copy) {
+                StartPage(dc);
+                SetStretchBltMode(dc, COLORONCOLOR);
+                StretchDIBits(dc, place.x, place.y, place.width, place.height, 0, 0,
+                              header->biWidth, height, DibPixelBits(header.get()),
+                              reinterpret_cast<BITMAPINFO*>(header.get()), DIB_RGB_COLORS,
+                              SRCCOPY);
+                EndPage(dc);
+            }
             printed = true;
         }
     }
@@ -147,7 +173,7 @@ void RunJob(const PrintRequest& request)
     document.lpszDatatype = "RAW";
     if (StartDocA(dc, &document) > 0) {
         // A document that got no page is cancelled, not sent empty.
-        if (PrintPage(request.owner, dc))
+        if (PrintPages(request.owner, dc, request.copies))
             EndDoc(dc);
         else
             AbortDoc(dc);
@@ -172,11 +198,39 @@ DWORD WINAPI PrintWorker(void* parameter)
     return 0;
 }
 
+// The number of copies the Print dialog asks the program to print (the
+// dialog was not told that the driver makes them, so it leaves them to
+// the program), and a driver set to print one of each page.
+void TakeCopies(const PRINTDLGA& dialog, PrintRequest* request)
+{
+    request->copies = dialog.nCopies > 0 ? dialog.nCopies : 1;
+    if (!dialog.hDevMode)
+        return;
+    LockedBlock<DEVMODEA> mode(dialog.hDevMode);
+    if (mode && (mode->dmFields & DM_COPIES) && mode->dmCopies > 1) {
+        if (request->copies < WORD(mode->dmCopies))
+            request->copies = WORD(mode->dmCopies);
+        mode->dmCopies = 1;
+        ResetDCA(dialog.hDC, mode.get());
+    }
+}
+
 }  // namespace
+
+void WaitForPrintJobs(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (HANDLE worker : g_workers) {
+        DWORD spent = GetTickCount() - start;
+        WaitForSingleObject(worker, spent < timeoutMs ? timeoutMs - spent : 0);
+        CloseHandle(worker);
+    }
+    g_workers.clear();
+}
 
 void StartPrint(HWND owner, bool automatic)
 {
-    auto* request = new (std::nothrow) PrintRequest{owner, nullptr, nullptr, nullptr};
+    auto* request = new (std::nothrow) PrintRequest{owner, nullptr, nullptr, nullptr, 1};
     if (!request)
         return;
     if (automatic && PrinterSettingsHeld()) {
@@ -195,6 +249,11 @@ void StartPrint(HWND owner, bool automatic)
             delete request;
             return;
         }
+        // The copies asked for are printed here, one page each: the
+        // driver is told to make one, or every copy would come out
+        // several times.
+        if (dialog.hDC)
+            TakeCopies(dialog, request);
         // The choice made in the dialog holds for this one job.
         if (dialog.hDevMode)
             GlobalFree(dialog.hDevMode);
@@ -206,12 +265,13 @@ void StartPrint(HWND owner, bool automatic)
         }
         request->dc = dialog.hDC;
     }
-    // The handle is closed here at once, so it is released exactly once
-    // and the worker never needs it.
+    // The handle is kept until the worker has ended (it is released once,
+    // here or when the program ends), and the worker never needs it.
+    ForgetFinishedWorkers();
     DWORD threadId = 0;
     HANDLE worker = CreateThread(nullptr, 0, PrintWorker, request, 0, &threadId);
     if (worker) {
-        CloseHandle(worker);
+        g_workers.push_back(worker);
         return;
     }
     if (request->dc)

@@ -110,6 +110,20 @@ class SettingsStore(KelvoTestCase):
         self.assertTrue(self.driver.state(k.hwnd)["iconic"])
         self.assertTrue(self.driver.toolbar(k.hwnd)[40007]["checked"])
 
+    def test_a_windows_session_that_ends_keeps_the_settings(self):
+        WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
+        self.driver("reg_del_key")
+        k = self.start()
+        self.driver.send_command(k.hwnd, 40007)
+        self.assertNotEqual(self.driver("send", k.hwnd, WM_QUERYENDSESSION, 0, 0)["result"], 0)
+        # Another program refused the log-off: the session goes on.
+        self.driver("send", k.hwnd, WM_ENDSESSION, 0, 0)
+        self.assertEqual(self.values(), {})
+        self.driver("send", k.hwnd, WM_ENDSESSION, 1, 0)
+        # Windows ends the program without its message loop ending.
+        k.kill()
+        self.assertEqual(self.values(), {**self.EXPECTED, "ICONIC": (REG_BINARY, "01000000")})
+
 
 class Toggles(KelvoTestCase):
     def test_toggles_move_menu_check_and_toolbar_button_together(self):

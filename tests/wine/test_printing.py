@@ -3,7 +3,7 @@ scale, the 0 scale, the RLE8 page, the printing notice, the Print dialog,
 an empty clipboard, and the scale dialog."""
 import time
 
-from harness import KelvoTestCase, screenshot, screen_image, wait_until
+from harness import KelvoTestCase, screenshot, screen_image, wait_until, winpath
 import printing as P
 
 SCALE_DIALOG_TITLE = "倍率の設定"
@@ -219,6 +219,33 @@ class Dialog(PrintTestCase):
         outside = (int((x - 40) / 1024 * page.width), int((y + h / 2) / 768 * page.height))
         self.assertFalse(P.close(page.getpixel(outside), P.MARK_RGB, 12))
 
+    def test_copies_asked_for_in_the_print_dialog_are_printed(self):
+        COPIES = 1154
+        k = self.start()
+        P.put_grid_on_clipboard(self.driver)
+        before = P.pdfs(P.PDF_DIR)
+        self.driver.post_command(k.hwnd, P.PRINT, 0)
+        dialog = self.driver.wait_window("#32770", "印刷", 20)
+        self.driver("set_text", dialog, COPIES, "2")
+        self.driver("click", dialog, 1)
+        path = P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)
+        self.assertEqual(P.page_count(path), 2)
+
+    def test_a_page_started_just_before_the_exit_comes_out_whole(self):
+        # Without a window manager to wait for, the main window goes at
+        # once, and a large picture keeps the job busy for seconds after.
+        app = r"Software\Wine\AppDefaults\kelvo.exe"
+        if not self.driver("reg_values", "HKCU", app)["key"]:
+            self.addCleanup(self.driver, "reg_del_key", "HKCU", app)
+        self.driver("reg_set", "HKCU", app + r"\X11 Driver", "Managed", 1, "4e00")  # "N"
+        self.addCleanup(self.driver, "reg_del_key", "HKCU", app + r"\X11 Driver")
+        k = self.start()
+        self.driver("clip_load", winpath(P.grid_bmp(3000, 2250)))
+        before = P.pdfs(P.PDF_DIR)
+        self.print_with_dialog(k)
+        self.driver.post_command(k.hwnd, 40005)
+        self.assertEqual(k.exit_code(timeout=30), 0)
+        P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)
 
 class ScaleDialog(PrintTestCase):
     def test_letters_store_zero_and_cancel_keeps_the_value(self):
