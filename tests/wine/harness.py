@@ -413,6 +413,23 @@ class KelvoTestCase(unittest.TestCase):
             self.driver("reg_set", v["name"], v["type"], v["data"] or "-")
 
 
+class OtherDisplayTestCase(KelvoTestCase):
+    """A KelvoTestCase whose class runs on another display (LAYOUT, one of
+    OtherDisplay's), with captures that do not wait for a window manager."""
+    LAYOUT = None
+
+    @classmethod
+    def setUpClass(cls):
+        OtherDisplay.start(cls.LAYOUT)
+        # Also when the set-up below fails: the next modules need Xvfb.
+        cls.addClassCleanup(OtherDisplay.stop)
+        super().setUpClass()
+
+    def setUp(self):
+        super().setUp()
+        without_window_manager_wait(self)
+
+
 def bmp_dib_bytes(path):
     """(file header fields, info header fields) of a BMP file."""
     with open(path, "rb") as f:

@@ -5,8 +5,7 @@ capture still has the screen's real pixel size. A move to a monitor of
 another scale (WM_DPICHANGED) redraws the toolbar and takes the suggested
 place. On one 2048 x 1536 screen (see harness.OtherDisplay), where even the
 largest dialog fits at 200 %."""
-from harness import (KelvoTestCase, OtherDisplay, wait_until, settled_screenshot, xdotool,
-                     without_window_manager_wait)
+from harness import OtherDisplay, OtherDisplayTestCase, wait_until, settled_screenshot, xdotool
 
 DESKTOP_KEY = r"Control Panel\Desktop"
 REG_DWORD = 4
@@ -50,17 +49,8 @@ def cut_off(control, dpi):
     return None
 
 
-class Scales(KelvoTestCase):
-    @classmethod
-    def setUpClass(cls):
-        OtherDisplay.start(OtherDisplay.LARGE)
-        # Also when the set-up below fails: the next modules need Xvfb.
-        cls.addClassCleanup(OtherDisplay.stop)
-        super().setUpClass()
-
-    def setUp(self):
-        super().setUp()
-        without_window_manager_wait(self)
+class Scales(OtherDisplayTestCase):
+    LAYOUT = OtherDisplay.LARGE
 
     def use_scale(self, dpi):
         """Kelvo started from now on sees the screen at dpi."""

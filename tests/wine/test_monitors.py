@@ -5,8 +5,8 @@ notification icon's popup menu work on both (an Xorg display; see
 harness.OtherDisplay)."""
 from PIL import ImageChops
 
-from harness import (KelvoTestCase, OtherDisplay, wait_until, screen_image, screenshot, xdotool,
-                     x_point, without_window_manager_wait, WM_USER)
+from harness import (OtherDisplay, OtherDisplayTestCase, wait_until, screen_image, screenshot,
+                     xdotool, x_point, WM_USER)
 
 DESKTOP, WINDOW, RECTANGLE, ABOUT, FIXED_RANGE = 40014, 40015, 40016, 40012, 40057
 ENABLE, LEFT, TOP, WIDTH, HEIGHT, HORZ, VERT = 1038, 1034, 1033, 1035, 1036, 1044, 1045
@@ -29,17 +29,11 @@ def same_image(a, b):
     return a.size == b.size and ImageChops.difference(a, b).getbbox() is None
 
 
-class TwoMonitors(KelvoTestCase):
-    @classmethod
-    def setUpClass(cls):
-        OtherDisplay.start(OtherDisplay.TWO_MONITORS)
-        # Also when the set-up below fails: the next modules need Xvfb.
-        cls.addClassCleanup(OtherDisplay.stop)
-        super().setUpClass()
+class TwoMonitors(OtherDisplayTestCase):
+    LAYOUT = OtherDisplay.TWO_MONITORS
 
     def setUp(self):
         super().setUp()
-        without_window_manager_wait(self)
         self.patches = []
 
     def tearDown(self):
