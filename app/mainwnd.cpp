@@ -2,6 +2,7 @@
 // and the dispatch of every command to the part of the program that owns
 // it.
 #include <windows.h>
+#include <windowsx.h>
 #include <shellapi.h>
 #include <commctrl.h>
 
@@ -42,8 +43,10 @@ void AddNotifyIcon(HWND window)
     data.uID = kNotifyId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kNotifyMessage;
+    // The small-icon size of the screen's scale: 16 pixels at 100 %.
+    int size = GetSystemMetrics(SM_CXSMICON);
     g_notifyIcon = static_cast<HICON>(
-        LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 16, 16, 0));
+        LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, size, size, 0));
     data.hIcon = g_notifyIcon;
     lstrcpynW(data.szTip, L"スクリーンコピー", 64);
     Shell_NotifyIconW(NIM_ADD, &data);
@@ -91,6 +94,7 @@ void OnDestroy(HWND window)
     StopDdeService();
     RemoveNotifyIcon(window);
     KillTimer(window, kTickTimer);
+    DestroyToolbarImages();
     PostQuitMessage(0);
 }
 
@@ -195,7 +199,9 @@ void OnDropFiles(HWND window, HDROP drop)
 
 void OnRightButton(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    POINT p{LONG(LOWORD(lParam)), LONG(HIWORD(lParam))};
+    // Signed: a point on a monitor left of or above the primary one is
+    // negative.
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (wParam != kScreenPointMarker)
         ClientToScreen(window, &p);
     HMENU menu = LoadMenuW(g_instance, L"POPUP");
@@ -218,11 +224,26 @@ void OnNotifyIcon(HWND window, LPARAM mouse)
         POINT p;
         GetCursorPos(&p);
         ShowWindow(window, SW_SHOWNORMAL);
+        // Each coordinate travels as 16 bits and is read back signed.
         PostMessageW(window, WM_RBUTTONDOWN, kScreenPointMarker,
                      MAKELPARAM(WORD(p.x), WORD(p.y)));
         break;
     }
     }
+}
+
+// The window moved to a monitor of another scale (or the scale changed):
+// Windows scales the menu, frame and dialogs itself; the toolbar images are
+// Kelvo's own. The suggested rectangle keeps the window where the user put
+// it, at the new scale.
+void OnDpiChanged(HWND window, UINT dpi, const RECT* suggested)
+{
+    SetToolbarScale(dpi);
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 }  // namespace
@@ -326,6 +347,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TIMER:
         SnapshotTick(window);
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_LBUTTONDOWN:
         OnPickButtonDown(window);

@@ -61,13 +61,12 @@ void Report(const char* what, std::vector<double> ms, const char* extra = "")
 double ScreenReadOnly()
 {
     double t0 = Now();
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    GrabRect rect{0, 0, GetDeviceCaps(display, HORZRES), GetDeviceCaps(display, VERTRES)};
-    HBITMAP bitmap = CopyScreen(display, rect);
+    HBITMAP bitmap = nullptr;
+    if (ScreenDC screen; screen)
+        bitmap = CopyScreen(screen.get(), VirtualScreenRect());
     GdiFlush();
     double t1 = Now();
     DeleteObject(bitmap);
-    DeleteDC(display);
     return t1 - t0;
 }
 

@@ -4,6 +4,7 @@
 #include "capture/pick_state.h"
 
 #include "app/app.h"
+#include "app/dpi.h"
 
 PickMode g_pickMode = PickMode::None;
 PickCorners g_pickCorners;
@@ -41,6 +42,14 @@ void InvertFrame(HDC dc, const FrameBox& box, int thickness)
     SetROP2(dc, R2_NOT);
     FrameRgn(dc, region, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), thickness, thickness);
     DeleteObject(region);
+}
+
+int BandWidth(Corner start)
+{
+    // Taken at the band's fixed start, not at its moving end: erasing a
+    // band then inverts exactly what drawing it did, even after the end
+    // has moved to a monitor of another scale.
+    return ScaleForDpi(1, PointDpi(POINT{start.x, start.y}));
 }
 
 void SetPickCursor(int cursorId)
@@ -120,16 +129,17 @@ void InvertWindowFrame(HWND window)
         && WindowFrameBox(FrameBox{r.left, r.top, r.right, r.bottom}, local)) {
         g_pickCorners.start = Corner{r.left, r.top};
         g_pickCorners.end = Corner{r.right, r.bottom};
-        InvertFrame(dc, local, 4);
+        // 4 pixels at 100 %, as wide as the scale of the window's monitor.
+        UINT dpi = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+        InvertFrame(dc, local, ScaleForDpi(4, dpi));
     }
     ReleaseDC(window, dc);
 }
 
 void InvertRectFrame(int x1, int y1, int x2, int y2)
 {
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (!display)
+    ScreenDC screen;
+    if (!screen)
         return;
-    InvertFrame(display, BandBox(Corner{x1, y1}, Corner{x2, y2}), 1);
-    DeleteDC(display);
+    InvertFrame(screen.get(), BandBox(Corner{x1, y1}, Corner{x2, y2}), BandWidth(Corner{x1, y1}));
 }

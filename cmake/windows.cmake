@@ -19,7 +19,7 @@ add_library(kelvo_glue OBJECT ${KELVO_GLUE_SOURCES} res/kelvo.rc)
 target_include_directories(kelvo_glue PUBLIC ${CMAKE_SOURCE_DIR})
 # The resource compiler does not report the images it embeds.
 file(GLOB KELVO_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res/*.cur
-     ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/resource.h)
+     ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/*.manifest ${CMAKE_SOURCE_DIR}/res/resource.h)
 set_source_files_properties(res/kelvo.rc PROPERTIES OBJECT_DEPENDS "${KELVO_RES_IMAGES}")
 set(KELVO_SYSTEM_LIBRARIES user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 advapi32)
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/dpi.h"
 #include "app/settings.h"
 #include "capture/capture.h"
 #include "picture/dib_rules.h"
@@ -110,9 +111,14 @@ uint32_t TakeScale()
 
 void ShowPrintingNotice()
 {
+    // 200 x 50 at 100 %, at the scale of the monitor that shows Kelvo, where
+    // the notice is centred (it is made there, so that it starts at that
+    // monitor's scale).
+    RECT area = WorkAreaOf(g_mainWindow);
+    UINT dpi = MonitorDpi(MonitorFromPoint(POINT{area.left, area.top}, MONITOR_DEFAULTTOPRIMARY));
     HWND notice = CreateWindowExW(WS_EX_WINDOWEDGE | WS_EX_TOPMOST, L"PrintWindow", L"PrintWindow",
-                                  WS_POPUPWINDOW, 0, 0, 200, 50, nullptr, nullptr, g_instance,
-                                  nullptr);
+                                  WS_POPUPWINDOW, area.left, area.top, ScaleForDpi(200, dpi),
+                                  ScaleForDpi(50, dpi), nullptr, nullptr, g_instance, nullptr);
     if (!notice)
         return;
     ShowWindow(notice, SW_SHOWNORMAL);
@@ -291,10 +297,22 @@ LRESULT CALLBACK PrintWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         RECT client;
         GetClientRect(window, &client);
         SetBkMode(dc, TRANSPARENT);
-        // A shared icon: the system owns it, nothing to destroy.
-        if (HICON icon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_KELVO)))
-            DrawIcon(dc, 10, 8, icon);
+        // Icon, its place and the text follow the scale the notice is shown at.
+        UINT dpi = WindowDpi(window);
+        int side = ScaleForDpi(32, dpi);
+        if (HICON icon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_KELVO),
+                                                       IMAGE_ICON, side, side, 0))) {
+            DrawIconEx(dc, ScaleForDpi(10, dpi), ScaleForDpi(8, dpi), icon, side, side, 0, nullptr,
+                       DI_NORMAL);
+            DestroyIcon(icon);
+        }
+        HFONT font = CreateMessageFont(dpi);
+        HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
         DrawTextW(dc, kNoticeText, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+        if (font) {
+            SelectObject(dc, previous);
+            DeleteObject(font);
+        }
         GdiFlush();
         Sleep(kNoticeMs);
         EndPaint(window, &paint);

@@ -14,6 +14,8 @@ import tempfile
 import time
 import unittest
 
+import env as wineenv
+
 WINE = "/usr/lib/wine/wine64"
 PYTHON = "/usr/bin/python3"
 
@@ -36,6 +38,9 @@ def _load_env():
 ENV = None
 BIN = os.environ.get("KELVO_BIN", "")
 ARTIFACTS = os.environ.get("KELVO_ARTIFACTS", tempfile.gettempdir())
+# Another display while a test class uses it (see OtherDisplay).
+_other_display = None
+_other_layout = None
 
 
 def env():
@@ -45,12 +50,47 @@ def env():
     return ENV
 
 
+def display():
+    """The X display Wine runs on now."""
+    return _other_display if _other_display is not None else env()["display"]
+
+
+def x_point(x, y):
+    """The X root window's point for a Windows screen point: on two
+    monitors X counts from the left one's corner, Windows from the primary
+    one's, which lies 1024 pixels to the right."""
+    if _other_layout == OtherDisplay.TWO_MONITORS:
+        return x - OtherDisplay.LEFT, y
+    return x, y
+
+
+class OtherDisplay:
+    """Moves the run's Wine prefix onto another X display for one test
+    class: start in setUpClass before the driver, stop in tearDownClass
+    after it. Every Wine process of the prefix ends at both moves."""
+    TWO_MONITORS = wineenv.TWO_MONITORS  # 1024 x 768 twice, the primary one right
+    LARGE = wineenv.LARGE                # one 2048 x 1536 monitor
+    LEFT = -1024  # on two monitors: the left one's left edge in Windows
+
+    @staticmethod
+    def start(layout):
+        global _other_display, _other_layout
+        _other_display = wineenv.start_display(os.path.dirname(os.environ["KELVO_WINE_ENV"]), layout)
+        _other_layout = layout
+
+    @staticmethod
+    def stop():
+        global _other_display, _other_layout
+        _other_display = _other_layout = None
+        wineenv.stop_display(os.path.dirname(os.environ["KELVO_WINE_ENV"]))
+
+
 def wine_environ():
     e = env()
     out = dict(os.environ)
     out.update({
         "WINEPREFIX": e["prefix"],
-        "DISPLAY": f":{e['display']}",
+        "DISPLAY": f":{display()}",
         "LANG": "ja_JP.UTF-8",
         "LC_ALL": "ja_JP.UTF-8",
         "WINEDEBUG": "-all",
@@ -227,6 +267,22 @@ class Kelvo:
             self.proc.wait()
 
 
+APP_DEFAULTS = r"Software\Wine\AppDefaults\kelvo.exe"
+
+
+def without_window_manager_wait(test):
+    """Tells Wine that no window manager looks after Kelvo's windows, for
+    the length of test (a KelvoTestCase; the setting goes in its clean-ups).
+    With none running, Wine otherwise waits about two seconds for the main
+    window to be withdrawn whenever a capture hides it."""
+    d = test.driver
+    # Clean-ups run last first: the subkey goes before its parent.
+    if not d("reg_values", "HKCU", APP_DEFAULTS)["key"]:
+        test.addCleanup(d, "reg_del_key", "HKCU", APP_DEFAULTS)
+    d("reg_set", "HKCU", APP_DEFAULTS + r"\X11 Driver", "Managed", 1, "4e00")  # REG_SZ "N"
+    test.addCleanup(d, "reg_del_key", "HKCU", APP_DEFAULTS + r"\X11 Driver")
+
+
 def imagemagick_rgb(path):
     """ImageMagick's own reading of a file (its first frame) as a Pillow RGB
     image: the outside reference for the pictures Kelvo reads and writes."""
@@ -251,7 +307,7 @@ def screenshot(name):
     """Saves the whole X screen as ARTIFACTS/name.png; returns the path."""
     os.makedirs(ARTIFACTS, exist_ok=True)
     path = os.path.join(ARTIFACTS, name + ".png")
-    subprocess.run(["import", "-display", f":{env()['display']}", "-window", "root", path],
+    subprocess.run(["import", "-display", f":{display()}", "-window", "root", path],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return path
 
@@ -276,7 +332,7 @@ def screen_image():
     fd, path = tempfile.mkstemp(suffix=".png", dir=ARTIFACTS)
     os.close(fd)
     try:
-        subprocess.run(["import", "-display", f":{env()['display']}", "-window", "root", path],
+        subprocess.run(["import", "-display", f":{display()}", "-window", "root", path],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         with Image.open(path) as im:
             return im.convert("RGB")
@@ -286,7 +342,7 @@ def screen_image():
 
 def xdotool(*args):
     subprocess.run(["xdotool", *[str(a) for a in args]], check=True,
-                   env={**os.environ, "DISPLAY": f":{env()['display']}"},
+                   env={**os.environ, "DISPLAY": f":{display()}"},
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -355,6 +411,23 @@ class KelvoTestCase(unittest.TestCase):
             return
         for v in saved["values"]:
             self.driver("reg_set", v["name"], v["type"], v["data"] or "-")
+
+
+class OtherDisplayTestCase(KelvoTestCase):
+    """A KelvoTestCase whose class runs on another display (LAYOUT, one of
+    OtherDisplay's), with captures that do not wait for a window manager."""
+    LAYOUT = None
+
+    @classmethod
+    def setUpClass(cls):
+        OtherDisplay.start(cls.LAYOUT)
+        # Also when the set-up below fails: the next modules need Xvfb.
+        cls.addClassCleanup(OtherDisplay.stop)
+        super().setUpClass()
+
+    def setUp(self):
+        super().setUp()
+        without_window_manager_wait(self)
 
 
 def bmp_dib_bytes(path):

@@ -147,6 +147,20 @@ class Toggles(KelvoTestCase):
         self.assertFalse(menu_items(self.driver, k.hwnd)[40020]["checked"])
 
 
+class Tooltip(KelvoTestCase):
+    def test_a_toolbar_button_shows_its_name(self):
+        k = self.start()
+        # The desktop button, sixth from the left (after two separators).
+        x, y = self.driver.state(k.hwnd)["client"][:2]
+        xdotool("mousemove", x + 95, y + 10)
+        xdotool("mousemove", x + 96, y + 11)
+        wait_until(lambda: [t for t in self.driver("windows", "tooltips_class32")["hwnds"]
+                            if self.driver.state(t)["visible"]
+                            and self.driver.title(t) == "ﾃﾞｽｸﾄｯﾌﾟ"], 10,
+                   what="the tooltip of the desktop button")
+        xdotool("mousemove", x + 300, y + 300)
+
+
 class PictureCommands(KelvoTestCase):
     PICTURE_COMMANDS = (40008, 40001, 40020, 40006, 40054)
 

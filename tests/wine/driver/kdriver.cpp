@@ -818,11 +818,18 @@ Reply CmdWindowRect(const Args& a)
     return Reply().Add("rect", rect).Num("owner", HandleValue(GetWindow(Handle(a[1]), GW_OWNER)));
 }
 
+// The primary monitor's size, and the virtual screen (every monitor).
 Reply CmdScreen(const Args&)
 {
+    char box[128];
+    std::snprintf(box, sizeof box, "[%d,%d,%d,%d]", GetSystemMetrics(SM_XVIRTUALSCREEN),
+                  GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                  GetSystemMetrics(SM_CYVIRTUALSCREEN));
     return Reply()
         .Num("width", GetSystemMetrics(SM_CXSCREEN))
-        .Num("height", GetSystemMetrics(SM_CYSCREEN));
+        .Num("height", GetSystemMetrics(SM_CYSCREEN))
+        .Num("monitors", GetSystemMetrics(SM_CMONITORS))
+        .Add("virtual", box);
 }
 
 Reply CmdCursor(const Args&)
