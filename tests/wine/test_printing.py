@@ -3,7 +3,8 @@ scale, the 0 scale, the RLE8 page, the printing notice, the Print dialog,
 an empty clipboard, and the scale dialog."""
 import time
 
-from harness import KelvoTestCase, screenshot, screen_image, wait_until, winpath
+from harness import (KelvoTestCase, screenshot, screen_image, wait_until, winpath,
+                     without_window_manager_wait)
 import printing as P
 
 SCALE_DIALOG_TITLE = "倍率の設定"
@@ -234,11 +235,7 @@ class Dialog(PrintTestCase):
     def test_a_page_started_just_before_the_exit_comes_out_whole(self):
         # Without a window manager to wait for, the main window goes at
         # once, and a large picture keeps the job busy for seconds after.
-        app = r"Software\Wine\AppDefaults\kelvo.exe"
-        if not self.driver("reg_values", "HKCU", app)["key"]:
-            self.addCleanup(self.driver, "reg_del_key", "HKCU", app)
-        self.driver("reg_set", "HKCU", app + r"\X11 Driver", "Managed", 1, "4e00")  # "N"
-        self.addCleanup(self.driver, "reg_del_key", "HKCU", app + r"\X11 Driver")
+        without_window_manager_wait(self)
         k = self.start()
         self.driver("clip_load", winpath(P.grid_bmp(3000, 2250)))
         before = P.pdfs(P.PDF_DIR)
