@@ -128,10 +128,7 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdDesktop: DesktopCommand(window); break;
     case kCmdWindow: WindowPickCommand(window); break;
     case kCmdRectangle: RectangleCommand(window); break;
-    case kCmdZoom:
-        g_zoom = !g_zoom;
-        HideScrollBarsAndRepaint(window);
-        break;
+    case kCmdZoom: ToggleZoom(window); break;
     case kCmdShowPrint: Toggle(g_settings.showPrint, id, true); break;
     case kCmdOpen: OpenCommand(window); break;
     case kCmdSavePrinter: SavePrinterSettings(); break;
@@ -315,6 +312,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_KEYDOWN:
         OnMainKeyDown(window, wParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        OnMainWheel(window, wParam, false);
+        return 0;
+    case WM_MOUSEHWHEEL:
+        OnMainWheel(window, wParam, true);
         return 0;
     case WM_TIMER:
         SnapshotTick(window);

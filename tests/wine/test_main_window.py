@@ -304,10 +304,53 @@ class Display(KelvoTestCase):
         self.assertEqual(self.scroll(k)["v"]["pos"], 288)
         wait_until(lambda: self.view_origin(k) == (38, 288), 10, what="view at (38, 288)")
         settled_screenshot("main-window-scrolled")
-        # Resizing returns the view to the picture's corner.
+        # Resizing returns the view to the picture's corner, and the thumbs
+        # with it.
         self.client_size(k, 600, 400)
         self.driver("invalidate", k.hwnd)
         wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="view back at the corner")
+        self.assertEqual(self.positions(k), (0, 0))
+
+    def positions(self, k):
+        s = self.scroll(k)
+        return s["h"]["pos"], s["v"]["pos"]
+
+    def test_wheel_scrolls_and_a_picture_that_fits_never_does(self):
+        self.driver("clip_load", winpath(self.coded))
+        k = self.start()
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: self.scroll(k)["v"]["shown"] and self.scroll(k)["h"]["shown"], 10,
+                   what="scroll bars")
+        self.client_size(k, 640, 480)
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: self.scroll(k)["v"]["max"] == 320, 10, what="range 320")
+        cx, cy, w, h = self.driver.state(k.hwnd)["client"]
+        xdotool("mousemove", cx + w // 2, cy + h // 2)
+        # Three lines of 16 pixels a notch (the system's default); Shift
+        # turns the wheel sideways, and so does tilting it (buttons 6, 7).
+        for buttons, expected in [(["click", 5], (0, 48)), (["click", 5], (0, 96)),
+                                  (["click", 4], (0, 48)),
+                                  (["keydown", "shift", "click", 5, "keyup", "shift"], (48, 48)),
+                                  (["click", 7], (96, 48)), (["click", 6], (48, 48))]:
+            xdotool(*buttons)
+            wait_until(lambda: self.positions(k) == expected, 10, what=f"thumbs at {expected}")
+        wait_until(lambda: self.view_origin(k) == (48, 48), 10, what="view at (48, 48)")
+        # Zoomed and back: view and thumbs at the corner.
+        self.driver.send_command(k.hwnd, 40020)
+        self.driver.send_command(k.hwnd, 40020)
+        wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="view back at the corner")
+        self.assertEqual(self.positions(k), (0, 0))
+
+        self.driver("clip_put", 200, 100, 0x00FF00)
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: not self.scroll(k)["v"]["shown"], 10, what="bars switched off")
+        self.driver("send", k.hwnd, WM_KEYDOWN, VK_NEXT, 0)
+        xdotool("click", 5)
+        top = self.driver("toolbar", k.hwnd)["height"]
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: screen_image().getpixel((cx + 5, cy + top + 5)) == (0, 255, 0), 10,
+                   what="the picture still at the top")
+        self.assertEqual(self.positions(k), (0, 0))
 
     def test_zoom_stretches_the_picture_into_the_view(self):
         self.driver("clip_load", winpath(self.quads))
