@@ -290,7 +290,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_LBUTTONDBLCLK:
-        ShowWindow(window, IsZoomed(window) ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
+        if (!OnPickDoubleClick(window))
+            ShowWindow(window, IsZoomed(window) ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
         return 0;
     case WM_RBUTTONDOWN:
         OnRightButton(window, wParam, lParam);
@@ -330,6 +331,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_LBUTTONUP:
         OnPickButtonUp(window);
+        return 0;
+    case WM_CAPTURECHANGED:
+        OnPickCaptureLost(window);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -142,7 +142,7 @@ class WindowPick(PickingTestCase):
         self.assert_clip_size((right - left, bottom - top))
         self.assertTrue(same_image(self.driver.clip_image(), reference))
 
-    def test_release_without_a_move_grabs_the_empty_rectangle(self):
+    def test_release_without_a_move_grabs_nothing(self):
         k = self.start()
         self.put_marker_picture()
         self.driver.send_command(k.hwnd, WINDOW)
@@ -152,12 +152,10 @@ class WindowPick(PickingTestCase):
         xdotool("mouseup", 1)
         self.wait_shown_normally(k)
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
-        # The corners were (0, 0) and (0, 0): no picture can be made of
-        # that, and the marker picture is no longer the current one unless
-        # the grab left the clipboard alone.
-        self.assertIn(self.clip_size(), [(7, 5), (1, 1)])
-        # Whatever the empty grab left behind, the program carries on: the
-        # next capture works and the program is still there.
+        # No window was picked: the rectangle is empty, and the current
+        # picture stays (the platform's 1 x 1 stock bitmap is not placed).
+        self.assert_clip_size((7, 5))
+        # The program carries on: the next capture works.
         self.driver.send_command(k.hwnd, DESKTOP)
         self.assert_clip_size((1024, 768))
         self.assertIsNone(k.proc.poll())
@@ -287,6 +285,88 @@ class RectangleSelection(PickingTestCase):
         self.assertTrue(same_image(after.crop((768, 0, 1024, 768)), before.crop((768, 0, 1024, 768))))
         # That grab was the main window's: its title is reset.
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+
+
+    def abandon_band(self, k, before):
+        """A selection closed as Alt+F4 closes it, in the middle of a band
+        (a second Alt+F4 typed with xdotool in one test does not reach the
+        window here)."""
+        selection = self.open_selection(k, before)
+        xdotool("mousemove", 820, 120)
+        xdotool("click", 1)
+        xdotool("mousemove", 900, 200)
+        self.wait_band(before, (820, 120), (900, 200))
+        self.driver("post", selection, WM_SYSCOMMAND, SC_CLOSE, 0)
+        self.driver("wait_gone", selection, 15000)
+        self.wait_shown_normally(k)
+
+    def click_without_a_move(self, k):
+        xdotool("mousemove", *self.client_point(k))
+        xdotool("mousedown", 1)
+        self.wait_iconic(k)
+        xdotool("mouseup", 1)
+        self.wait_shown_normally(k)
+
+    def test_no_corner_of_an_abandoned_band_is_grabbed(self):
+        k = self.start()
+        before = self.scene()
+        self.put_marker_picture()
+        # The main window's own drag: a press (arms) and a click without a
+        # move grab nothing.
+        self.abandon_band(k, before)
+        xdotool("mousemove", *self.client_point(k))
+        xdotool("click", 1)
+        self.wait_iconic(k)
+        xdotool("click", 1)
+        self.wait_shown_normally(k)
+        self.assert_clip_size((7, 5))
+        # A window pick with no move after an abandoned band: nothing either.
+        self.abandon_band(k, before)
+        self.driver.send_command(k.hwnd, WINDOW)
+        self.click_without_a_move(k)
+        self.assert_clip_size((7, 5))
+
+    def test_a_drag_that_loses_the_mouse_ends_without_a_grab(self):
+        k = self.start()
+        before = self.scene()
+        self.put_marker_picture()
+        self.abandon_band(k, before)
+        xdotool("mousemove", *self.client_point(k))
+        xdotool("click", 1)
+        self.wait_iconic(k)
+        scene = screen_image()
+        # As in the Alt+F4 test: the drag starts on the mapped, minimised
+        # main window and ends on the backdrop.
+        start, end = (700, 500), (900, 300)
+        xdotool("mousemove", *start)
+        xdotool("mousedown", 1)
+        xdotool("mousemove", 800, 400)
+        xdotool("mousemove", *end)
+        self.wait_band(scene, start, end)
+        # A dialog of Kelvo's takes the mouse (here the scale dialog, as a
+        # command posted by the notification icon or the DDE service opens
+        # one; Wine tells no window when another program takes it).
+        self.driver.post_command(k.hwnd, 40004)
+        dialog = self.driver.wait_window("#32770", "倍率の設定", 10)
+        self.wait_shown_normally(k)
+        region = (768, 0, 1024, 768)
+        wait_until(lambda: same_image(screen_image().crop(region), scene.crop(region)), 10,
+                   what="the band erased")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        xdotool("mouseup", 1)
+        self.assert_clip_size((7, 5))
+        self.assertFalse(self.driver.state(k.hwnd)["iconic"])
+        # Nothing is left of it: the next pick starts afresh.
+        self.driver.send_command(k.hwnd, WINDOW)
+        xdotool("mousemove", *self.client_point(k))
+        xdotool("mousedown", 1)
+        self.wait_iconic(k)
+        xdotool("mousemove", 820, 440)
+        xdotool("mousemove", 830, 450)
+        xdotool("mouseup", 1)
+        self.wait_shown_normally(k)
+        self.assert_clip_size((60, 60))
 
 
 class FixedCaptureRange(PickingTestCase):
