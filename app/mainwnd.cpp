@@ -33,6 +33,9 @@ constexpr int kMenuId = 101;
 
 wchar_t g_versionText[16];
 HICON g_notifyIcon;
+// Broadcast by Explorer when it starts again: its new notification area has
+// forgotten every icon.
+UINT g_taskbarCreated;
 
 void AddNotifyIcon(HWND window)
 {
@@ -42,8 +45,9 @@ void AddNotifyIcon(HWND window)
     data.uID = kNotifyId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kNotifyMessage;
-    g_notifyIcon = static_cast<HICON>(
-        LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 16, 16, 0));
+    if (!g_notifyIcon)
+        g_notifyIcon = static_cast<HICON>(
+            LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 16, 16, 0));
     data.hIcon = g_notifyIcon;
     lstrcpynW(data.szTip, L"スクリーンコピー", 64);
     Shell_NotifyIconW(NIM_ADD, &data);
@@ -71,6 +75,10 @@ void OnCreate(HWND window, const CREATESTRUCTW* create)
     LoadStringW(g_instance, kVersionStringId, g_versionText, 16);
     DragAcceptFiles(window, TRUE);
     StartDdeService();
+    g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    // Also from an Explorer with fewer rights than Kelvo.
+    if (g_taskbarCreated)
+        ChangeWindowMessageFilterEx(window, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
     AddNotifyIcon(window);
     ResetScrollPositions();
     ShowScrollBar(window, SB_BOTH, FALSE);
@@ -334,6 +342,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_CAPTURECHANGED:
         OnPickCaptureLost(window);
+        return 0;
+    }
+    if (message == g_taskbarCreated && message != 0) {
+        AddNotifyIcon(window);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -218,6 +218,18 @@ class NotifyIcon(KelvoTestCase):
         wait_until(lambda: not self.driver.find("#32768", "-"), 10, what="popup closed")
 
 
+    def test_icon_is_added_again_when_the_taskbar_is_created_again(self):
+        k = self.start()
+        self.assertTrue(self.driver("notify_icon", k.hwnd, 1, "modify")["result"])
+        # The notification area forgets the icon, as a restarting Explorer's
+        # new one has never known it, and announces itself.
+        self.assertTrue(self.driver("notify_icon", k.hwnd, 1, "delete")["result"])
+        self.assertFalse(self.driver("notify_icon", k.hwnd, 1, "modify")["result"])
+        self.driver("broadcast", "TaskbarCreated")
+        wait_until(lambda: self.driver("notify_icon", k.hwnd, 1, "modify")["result"], 10,
+                   what="the icon back")
+
+
 class FileDrop(KelvoTestCase):
     def test_two_files_are_ignored_and_one_bmp_is_opened(self):
         k = self.start()
