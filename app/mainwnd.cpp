@@ -144,8 +144,8 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdReadPrinterAtStart: Toggle(g_settings.readPrt, id, false); break;
     case kCmdSnapshot: SnapshotCommand(window); break;
     case kCmdWallpaper: RegisterWallpaper(window); break;
-    case kCmdHelpContents: WinHelpA(window, "KELVO.HLP", HELP_FORCEFILE, 0); break;
-    case kCmdHelpOnHelp: WinHelpA(window, "", HELP_HELPONHELP, 0); break;
+    case kCmdHelpContents: ShowHelp(window, false); break;
+    case kCmdHelpOnHelp: ShowHelp(window, true); break;
     case kCmdFixedRange: FixedRangeCommand(window); break;
     case kCmdCustomize:
         if (HWND toolbar = MainToolbar())

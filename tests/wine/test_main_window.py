@@ -2,6 +2,7 @@
 output target, notification icon, file drops, picture display and the
 About box."""
 import os
+import shutil
 import tempfile
 
 from PIL import Image
@@ -429,6 +430,60 @@ class AboutBox(KelvoTestCase):
             self.driver("reg_set", "HKLM", self.MSINFO, "Path", before["type"], before["data"])
         else:
             self.driver("reg_del", "HKLM", self.MSINFO, "Path")
+
+
+class Help(KelvoTestCase):
+    CLASSES = r"Software\Classes"
+    KEYS = [r"KelvoTestPage\shell\open\command", r"KelvoTestPage\shell\open",
+            r"KelvoTestPage\shell", "KelvoTestPage"]
+
+    def setUp(self):
+        super().setUp()
+        self.tmp = tempfile.mkdtemp(prefix="help-", dir=ARTIFACTS)
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.opened = os.path.join(self.tmp, "opened.txt")
+        # Web pages open in a recorder of what the shell hands it, not in a
+        # browser (there is none here).
+        html = self.CLASSES + r"\.html"
+        before = self.driver("reg_get", "HKLM", html, "")
+        if before["found"]:
+            self.addCleanup(self.driver, "reg_set", "HKLM", html, "", before["type"], before["data"])
+        else:
+            self.addCleanup(self.driver, "reg_del_key", "HKLM", html)
+        for key in reversed(self.KEYS):  # clean-ups run last first
+            self.addCleanup(self.driver, "reg_del_key", "HKLM", self.CLASSES + "\\" + key)
+        recorder = '"%s" record "%s" "%%1"' % (winpath(os.path.join(harness.BIN, "kdriver.exe")),
+                                                winpath(self.opened))
+        for key, value in [(html, "KelvoTestPage"), (self.CLASSES + "\\" + self.KEYS[0], recorder)]:
+            self.driver("reg_set", "HKLM", key, "", 1, (value.encode("ascii") + b"\0").hex())
+
+    def opened_page(self):
+        if not os.path.exists(self.opened):
+            return None
+        with open(self.opened) as f:
+            return f.read().strip()
+
+    def test_guide_page_opens_unless_kelvo_hlp_lies_beside_the_program(self):
+        k = self.start()
+        page = winpath(os.path.join(harness.BIN, "kelvo-help.html"))
+        for command in (40055, 40056):  # contents, help on help
+            self.driver.post_command(k.hwnd, command)
+            self.assertEqual(wait_until(self.opened_page, 20, what="the page opened"), page)
+            os.remove(self.opened)
+        k.stop()
+
+        # With KELVO.HLP there, the help system is asked as before.
+        for name in ("kelvo.exe", "hook.dll", "kelvo-help.html"):
+            shutil.copy(os.path.join(harness.BIN, name), self.tmp)
+        with open(os.path.join(self.tmp, "KELVO.HLP"), "wb") as f:
+            f.write(b"?_\x03\x00")
+        k = self.start(exe_dir=self.tmp, cwd=self.tmp)
+        self.driver.post_command(k.hwnd, 40055)
+        viewer = wait_until(lambda: self.driver("windows", "MS_WINHELP")["hwnds"], 20,
+                            what="the help system")[0]
+        self.driver("post", viewer, 0x0010, 0, 0)  # WM_CLOSE
+        self.driver("wait_gone", viewer, 10000)
+        self.assertFalse(os.path.exists(self.opened))
 
 
 class Screenshots(KelvoTestCase):
