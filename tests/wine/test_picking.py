@@ -2,18 +2,18 @@
 rectangle in the selection window or in the main window, and the fixed
 capture range with its dialog. Real mouse and keyboard input from xdotool."""
 import subprocess
-import time
 
 from PIL import ImageChops
 
-from harness import (KelvoTestCase, WINE, wait_until, wine_environ, screenshot, screen_image,
-                     xdotool)
+from harness import (KelvoTestCase, WINE, assert_pause, capture_pause, wait_until, wine_environ,
+                     screenshot, screen_image, unmanaged, xdotool)
 
 WINDOW = 40015
 RECTANGLE = 40016
 FIXED_RANGE = 40057
 DESKTOP = 40014
 IDOK, IDCANCEL = 1, 2
+WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
 RANGE_TITLE = "矩形範囲指定"
 ENABLE, LEFT, TOP, WIDTH, HEIGHT, HORZ, VERT = 1038, 1034, 1033, 1035, 1036, 1044, 1045
 
@@ -463,6 +463,7 @@ class FixedCaptureRange(PickingTestCase):
         self.assertTrue(self.menu_checked(k, FIXED_RANGE))
 
     def test_rectangle_command_grabs_the_range_without_a_selection_window(self):
+        unmanaged(self)
         k = self.start()
         self.place(800, 600, 150, 100, BLUE)
         self.place(900, 650, 100, 100, ORANGE)
@@ -471,26 +472,8 @@ class FixedCaptureRange(PickingTestCase):
         self.driver("set_title", k.hwnd, "Kelvo --- SHOT0001.BMP")
         self.put_marker_picture()
 
-        self.driver.post_command(k.hwnd, RECTANGLE)
-        # The grab lies between the main window vanishing and coming back.
-        hidden_at = shown_at = None
-        selection_seen = False
-        deadline = time.monotonic() + 15
-        while time.monotonic() < deadline and shown_at is None:
-            visible = self.driver.state(k.hwnd)["visible"]
-            now = time.monotonic()
-            if hidden_at is None and not visible:
-                hidden_at = now
-            elif hidden_at is not None and visible:
-                shown_at = now
-            for hwnd in self.driver("windows", "RectWindow")["hwnds"]:
-                reply = self.driver("state", hwnd, check=False)
-                selection_seen |= reply["ok"] and reply["visible"]
-        self.assertIsNotNone(hidden_at, "the main window never vanished")
-        self.assertIsNotNone(shown_at, "the main window did not come back")
-        self.assertGreaterEqual(shown_at - hidden_at, 0.45)
-        # Wine itself waits up to a second for a hidden window to be withdrawn.
-        self.assertLess(shown_at - hidden_at, 3.0)
+        pause, selection_seen = capture_pause(self, k, RECTANGLE, watch="RectWindow")
+        assert_pause(self, pause, 500)
         self.assertFalse(selection_seen)
         self.assert_clip_size((150, 140))
         self.assertTrue(same_image(self.driver.clip_image(), before.crop((850, 620, 1000, 760))))
