@@ -287,7 +287,9 @@ class Display(KelvoTestCase):
         top = self.driver("toolbar", k.hwnd)["height"]
         return decode(screen_image().getpixel((cx, cy + top)))
 
-    def test_scroll_ranges_steps_and_page_keys_on_a_1024x768_picture(self):
+    def start_with_coded_picture(self):
+        """Kelvo showing the 1024 x 768 coded picture in a 640 x 480 client
+        area."""
         self.driver("clip_load", winpath(self.coded))
         k = self.start()
         self.driver("invalidate", k.hwnd)
@@ -298,6 +300,10 @@ class Display(KelvoTestCase):
         self.driver("invalidate", k.hwnd)
         wait_until(lambda: self.scroll(k)["h"]["max"] == 384 and self.scroll(k)["v"]["max"] == 320,
                    10, what="ranges 384 and 320")
+        return k
+
+    def test_scroll_ranges_steps_and_page_keys_on_a_1024x768_picture(self):
+        k = self.start_with_coded_picture()
         wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="picture at its corner")
 
         def step(message, request, expect, what, thumb=0):
@@ -329,14 +335,7 @@ class Display(KelvoTestCase):
         return s["h"]["pos"], s["v"]["pos"]
 
     def test_wheel_scrolls_and_a_picture_that_fits_never_does(self):
-        self.driver("clip_load", winpath(self.coded))
-        k = self.start()
-        self.driver("invalidate", k.hwnd)
-        wait_until(lambda: self.scroll(k)["v"]["shown"] and self.scroll(k)["h"]["shown"], 10,
-                   what="scroll bars")
-        self.client_size(k, 640, 480)
-        self.driver("invalidate", k.hwnd)
-        wait_until(lambda: self.scroll(k)["v"]["max"] == 320, 10, what="range 320")
+        k = self.start_with_coded_picture()
         cx, cy, w, h = self.driver.state(k.hwnd)["client"]
         xdotool("mousemove", cx + w // 2, cy + h // 2)
         # Three lines of 16 pixels a notch (the system's default); Shift

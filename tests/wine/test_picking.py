@@ -263,20 +263,9 @@ class RectangleSelection(PickingTestCase):
         self.assertIsNone(k.proc.poll())
 
         # The next press in the client area arms the main window's own drag.
-        xdotool("mousemove", *self.client_point(k), "click", 1)
-        self.wait_iconic(k)
+        self.arm_main_drag(k)
         self.assertEqual(self.clip_size(), (7, 5))
-        # Wine hands a press made with the button up to the window holding
-        # the capture only when it comes through a window of that thread; and
-        # without a window manager the minimised main window stays mapped
-        # where it was. So the drag starts on it and ends on the backdrop.
-        scene = screen_image()
-        start, end = (700, 500), (900, 300)
-        xdotool("mousemove", *start)
-        xdotool("mousedown", 1)
-        xdotool("mousemove", 800, 400)
-        xdotool("mousemove", *end)
-        self.wait_band(scene, start, end)
+        scene = self.band_in_main_window()
         xdotool("mouseup", 1)
         self.wait_shown_normally(k)
         self.assert_clip_size((200, 200))
@@ -300,6 +289,29 @@ class RectangleSelection(PickingTestCase):
         self.driver("wait_gone", selection, 15000)
         self.wait_shown_normally(k)
 
+    def arm_main_drag(self, k):
+        """The press in the main window that arms its own rectangle drag."""
+        xdotool("mousemove", *self.client_point(k))
+        xdotool("click", 1)
+        self.wait_iconic(k)
+
+    def band_in_main_window(self):
+        """The armed main window's drag from (700, 500) to (900, 300), the
+        button still down; returns the screen from before the band.
+
+        Wine hands a press made with the button up to the window holding
+        the capture only when it comes through a window of that thread; and
+        without a window manager the minimised main window stays mapped
+        where it was. So the drag starts on it and ends on the backdrop."""
+        scene = screen_image()
+        start, end = (700, 500), (900, 300)
+        xdotool("mousemove", *start)
+        xdotool("mousedown", 1)
+        xdotool("mousemove", 800, 400)
+        xdotool("mousemove", *end)
+        self.wait_band(scene, start, end)
+        return scene
+
     def click_without_a_move(self, k):
         xdotool("mousemove", *self.client_point(k))
         xdotool("mousedown", 1)
@@ -314,9 +326,8 @@ class RectangleSelection(PickingTestCase):
         # The main window's own drag: a press (arms) and a click without a
         # move grab nothing.
         self.abandon_band(k, before)
-        xdotool("mousemove", *self.client_point(k))
-        xdotool("click", 1)
-        self.wait_iconic(k)
+        self.arm_main_drag(k)
+        # Soon after the arming press, at the same place: a double click.
         xdotool("click", 1)
         self.wait_shown_normally(k)
         self.assert_clip_size((7, 5))
@@ -331,18 +342,8 @@ class RectangleSelection(PickingTestCase):
         before = self.scene()
         self.put_marker_picture()
         self.abandon_band(k, before)
-        xdotool("mousemove", *self.client_point(k))
-        xdotool("click", 1)
-        self.wait_iconic(k)
-        scene = screen_image()
-        # As in the Alt+F4 test: the drag starts on the mapped, minimised
-        # main window and ends on the backdrop.
-        start, end = (700, 500), (900, 300)
-        xdotool("mousemove", *start)
-        xdotool("mousedown", 1)
-        xdotool("mousemove", 800, 400)
-        xdotool("mousemove", *end)
-        self.wait_band(scene, start, end)
+        self.arm_main_drag(k)
+        scene = self.band_in_main_window()
         # A dialog of Kelvo's takes the mouse (here the scale dialog, as a
         # command posted by the notification icon or the DDE service opens
         # one; Wine tells no window when another program takes it).
