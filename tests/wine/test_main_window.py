@@ -356,8 +356,8 @@ class Display(KelvoTestCase):
         self.driver("clip_put", 200, 100, 0x00FF00)
         self.driver("invalidate", k.hwnd)
         wait_until(lambda: not self.scroll(k)["v"]["shown"], 10, what="bars switched off")
-        self.driver("send", k.hwnd, WM_KEYDOWN, VK_NEXT, 0)
         xdotool("click", 5)
+        self.driver("send", k.hwnd, WM_KEYDOWN, VK_NEXT, 0)
         top = self.driver("toolbar", k.hwnd)["height"]
         self.driver("invalidate", k.hwnd)
         wait_until(lambda: screen_image().getpixel((cx + 5, cy + top + 5)) == (0, 255, 0), 10,
