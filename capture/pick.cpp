@@ -128,8 +128,10 @@ void OnPickCaptureLost(HWND mainWindow)
         InvertBand(left.bandStart, left.bandEnd);
     g_pickMode = PickMode::None;
     SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
-    // Back as it was before the pick minimised it, normal or maximised.
-    ShowWindow(mainWindow, SW_RESTORE);
+    // Back as it was before the pick minimised it, normal or maximised
+    // (unless something has shown it meanwhile).
+    if (IsIconic(mainWindow))
+        ShowWindow(mainWindow, SW_RESTORE);
     InvalidateRect(mainWindow, nullptr, TRUE);
 }
 
