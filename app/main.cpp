@@ -31,8 +31,14 @@ bool InstallKeyboardHook()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    if (FindWindowA(kMainClass, "Kelvo"))
+    if (HWND running = FindWindowA(kMainClass, "Kelvo")) {
+        // The user asked for Kelvo: show the one that runs. Asynchronously,
+        // so that a busy first instance cannot hold this one up.
+        if (IsIconic(running))
+            ShowWindowAsync(running, SW_RESTORE);
+        SetForegroundWindow(running);
         return 0;
+    }
     if (!RegisterWindowClasses(instance))
         return 0;
     LoadSettings();

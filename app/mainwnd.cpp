@@ -34,6 +34,9 @@ constexpr int kMenuId = 101;
 
 wchar_t g_versionText[16];
 HICON g_notifyIcon;
+// Broadcast by Explorer when it starts again: its new notification area has
+// forgotten every icon.
+UINT g_taskbarCreated;
 
 void AddNotifyIcon(HWND window)
 {
@@ -43,10 +46,12 @@ void AddNotifyIcon(HWND window)
     data.uID = kNotifyId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kNotifyMessage;
-    // The small-icon size of the screen's scale: 16 pixels at 100 %.
-    int size = GetSystemMetrics(SM_CXSMICON);
-    g_notifyIcon = static_cast<HICON>(
-        LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, size, size, 0));
+    if (!g_notifyIcon) {
+        // The small-icon size of the screen's scale: 16 pixels at 100 %.
+        int size = GetSystemMetrics(SM_CXSMICON);
+        g_notifyIcon = static_cast<HICON>(
+            LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, size, size, 0));
+    }
     data.hIcon = g_notifyIcon;
     lstrcpynW(data.szTip, L"スクリーンコピー", 64);
     Shell_NotifyIconW(NIM_ADD, &data);
@@ -74,6 +79,10 @@ void OnCreate(HWND window, const CREATESTRUCTW* create)
     LoadStringW(g_instance, kVersionStringId, g_versionText, 16);
     DragAcceptFiles(window, TRUE);
     StartDdeService();
+    g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    // Also from an Explorer with fewer rights than Kelvo.
+    if (g_taskbarCreated)
+        ChangeWindowMessageFilterEx(window, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
     AddNotifyIcon(window);
     ResetScrollPositions();
     ShowScrollBar(window, SB_BOTH, FALSE);
@@ -132,10 +141,7 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdDesktop: DesktopCommand(window); break;
     case kCmdWindow: WindowPickCommand(window); break;
     case kCmdRectangle: RectangleCommand(window); break;
-    case kCmdZoom:
-        g_zoom = !g_zoom;
-        HideScrollBarsAndRepaint(window);
-        break;
+    case kCmdZoom: ToggleZoom(window); break;
     case kCmdShowPrint: Toggle(g_settings.showPrint, id, true); break;
     case kCmdOpen: OpenCommand(window); break;
     case kCmdSavePrinter: SavePrinterSettings(); break;
@@ -143,8 +149,8 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdReadPrinterAtStart: Toggle(g_settings.readPrt, id, false); break;
     case kCmdSnapshot: SnapshotCommand(window); break;
     case kCmdWallpaper: RegisterWallpaper(window); break;
-    case kCmdHelpContents: WinHelpA(window, "KELVO.HLP", HELP_FORCEFILE, 0); break;
-    case kCmdHelpOnHelp: WinHelpA(window, "", HELP_HELPONHELP, 0); break;
+    case kCmdHelpContents: ShowHelp(window, false); break;
+    case kCmdHelpOnHelp: ShowHelp(window, true); break;
     case kCmdFixedRange: FixedRangeCommand(window); break;
     case kCmdCustomize:
         if (HWND toolbar = MainToolbar())
@@ -322,7 +328,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_LBUTTONDBLCLK:
-        ShowWindow(window, IsZoomed(window) ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
+        if (!OnPickDoubleClick(window))
+            ShowWindow(window, IsZoomed(window) ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
         return 0;
     case WM_RBUTTONDOWN:
         OnRightButton(window, wParam, lParam);
@@ -345,6 +352,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_KEYDOWN:
         OnMainKeyDown(window, wParam);
         return 0;
+    case WM_MOUSEWHEEL:
+        OnMainWheel(window, wParam, false);
+        return 0;
+    case WM_MOUSEHWHEEL:
+        OnMainWheel(window, wParam, true);
+        return 0;
     case WM_TIMER:
         SnapshotTick(window);
         return 0;
@@ -359,6 +372,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_LBUTTONUP:
         OnPickButtonUp(window);
+        return 0;
+    case WM_CAPTURECHANGED:
+        OnPickCaptureLost(window);
+        return 0;
+    }
+    if (message == g_taskbarCreated && message != 0) {
+        AddNotifyIcon(window);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -53,6 +53,10 @@ void WindowPickCommand(HWND mainWindow);  // 40015
 void OnPickButtonDown(HWND mainWindow);
 void OnPickMouseMove(HWND mainWindow);
 void OnPickButtonUp(HWND mainWindow);
+// WM_LBUTTONDBLCLK: a press while a pick is armed (true), else not a pick's.
+bool OnPickDoubleClick(HWND mainWindow);
+// WM_CAPTURECHANGED: a pick that loses the mouse ends without a grab.
+void OnPickCaptureLost(HWND mainWindow);
 void InvertWindowFrame(HWND window);
 void InvertRectFrame(int x1, int y1, int x2, int y2);
 

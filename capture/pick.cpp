@@ -80,6 +80,17 @@ void OnPickButtonDown(HWND mainWindow)
     }
 }
 
+bool OnPickDoubleClick(HWND mainWindow)
+{
+    // A second press soon after the one that armed the pick (the start of
+    // a rectangle drag) comes as a double click; it must not maximise the
+    // minimised window.
+    if (!g_mainPick.armed)
+        return false;
+    OnPickButtonDown(mainWindow);
+    return true;
+}
+
 void OnPickMouseMove(HWND)
 {
     if (g_mainPick.armed)
@@ -114,6 +125,23 @@ void OnPickButtonUp(HWND mainWindow)
     InvalidateRect(mainWindow, nullptr, TRUE);
     g_pickCorners.start = Corner{0, 0};
     g_pickCorners.end = Corner{0, 0};
+}
+
+void OnPickCaptureLost(HWND mainWindow)
+{
+    // Our own release at the end of a pick has cleared the pick already.
+    Abandoned left = AbandonMainPick(g_mainPick, g_pickCorners);
+    if (!left.active)
+        return;
+    if (left.bandShown)
+        InvertBand(left.bandStart, left.bandEnd);
+    g_pickMode = PickMode::None;
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+    // Back as it was before the pick minimised it, normal or maximised
+    // (unless something has shown it meanwhile).
+    if (IsIconic(mainWindow))
+        ShowWindow(mainWindow, SW_RESTORE);
+    InvalidateRect(mainWindow, nullptr, TRUE);
 }
 
 void InvertWindowFrame(HWND window)

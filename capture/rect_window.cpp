@@ -197,9 +197,10 @@ LRESULT CALLBACK RectWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_DESTROY:
         // Closed in the middle of a drag: the band drawn on the screen
-        // would otherwise stay there.
-        if (AbandonSelection(g_selection))
-            InvertBand(g_pickCorners.start, g_pickCorners.lastDrawn);
+        // would otherwise stay there, and its corners would be grabbed by
+        // the next pick in the main window.
+        if (Abandoned left = AbandonSelection(g_selection, g_pickCorners); left.bandShown)
+            InvertBand(left.bandStart, left.bandEnd);
         ReleaseScreenCopy();
         g_selectionQuitPosted = true;
         PostQuitMessage(0);

@@ -32,6 +32,16 @@ set(KELVO_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/picture/kelvo_${CMAKE_SYSTEM_PROCESSOR
 target_link_options(kelvo PRIVATE ${KELVO_EXPORTS_DEF})
 set_property(TARGET kelvo APPEND PROPERTY LINK_DEPENDS ${KELVO_EXPORTS_DEF})
 
+# The user guide as a web page beside the program, where help opens it.
+set(KELVO_HELP_PAGE ${CMAKE_BINARY_DIR}/bin/kelvo-help.html)
+add_custom_command(OUTPUT ${KELVO_HELP_PAGE}
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/scripts/help_page.py ${CMAKE_SOURCE_DIR}
+          ${KELVO_HELP_PAGE}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/help_page.py ${CMAKE_SOURCE_DIR}/docs/README-ja.txt
+          ${CMAKE_SOURCE_DIR}/res/kelvo.rc
+  COMMENT "kelvo-help.html")
+add_custom_target(kelvo_help ALL DEPENDS ${KELVO_HELP_PAGE})
+
 include(hook/hook.cmake)
 include(tests/wine/driver/driver.cmake)
 include(plugins/plugins.cmake OPTIONAL)

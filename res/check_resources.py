@@ -39,7 +39,10 @@ ES_AUTOHSCROLL = 0x80
 SS_TYPEMASK, SS_LEFT, SS_CENTER, SS_RIGHT, SS_ICON = 0x1F, 0, 1, 2, 3
 LBS_NOTIFY, LBS_SORT = 0x1, 0x2
 UDS_SETBUDDYINT, UDS_ALIGNRIGHT, UDS_AUTOBUDDY, UDS_ARROWKEYS = 0x2, 0x4, 0x10, 0x20
-UPDOWN_STYLE = UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS
+UDS_NOTHOUSANDS = 0x80
+# No thousands separator: "1,000" in the field would read back as 1.
+UPDOWN_STYLE = (UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS
+                | UDS_NOTHOUSANDS)
 DIALOG_STYLE = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
 
 # Predefined dialog classes may be stored as an atom or by name.
@@ -665,7 +668,8 @@ def kind_problem(kind, c):
                 ' that closes the radio group before it' if kind == 'edit-after-group' else '')
     elif kind == 'updown':
         if cls != 'MSCTLS_UPDOWN32' or style & 0xFFFF != UPDOWN_STYLE:
-            return 'not an up-down control with set-buddy-int, align-right, auto-buddy, arrow keys'
+            return ('not an up-down control with set-buddy-int, align-right, auto-buddy, arrow keys,'
+                    ' no thousands')
     elif kind in ('radio', 'radio-first'):
         if cls != 'BUTTON' or btype != BS_AUTORADIOBUTTON:
             return 'not an automatic radio button'

@@ -5,30 +5,23 @@
 
 writes OUT_DIR/kelvo-<version>-win64.zip and -win32.zip, each holding
 kelvo.exe, hook.dll, the bundled image plug-in, the DDE client and the
-user guides in Japanese and English. The version is the program's own
-version text (string IDS_VERSION of the resource script). The guides get
-CRLF line ends and, for the Japanese one, a UTF-8 byte-order mark, so
-that Notepad on a Japanese Windows reads them.
+user guides in Japanese and English, and the Japanese guide as the web
+page that Kelvo's help opens. The version is the program's own version
+text (string IDS_VERSION of the resource script). The guides get CRLF line
+ends and, for the Japanese one, a UTF-8 byte-order mark, so that Notepad
+on a Japanese Windows reads them.
 """
 import os
-import re
 import sys
 import zipfile
+
+from help_page import guide_text, page, version
 
 PROGRAMS = ["kelvo.exe", "hook.dll", "ifstb.spi", "kelvodde.exe"]
 
 
-def version(source):
-    with open(os.path.join(source, "res", "kelvo.rc"), encoding="utf-8") as f:
-        m = re.search(r'^\s*IDS_VERSION\s+"([^"]+)"', f.read(), re.M)
-    if not m:
-        raise SystemExit("no IDS_VERSION in res/kelvo.rc")
-    return m.group(1)
-
-
 def guide(source, name, ver, bom):
-    with open(os.path.join(source, "docs", name), encoding="utf-8") as f:
-        text = f.read().replace("@VERSION@", ver)
+    text = guide_text(source, name, ver)
     data = text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
     return (b"\xef\xbb\xbf" if bom else b"") + data
 
@@ -44,6 +37,7 @@ def pack(source, bindir, out, ver, flavour):
             z.write(full, f"{folder}/{name}")
         z.writestr(f"{folder}/README-ja.txt", guide(source, "README-ja.txt", ver, True))
         z.writestr(f"{folder}/README-en.txt", guide(source, "README-en.txt", ver, False))
+        z.writestr(f"{folder}/kelvo-help.html", page(guide_text(source, "README-ja.txt", ver)))
     os.replace(path + ".part", path)
     return path
 

@@ -267,22 +267,6 @@ class Kelvo:
             self.proc.wait()
 
 
-APP_DEFAULTS = r"Software\Wine\AppDefaults\kelvo.exe"
-
-
-def without_window_manager_wait(test):
-    """Tells Wine that no window manager looks after Kelvo's windows, for
-    the length of test (a KelvoTestCase; the setting goes in its clean-ups).
-    With none running, Wine otherwise waits about two seconds for the main
-    window to be withdrawn whenever a capture hides it."""
-    d = test.driver
-    # Clean-ups run last first: the subkey goes before its parent.
-    if not d("reg_values", "HKCU", APP_DEFAULTS)["key"]:
-        test.addCleanup(d, "reg_del_key", "HKCU", APP_DEFAULTS)
-    d("reg_set", "HKCU", APP_DEFAULTS + r"\X11 Driver", "Managed", 1, "4e00")  # REG_SZ "N"
-    test.addCleanup(d, "reg_del_key", "HKCU", APP_DEFAULTS + r"\X11 Driver")
-
-
 def imagemagick_rgb(path):
     """ImageMagick's own reading of a file (its first frame) as a Pillow RGB
     image: the outside reference for the pictures Kelvo reads and writes."""
@@ -301,6 +285,58 @@ def open_notepad(driver, path, line, timeout=30.0):
     process = subprocess.Popen([WINE, "notepad", winpath(path)], env=wine_environ(),
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return process, driver.wait_window("Notepad", "-", timeout=timeout)
+
+
+# Wine treats Kelvo's main window as one a window manager looks after, and
+# with none running it waits up to two seconds for the window to be
+# withdrawn whenever a capture hides it. Marked unmanaged, Kelvo hides at
+# once, so that a test sees Kelvo's own pauses and a capture takes a tenth
+# of the time; what happens inside Kelvo is unchanged.
+APP_DEFAULTS = r"Software\Wine\AppDefaults\kelvo.exe"
+X11_DRIVER = APP_DEFAULTS + r"\X11 Driver"
+
+
+def unmanaged(test):
+    """Marks kelvo.exe unmanaged for the Kelvo started after this, until the
+    end of the test (a clean-up removes the mark). No window manager runs
+    here, and Wine otherwise waits about two seconds for the main window to
+    be withdrawn whenever a capture hides it."""
+    driver = test.driver
+    # Clean-ups run last first: the subkey goes before its parent.
+    if not driver("reg_values", "HKCU", APP_DEFAULTS)["key"]:
+        test.addCleanup(driver, "reg_del_key", "HKCU", APP_DEFAULTS)
+    driver("reg_set", "HKCU", X11_DRIVER, "Managed", 1, "4e00")  # REG_SZ "N"
+    test.addCleanup(driver, "reg_del_key", "HKCU", X11_DRIVER)
+
+
+def capture_pause(test, k, command, lparam=0, watch=None):
+    """Sends command to Kelvo and returns the milliseconds from its main
+    window hiding to the clipboard changing, and whether a window of class
+    watch was seen meanwhile. Needs unmanaged(test) before the start."""
+    reply = test.driver("time_command", k.hwnd, command, lparam, 15000, *([watch] if watch else []))
+    t = reply["times"]
+    test.assertGreaterEqual(t["hidden"], 0, "the main window never hid")
+    test.assertGreaterEqual(t["changed"], 0, "the clipboard did not change")
+    test.assertGreaterEqual(t["shown"], 0, "the main window did not come back")
+    return t["changed"] - t["hidden"], reply["watched_seen"]
+
+
+def assert_pause(test, measured, pause):
+    """measured is Kelvo's pause of pause ms, plus the grab (50 to 80 ms
+    here) and what a busy machine adds: held apart from the next longer
+    pause (100, 300, 500 ms) and from Wine's wait for a window manager."""
+    # The grab alone takes longer than the poll that sees the window hide
+    # can come late, so hardly anything of the pause may be missing.
+    test.assertGreaterEqual(measured, pause - 10)
+    test.assertLess(measured, pause + 200)
+
+
+def click_arrow(driver, dialog, control, up):
+    """A real click on the upper or lower arrow of an up-down control."""
+    left, top, right, bottom = [c for c in driver("children", dialog)["children"]
+                                if c["id"] == control][0]["rect"]
+    y = top + (bottom - top) // 4 if up else bottom - 1 - (bottom - top) // 4
+    xdotool("mousemove", (left + right) // 2, y, "click", 1)
 
 
 def screenshot(name):
@@ -427,7 +463,7 @@ class OtherDisplayTestCase(KelvoTestCase):
 
     def setUp(self):
         super().setUp()
-        without_window_manager_wait(self)
+        unmanaged(self)
 
 
 def bmp_dib_bytes(path):

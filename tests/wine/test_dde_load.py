@@ -5,16 +5,15 @@ import struct
 
 from PIL import Image
 
-from harness import without_window_manager_wait
+from harness import unmanaged
 from triggers import TriggerTestCase, kelvodde_start
 
 
 class DdeLoad(TriggerTestCase):
     def setUp(self):
         super().setUp()
-        # A capture takes a tenth of the time this way; what happens
-        # between the DDE service and the main window's queue is unchanged.
-        without_window_manager_wait(self)
+        # Without the wait for a window manager: a tenth of the time.
+        unmanaged(self)
 
     def test_200_executes_as_fast_as_possible_give_200_files_in_order(self):
         k = self.start_with_file_output()

@@ -15,7 +15,7 @@ import xdnd
 SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")
 BIN32 = os.environ.get("KELVO_BIN32", "")
 CONTENTS = ["kelvo.exe", "hook.dll", "ifstb.spi", "kelvodde.exe", "README-ja.txt",
-            "README-en.txt"]
+            "README-en.txt", "kelvo-help.html"]
 
 
 class Distribution(unittest.TestCase):
@@ -45,6 +45,15 @@ class Distribution(unittest.TestCase):
                 self.assertIn("Kelvo 1.10a - スクリーンキャプチャアプリケーション", text)
                 self.assertIn("\r\n", text)
                 self.assertNotIn("@VERSION@", text)
+                # The same guide as the page that help opens, every section.
+                page = z.read(f"{folder}/kelvo-help.html").decode("utf-8")
+                self.assertIn("<title>Kelvo 1.10a - スクリーンキャプチャアプリケーション</title>",
+                              page)
+                sections = [line[1:].strip() for line in text.splitlines()
+                            if line.startswith("■")]
+                self.assertGreater(len(sections), 5)
+                for heading in sections:
+                    self.assertIn(f">{heading}</h2>", page)
                 machine = z.read(f"{folder}/kelvo.exe")
                 # PE machine type: x86_64 (0x8664) or i386 (0x14c).
                 offset = int.from_bytes(machine[0x3C:0x40], "little")

@@ -3,12 +3,13 @@ scale, the 0 scale, the RLE8 page, the printing notice, the Print dialog,
 an empty clipboard, and the scale dialog."""
 import time
 
-from harness import (KelvoTestCase, screenshot, screen_image, wait_until, winpath,
-                     without_window_manager_wait)
+from harness import (KelvoTestCase, click_arrow, screenshot, screen_image, unmanaged,
+                     wait_until, winpath)
 import printing as P
 
 SCALE_DIALOG_TITLE = "倍率の設定"
 SCALE_FIELD = 1000
+SCALE_SPIN = 1023
 SERIAL_DIALOG_TITLE = "ﾌｧｲﾙ連続生成"
 SERIAL_RLE8 = 1032
 
@@ -235,7 +236,7 @@ class Dialog(PrintTestCase):
     def test_a_page_started_just_before_the_exit_comes_out_whole(self):
         # Without a window manager to wait for, the main window goes at
         # once, and a large picture keeps the job busy for seconds after.
-        without_window_manager_wait(self)
+        unmanaged(self)
         k = self.start()
         self.driver("clip_load", winpath(P.grid_bmp(3000, 2250)))
         before = P.pdfs(P.PDF_DIR)
@@ -268,3 +269,17 @@ class ScaleDialog(PrintTestCase):
         self.assertEqual(self.scale_shown(k), "0")
         k.stop()
         self.assertEqual(self.driver.reg_get("SCALE")["data"], P.scale_bytes(0))
+
+    def test_arrows_step_by_one_past_a_thousand_up_to_the_largest_scale(self):
+        k = self.start()
+        self.driver.post_command(k.hwnd, P.SCALE)
+        dialog = self.driver.wait_window("#32770", SCALE_DIALOG_TITLE, 15)
+        for typed, up, shown in [("1500", True, "1501"), (None, False, "1500"),
+                                 (None, False, "1499"), ("100000", True, "100000")]:
+            if typed:
+                self.driver("set_text", dialog, SCALE_FIELD, typed)
+            click_arrow(self.driver, dialog, SCALE_SPIN, up)
+            wait_until(lambda: self.driver("control", dialog, SCALE_FIELD)["text"] == shown, 10,
+                       what=f"{shown} in the field")
+        self.driver("click", dialog, 2)
+        self.driver("wait_gone", dialog, 15000)
