@@ -33,6 +33,7 @@ target_link_options(kelvo PRIVATE ${KELVO_EXPORTS_DEF})
 set_property(TARGET kelvo APPEND PROPERTY LINK_DEPENDS ${KELVO_EXPORTS_DEF})
 
 include(hook/hook.cmake)
+include(spihost/spihost.cmake)
 include(tests/wine/driver/driver.cmake)
 include(plugins/plugins.cmake OPTIONAL)
 include(tools/tools.cmake OPTIONAL)
