@@ -43,6 +43,7 @@ add_custom_command(OUTPUT ${KELVO_HELP_PAGE}
 add_custom_target(kelvo_help ALL DEPENDS ${KELVO_HELP_PAGE})
 
 include(hook/hook.cmake)
+include(spihost/spihost.cmake)
 include(tests/wine/driver/driver.cmake)
 include(plugins/plugins.cmake OPTIONAL)
 include(tools/tools.cmake OPTIONAL)

@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "picture/bmp_reader.h"
 #include "picture/global_memory.h"
+#include "picture/plugin_rules.h"
 #include "picture/plugins.h"
 
 namespace {
@@ -55,6 +56,27 @@ bool PlacePicture(HWND window, HBITMAP bitmap, HPALETTE palette)
 // The file dialog's shared name buffer; "*.bmp" at every call, so no
 // earlier name is remembered.
 wchar_t g_fileName[MAX_PATH];
+
+// The open dialog's filters: every picture Kelvo can open (BMP and what
+// the plug-ins say they read), to choose from the list of file types, and
+// the BMP entry the dialog starts with, as it always has. That entry's
+// pattern is empty (the preset "*.bmp" limits the listing and a name typed
+// without extension gets the default one), so it has to come last: an
+// empty pattern ends the list.
+std::wstring OpenFilter()
+{
+    std::wstring patterns = WideFromAnsi(AllPicturesPattern(PluginPicturePatterns()).c_str());
+    std::wstring filter;
+    auto entry = [&filter](const std::wstring& name, const std::wstring& pattern) {
+        filter += name;
+        filter.push_back(L'\0');
+        filter += pattern;
+        filter.push_back(L'\0');
+    };
+    entry(L"すべての画像ﾌｧｲﾙ(" + patterns + L")", patterns);
+    entry(L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)", L"");
+    return filter;  // the string's own terminator ends the list
+}
 
 }  // namespace
 
@@ -160,6 +182,12 @@ bool ChooseBmpFile(HWND owner, char* buffer, int mode)
     ofn.nMaxFileTitle = MAX_PATH;
     ofn.Flags = OFN_OVERWRITEPROMPT;
     ofn.lpstrDefExt = L"BMP";
+    std::wstring openFilter;
+    if (mode != 1) {
+        openFilter = OpenFilter();
+        ofn.lpstrFilter = openFilter.c_str();
+        ofn.nFilterIndex = 2;
+    }
     BOOL confirmed = mode == 1 ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!confirmed)
         return false;

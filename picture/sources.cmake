@@ -6,10 +6,12 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bmp_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serial_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spi_protocol.cpp
 )
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capture_dib.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bmp_output.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loading.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugins.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spi_host.cpp
 )

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds Kelvo and writes BENCHMARKS.md: grab to file against ImageMagick's
 # import, RLE coding and BMP reading against ImageMagick and Pillow, paints
-# of a 3840 x 2160 picture, and memory holding one. Not part of the tests.
+# of a 3840 x 2160 picture, memory holding one, and a PNG opened through the
+# plug-in helper against in-process. Not part of the tests.
 #   scripts/bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -779,6 +779,24 @@ Reply CmdComboSelect(const Args& a)
     return Reply().Num("index", static_cast<long long>(index));
 }
 
+// combo_items hwnd id: the items of a combo box and the selected index.
+Reply CmdComboItems(const Args& a)
+{
+    if (a.size() < 3)
+        return Fail("combo_items hwnd id");
+    HWND combo = GetDlgItem(Handle(a[1]), int(Number(a[2])));
+    if (!combo)
+        return Fail("no such control");
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    std::string items = "[";
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring text(size_t(SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
+        items += (i ? "," : "") + Quote(Utf8(text.c_str()));
+    }
+    return Reply().Add("items", items + "]").Num("selected", SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
+
 BOOL CALLBACK ChildVisit(HWND w, LPARAM p)
 {
     auto* list = reinterpret_cast<std::string*>(p);
@@ -1138,6 +1156,7 @@ Reply Dispatch(const Args& a)
     if (c == "set_text") return CmdSetText(a);
     if (c == "control") return CmdControl(a);
     if (c == "combo_select") return CmdComboSelect(a);
+    if (c == "combo_items") return CmdComboItems(a);
     if (c == "children") return CmdChildren(a);
     if (c == "rect") return CmdWindowRect(a);
     if (c == "screen") return CmdScreen(a);
