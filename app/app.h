@@ -39,5 +39,9 @@ INT_PTR RunDialog(int templateId, DLGPROC procedure);
 // another program has it open at this moment.
 bool OpenClipboardSoon(HWND window);
 
+// How long the end of the program (or of the Windows session) waits for
+// print jobs that are still running.
+constexpr DWORD kPrintJobsAtExitMs = 6000;
+
 // Message boxes with the program's Japanese texts.
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);

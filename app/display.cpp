@@ -13,6 +13,13 @@ namespace {
 int32_t g_hPos, g_vPos;      // picture column and row at the view's corner
 int32_t g_hRange, g_vRange;  // from the last unzoomed paint
 
+// The thumbs show where the view is.
+void SetScrollPositions(HWND window)
+{
+    SetScrollPos(window, SB_HORZ, g_hPos, TRUE);
+    SetScrollPos(window, SB_VERT, g_vPos, TRUE);
+}
+
 int ToolbarHeight()
 {
     RECT r;
@@ -37,10 +44,15 @@ void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
     if (g_zoom) {
         StretchBlt(dc, 0, top, w, h - 16, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     } else {
-        BitBlt(dc, 0, top, w, h - 16, memory, g_hPos, g_vPos, SRCCOPY);
         ScrollRanges r = ComputeScrollRanges(info.bmWidth, info.bmHeight, w, h);
         g_hRange = r.horizontal;
         g_vRange = r.vertical;
+        // A new picture smaller than the last is not drawn from beyond its
+        // own edges.
+        g_hPos = ScrollBy(g_hPos, g_hRange, 0);
+        g_vPos = ScrollBy(g_vPos, g_vRange, 0);
+        // Showing or hiding a bar resizes the client area, which puts the
+        // view back at the corner (OnMainSize).
         if (r.horizontalBar)
             SetScrollRange(window, SB_HORZ, 0, g_hRange, TRUE);
         else
@@ -49,19 +61,33 @@ void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
             SetScrollRange(window, SB_VERT, 0, g_vRange, TRUE);
         else
             ShowScrollBar(window, SB_VERT, FALSE);
+        SetScrollPositions(window);
+        BitBlt(dc, 0, top, w, h - 16, memory, g_hPos, g_vPos, SRCCOPY);
     }
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     SelectObject(memory, previous);
     DeleteDC(memory);
 }
 
+// The range a bar scrolls in now: a zoomed picture fits the window.
+int32_t CurrentRange(int bar)
+{
+    if (g_zoom)
+        return 0;
+    return bar == SB_HORZ ? g_hRange : g_vRange;
+}
+
+void MoveView(HWND window, int bar, int32_t position)
+{
+    (bar == SB_HORZ ? g_hPos : g_vPos) = position;
+    SetScrollPos(window, bar, position, TRUE);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
 void Scroll(HWND window, int bar, int request, uint16_t thumb)
 {
-    int32_t& pos = bar == SB_HORZ ? g_hPos : g_vPos;
-    int32_t range = bar == SB_HORZ ? g_hRange : g_vRange;
-    pos = ScrollPosition(pos, range, request, thumb);
-    SetScrollPos(window, bar, pos, TRUE);
-    InvalidateRect(window, nullptr, TRUE);
+    int32_t pos = bar == SB_HORZ ? g_hPos : g_vPos;
+    MoveView(window, bar, ScrollPosition(pos, CurrentRange(bar), request, thumb));
 }
 
 }  // namespace
@@ -113,15 +139,42 @@ void OnMainKeyDown(HWND window, WPARAM key)
         Scroll(window, SB_VERT, kScrollPageDown, 0);
 }
 
-void OnMainSize(HWND, WPARAM wParam, LPARAM lParam)
+void OnMainWheel(HWND window, WPARAM wParam, bool tilt)
+{
+    // Shift turns the wheel sideways, as in every picture viewer.
+    int bar = tilt || (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) ? SB_HORZ : SB_VERT;
+    UINT lines = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    int32_t range = CurrentRange(bar);
+    int64_t distance = WheelDistance(GET_WHEEL_DELTA_WPARAM(wParam), lines, range);
+    // Turned away from the user the wheel goes up (or left); tilted to the
+    // right it goes right.
+    if (!tilt)
+        distance = -distance;
+    int32_t pos = bar == SB_HORZ ? g_hPos : g_vPos;
+    MoveView(window, bar, ScrollBy(pos, range, distance));
+}
+
+void OnMainSize(HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (HWND toolbar = MainToolbar())
         SendMessageA(toolbar, WM_SIZE, wParam, lParam);
     ResetScrollPositions();
+    SetScrollPositions(window);
 }
 
 void HideScrollBarsAndRepaint(HWND window)
 {
     ShowScrollBar(window, SB_BOTH, FALSE);
     InvalidateRect(window, nullptr, TRUE);
+}
+
+void ToggleZoom(HWND window)
+{
+    g_zoom = !g_zoom;
+    // Hiding bars that are shown resizes the window, which resets the
+    // view; with none shown the view is put back at the corner here.
+    ResetScrollPositions();
+    SetScrollPositions(window);
+    HideScrollBarsAndRepaint(window);
 }

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/settings.h"
 #include "picture/plugins.h"
+#include "print/print.h"
 #include "print/printer_settings.h"
 
 namespace {
@@ -30,8 +31,14 @@ bool InstallKeyboardHook()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    if (FindWindowA(kMainClass, "Kelvo"))
+    if (HWND running = FindWindowA(kMainClass, "Kelvo")) {
+        // The user asked for Kelvo: show the one that runs. Asynchronously,
+        // so that a busy first instance cannot hold this one up.
+        if (IsIconic(running))
+            ShowWindowAsync(running, SW_RESTORE);
+        SetForegroundWindow(running);
         return 0;
+    }
     if (!RegisterWindowClasses(instance))
         return 0;
     LoadSettings();
@@ -56,6 +63,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         DispatchMessageA(&msg);
     }
 
+    // A page started just before the end is not cut off: its worker gets
+    // the one-second notice and a few seconds more to finish.
+    WaitForPrintJobs(kPrintJobsAtExitMs);
     SPIEnd();
     UnhookWindowsHookEx(g_hook);
     SaveSettings();

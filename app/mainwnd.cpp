@@ -2,6 +2,7 @@
 // and the dispatch of every command to the part of the program that owns
 // it.
 #include <windows.h>
+#include <windowsx.h>
 #include <shellapi.h>
 #include <commctrl.h>
 
@@ -33,6 +34,9 @@ constexpr int kMenuId = 101;
 
 wchar_t g_versionText[16];
 HICON g_notifyIcon;
+// Broadcast by Explorer when it starts again: its new notification area has
+// forgotten every icon.
+UINT g_taskbarCreated;
 
 void AddNotifyIcon(HWND window)
 {
@@ -42,8 +46,12 @@ void AddNotifyIcon(HWND window)
     data.uID = kNotifyId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kNotifyMessage;
-    g_notifyIcon = static_cast<HICON>(
-        LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 16, 16, 0));
+    if (!g_notifyIcon) {
+        // The small-icon size of the screen's scale: 16 pixels at 100 %.
+        int size = GetSystemMetrics(SM_CXSMICON);
+        g_notifyIcon = static_cast<HICON>(
+            LoadImageW(g_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, size, size, 0));
+    }
     data.hIcon = g_notifyIcon;
     lstrcpynW(data.szTip, L"スクリーンコピー", 64);
     Shell_NotifyIconW(NIM_ADD, &data);
@@ -71,6 +79,10 @@ void OnCreate(HWND window, const CREATESTRUCTW* create)
     LoadStringW(g_instance, kVersionStringId, g_versionText, 16);
     DragAcceptFiles(window, TRUE);
     StartDdeService();
+    g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    // Also from an Explorer with fewer rights than Kelvo.
+    if (g_taskbarCreated)
+        ChangeWindowMessageFilterEx(window, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
     AddNotifyIcon(window);
     ResetScrollPositions();
     ShowScrollBar(window, SB_BOTH, FALSE);
@@ -91,6 +103,7 @@ void OnDestroy(HWND window)
     StopDdeService();
     RemoveNotifyIcon(window);
     KillTimer(window, kTickTimer);
+    DestroyToolbarImages();
     PostQuitMessage(0);
 }
 
@@ -128,10 +141,7 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdDesktop: DesktopCommand(window); break;
     case kCmdWindow: WindowPickCommand(window); break;
     case kCmdRectangle: RectangleCommand(window); break;
-    case kCmdZoom:
-        g_zoom = !g_zoom;
-        HideScrollBarsAndRepaint(window);
-        break;
+    case kCmdZoom: ToggleZoom(window); break;
     case kCmdShowPrint: Toggle(g_settings.showPrint, id, true); break;
     case kCmdOpen: OpenCommand(window); break;
     case kCmdSavePrinter: SavePrinterSettings(); break;
@@ -139,8 +149,8 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdReadPrinterAtStart: Toggle(g_settings.readPrt, id, false); break;
     case kCmdSnapshot: SnapshotCommand(window); break;
     case kCmdWallpaper: RegisterWallpaper(window); break;
-    case kCmdHelpContents: WinHelpA(window, "KELVO.HLP", HELP_FORCEFILE, 0); break;
-    case kCmdHelpOnHelp: WinHelpA(window, "", HELP_HELPONHELP, 0); break;
+    case kCmdHelpContents: ShowHelp(window, false); break;
+    case kCmdHelpOnHelp: ShowHelp(window, true); break;
     case kCmdFixedRange: FixedRangeCommand(window); break;
     case kCmdCustomize:
         if (HWND toolbar = MainToolbar())
@@ -195,7 +205,9 @@ void OnDropFiles(HWND window, HDROP drop)
 
 void OnRightButton(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    POINT p{LONG(LOWORD(lParam)), LONG(HIWORD(lParam))};
+    // Signed: a point on a monitor left of or above the primary one is
+    // negative.
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (wParam != kScreenPointMarker)
         ClientToScreen(window, &p);
     HMENU menu = LoadMenuW(g_instance, L"POPUP");
@@ -218,11 +230,26 @@ void OnNotifyIcon(HWND window, LPARAM mouse)
         POINT p;
         GetCursorPos(&p);
         ShowWindow(window, SW_SHOWNORMAL);
+        // Each coordinate travels as 16 bits and is read back signed.
         PostMessageW(window, WM_RBUTTONDOWN, kScreenPointMarker,
                      MAKELPARAM(WORD(p.x), WORD(p.y)));
         break;
     }
     }
+}
+
+// The window moved to a monitor of another scale (or the scale changed):
+// Windows scales the menu, frame and dialogs itself; the toolbar images are
+// Kelvo's own. The suggested rectangle keeps the window where the user put
+// it, at the new scale.
+void OnDpiChanged(HWND window, UINT dpi, const RECT* suggested)
+{
+    SetToolbarScale(dpi);
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 }  // namespace
@@ -276,6 +303,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         OnDestroy(window);
         return 0;
+    case WM_ENDSESSION:
+        // Windows is logging off or shutting down: the message loop will
+        // not end normally, so what the user chose is kept now.
+        if (wParam) {
+            SaveSettings();
+            WaitForPrintJobs(kPrintJobsAtExitMs);
+        }
+        return 0;
     case WM_COMMAND:
         OnCommand(window, LOWORD(wParam), lParam);
         return 0;
@@ -293,7 +328,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_LBUTTONDBLCLK:
-        ShowWindow(window, IsZoomed(window) ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
+        if (!OnPickDoubleClick(window))
+            ShowWindow(window, IsZoomed(window) ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
         return 0;
     case WM_RBUTTONDOWN:
         OnRightButton(window, wParam, lParam);
@@ -316,8 +352,17 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_KEYDOWN:
         OnMainKeyDown(window, wParam);
         return 0;
+    case WM_MOUSEWHEEL:
+        OnMainWheel(window, wParam, false);
+        return 0;
+    case WM_MOUSEHWHEEL:
+        OnMainWheel(window, wParam, true);
+        return 0;
     case WM_TIMER:
         SnapshotTick(window);
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_LBUTTONDOWN:
         OnPickButtonDown(window);
@@ -327,6 +372,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_LBUTTONUP:
         OnPickButtonUp(window);
+        return 0;
+    case WM_CAPTURECHANGED:
+        OnPickCaptureLost(window);
+        return 0;
+    }
+    if (message == g_taskbarCreated && message != 0) {
+        AddNotifyIcon(window);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -24,26 +24,39 @@ ScrollRanges ComputeScrollRanges(int32_t pictureWidth, int32_t pictureHeight,
     return r;
 }
 
+int32_t ScrollBy(int32_t position, int32_t range, int64_t distance)
+{
+    int64_t p = int64_t(position) + distance;
+    int64_t limit = range > 0 ? range : 0;
+    return int32_t(p < 0 ? 0 : p > limit ? limit : p);
+}
+
 int32_t ScrollPosition(int32_t position, int32_t range, int request, uint16_t thumb)
 {
-    int64_t p = position;
     switch (request) {
     case kScrollLineUp:
-        p -= 1;
-        return p < 0 ? 0 : Clamp32(p);
+        return ScrollBy(position, range, -1);
     case kScrollLineDown:
-        p += 1;
-        return p < range ? Clamp32(p) : range;
+        return ScrollBy(position, range, 1);
     case kScrollPageUp:
-        p -= range / kPageDivisor;
-        return p < 0 ? 0 : Clamp32(p);
+        return ScrollBy(position, range, -(range / kPageDivisor));
     case kScrollPageDown:
-        p += range / kPageDivisor;
-        return p < range ? Clamp32(p) : range;
+        return ScrollBy(position, range, range / kPageDivisor);
     case kScrollThumbPosition:
     case kScrollThumbTrack:
-        return thumb;
+        return ScrollBy(0, range, thumb);
     default:
-        return position;
+        return ScrollBy(position, range, 0);
     }
+}
+
+int64_t WheelDistance(int32_t delta, uint32_t linesPerNotch, int32_t range)
+{
+    int64_t perNotch = linesPerNotch == kWheelPageScroll
+                           ? (range > 0 ? range / kPageDivisor : 0)
+                           : int64_t(linesPerNotch) * kWheelLinePixels;
+    // Held to 31 bits, so that the product below fits 64 bits.
+    if (perNotch > std::numeric_limits<int32_t>::max())
+        perNotch = std::numeric_limits<int32_t>::max();
+    return int64_t(delta) * perNotch / kWheelDelta;
 }

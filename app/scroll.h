@@ -32,5 +32,23 @@ ScrollRanges ComputeScrollRanges(int32_t pictureWidth, int32_t pictureHeight,
 
 // Position after request on a bar with the given range. thumb is the
 // 16-bit thumb position that comes with the thumb requests; every other
-// request leaves the position unchanged.
+// request leaves the position where it is. Positions stay within 0 to the
+// range: a picture that fits the view (range 0 or below) never scrolls.
 int32_t ScrollPosition(int32_t position, int32_t range, int request, uint16_t thumb);
+
+// The position moved by distance pixels (negative: up or left) and kept
+// within 0 to the range.
+int32_t ScrollBy(int32_t position, int32_t range, int64_t distance);
+
+// One notch of the mouse wheel; the system reports finer wheels in parts
+// of it.
+constexpr int32_t kWheelDelta = 120;
+// The system's "lines per notch" that asks for a page per notch.
+constexpr uint32_t kWheelPageScroll = 0xFFFFFFFF;
+// A line of the wheel, in pixels of the picture.
+constexpr int32_t kWheelLinePixels = 16;
+
+// Pixels to scroll for a wheel turn of delta (positive away from the user
+// or to the right) with the system's lines per notch: kWheelLinePixels a
+// line, or a page step (range / 10) a notch. Signed like delta.
+int64_t WheelDistance(int32_t delta, uint32_t linesPerNotch, int32_t range);

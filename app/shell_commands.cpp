@@ -1,9 +1,11 @@
-// Delete, wallpaper and About box of the main window, and the small
+// Delete, wallpaper, help and About box of the main window, and the small
 // helpers every dialog and message of the program goes through.
 #include "app/shell_commands.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/ansi_text.h"
@@ -61,6 +63,32 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         return FALSE;
     }
     return FALSE;
+}
+
+// The user guide shipped beside kelvo.exe, opened in the browser. Windows
+// has had no viewer for the old help format since Windows 10.
+const wchar_t kHelpPage[] = L"kelvo-help.html";
+
+// The full name of a file in the program's own folder; empty when the
+// folder's name does not fit.
+std::wstring BesideProgram(const wchar_t* name)
+{
+    std::wstring path(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+    if (n == 0 || n >= path.size())
+        return std::wstring();
+    path.resize(n);
+    size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return std::wstring();
+    path.resize(slash + 1);
+    return path + name;
+}
+
+bool FileExists(const std::wstring& path)
+{
+    DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -138,4 +166,18 @@ void RegisterWallpaper(HWND window)
 void ShowAboutBox()
 {
     RunDialog(kAboutDialog, AboutDlgProc);
+}
+
+void ShowHelp(HWND window, bool helpOnHelp)
+{
+    std::wstring page = BesideProgram(kHelpPage);
+    // Without either file the help system reports the missing KELVO.HLP.
+    if (FileExists(BesideProgram(L"KELVO.HLP")) || !FileExists(page)) {
+        if (helpOnHelp)
+            WinHelpA(window, "", HELP_HELPONHELP, 0);
+        else
+            WinHelpA(window, "KELVO.HLP", HELP_FORCEFILE, 0);
+        return;
+    }
+    ShellExecuteW(window, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

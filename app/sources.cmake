@@ -2,6 +2,7 @@
 list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/title_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/centring.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dpi_scale.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scroll.cpp
 )
@@ -9,6 +10,7 @@ list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/main.cpp
   ${CMAKE_CURRENT_LIST_DIR}/globals.cpp
   ${CMAKE_CURRENT_LIST_DIR}/title.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dpi.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainwnd.cpp
   ${CMAKE_CURRENT_LIST_DIR}/toolbar.cpp

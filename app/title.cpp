@@ -1,6 +1,7 @@
 // The title routine and the centring routine that dialogs share.
 #include "app/app.h"
 #include "app/centring.h"
+#include "app/dpi.h"
 #include "app/title_text.h"
 
 BOOL SetMainTitle(HWND window, const wchar_t* text)
@@ -32,15 +33,20 @@ BOOL SetMainTitleFromPath(HWND window, const char* path)
 
 void CenterDialog(HWND window, bool onDesktop)
 {
-    HWND reference = onDesktop ? GetDesktopWindow() : GetParent(window);
-    if (!reference)
-        reference = GetDesktopWindow();
-    if (!reference)
+    // A dialog goes over its owner, on the owner's monitor, and stays on
+    // that monitor's usable area; the printing notice (and a window with
+    // no owner) goes to the middle of the monitor that shows Kelvo.
+    HWND reference = onDesktop ? nullptr : GetParent(window);
+    RECT area = WorkAreaOf(reference ? reference : g_mainWindow);
+    RECT r = area;
+    // A minimised owner has no place of its own to centre over.
+    if (reference && !IsIconic(reference) && !GetWindowRect(reference, &r))
         return;
-    RECT r, w;
-    GetWindowRect(reference, &r);
-    GetWindowRect(window, &w);
+    RECT w;
+    if (!GetWindowRect(window, &w))
+        return;
     ScreenPoint p = CenteredPosition(ScreenRect{r.left, r.top, r.right, r.bottom},
-                                     ScreenRect{w.left, w.top, w.right, w.bottom});
+                                     ScreenRect{w.left, w.top, w.right, w.bottom},
+                                     ScreenRect{area.left, area.top, area.right, area.bottom});
     SetWindowPos(window, HWND_TOP, p.x, p.y, w.right - w.left, w.bottom - w.top, SWP_SHOWWINDOW);
 }

@@ -4,11 +4,14 @@
 #include <windows.h>
 
 constexpr int kToolbarId = 127;
-constexpr int kToolbarBitmap = 127;
 constexpr int kToolbarEntries = 21;
 
 HWND MainToolbar();
 HWND CreateMainToolbar(HWND mainWindow);
+// Gives the toolbar the images drawn for dpi and lays it out again.
+void SetToolbarScale(UINT dpi);
+// Frees the images once the toolbar is gone.
+void DestroyToolbarImages();
 // WM_NOTIFY from the toolbar or its tooltips; handled is set when the
 // notification was one of the toolbar's.
 LRESULT OnToolbarNotify(HWND mainWindow, NMHDR* header, bool* handled);

@@ -12,6 +12,10 @@
 //                                      encoding with each encoder option
 //   kbench paint ROUNDS WIDTH HEIGHT   paints of a WIDTH x HEIGHT picture in
 //                                      the main window, unzoomed and zoomed
+//   kbench plugins ROUNDS PICTURE      a picture opened through the bundled
+//                                      plug-in inside this process (as Kelvo
+//                                      did before the helper) and through
+//                                      the helper; the helper's start
 //
 // Each run prints one JSON line per measurement, times in milliseconds.
 #include <windows.h>
@@ -27,6 +31,9 @@
 #include "app/settings.h"
 #include "capture/capture.h"
 #include "picture/picture.h"
+#include "picture/plugins.h"
+#include "picture/spi_host.h"
+#include "spihost/plugin_table.h"
 
 namespace {
 
@@ -68,13 +75,12 @@ void Report(const char* what, std::vector<double> ms, const char* extra = "")
 double ScreenReadOnly()
 {
     double t0 = Now();
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    GrabRect rect{0, 0, GetDeviceCaps(display, HORZRES), GetDeviceCaps(display, VERTRES)};
-    HBITMAP bitmap = CopyScreen(display, rect);
+    HBITMAP bitmap = nullptr;
+    if (ScreenDC screen; screen)
+        bitmap = CopyScreen(screen.get(), VirtualScreenRect());
     GdiFlush();
     double t1 = Now();
     DeleteObject(bitmap);
-    DeleteDC(display);
     return t1 - t0;
 }
 
@@ -300,6 +306,80 @@ int Paint(int rounds, int width, int height)
     return 0;
 }
 
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring full(path, n < MAX_PATH ? n : 0);
+    return full.substr(0, full.find_last_of(L'\\'));
+}
+
+// Rounds alternate between the two roads, so that a machine busy with
+// something else slows both alike.
+int Plugins(int rounds, const std::string& picture)
+{
+    HWND window = MakeMainWindow();
+    if (!window)
+        return 1;
+    // The helper searches its current directory first: Kelvo's folder,
+    // where the bundled plug-in is, as when Kelvo is started there.
+    std::wstring folder = ProgramFolder();
+    SetCurrentDirectoryW(folder.c_str());
+    std::vector<double> start, init, inside, helper;
+    for (int i = 0; i < rounds; ++i) {
+        SpiHost host;
+        double t0 = Now();
+        bool started = host.Start(folder.c_str(), 10000);
+        start.push_back(Now() - t0);
+        host.Stop(10000);
+        if (!started) {
+            std::fprintf(stderr, "the helper did not start\n");
+            return 1;
+        }
+        t0 = Now();
+        WORD count = SPIInit(0);
+        init.push_back(Now() - t0);
+        if (count == 0) {
+            std::fprintf(stderr, "no plug-in found\n");
+            return 1;
+        }
+    }
+    PluginTable table(nullptr);
+    if (!table.Load(sizeof(void*) == 8 ? "ifstb.sph" : "ifstb.spi"))
+        return 1;
+    for (int i = 0; i < rounds + 1; ++i) {
+        // In this process, as the bitmap was made before the helper.
+        HBITMAP bitmap = nullptr;
+        double t0 = Now();
+        table.Decode(picture.c_str(), [&](const PluginBlocks& b) {
+            bitmap = MakePluginBitmap(window, b.format, b.formatSize, b.bits, b.bitsSize);
+            return bitmap != nullptr;
+        });
+        double t1 = Now();
+        if (!bitmap)
+            return 1;
+        DeleteObject(bitmap);
+        // Through the running helper, as Kelvo opens a file now.
+        double t2 = Now();
+        bitmap = LoadPicture(window, picture.c_str());
+        double t3 = Now();
+        if (!bitmap)
+            return 1;
+        DeleteObject(bitmap);
+        if (i == 0)
+            continue;  // the first round warms the caches of both
+        inside.push_back(t1 - t0);
+        helper.push_back(t3 - t2);
+    }
+    SPIEnd();
+    Report("helper_start", start);
+    Report("spiinit", init);
+    Report("open_in_process", inside);
+    Report("open_through_helper", helper);
+    DestroyWindow(window);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -311,8 +391,10 @@ int main(int argc, char** argv)
         return PngOptionsBench(std::atoi(argv[2]), argv[3]);
     if (what == "paint" && argc >= 5)
         return Paint(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    if (what == "plugins" && argc >= 4)
+        return Plugins(std::atoi(argv[2]), argv[3]);
     std::fprintf(stderr,
                  "usage: kbench grab ROUNDS FOLDER [rle8|png|bmp] [BACKDROP] | pngoptions ROUNDS "
-                 "BACKDROP | paint ROUNDS WIDTH HEIGHT\n");
+                 "BACKDROP | paint ROUNDS WIDTH HEIGHT | plugins ROUNDS PICTURE\n");
     return 2;
 }

@@ -5,9 +5,36 @@
 
 #include "capture/corners.h"
 
+// --- the screen -------------------------------------------------------
+// Every monitor together: the virtual screen, in screen coordinates. Its
+// corner is negative when a monitor lies left of or above the primary one.
+GrabRect VirtualScreenRect();
+
+// A device context on the whole virtual screen, in screen coordinates,
+// for reading the screen and drawing frames on it. GetDC(nullptr) rather
+// than CreateDC("DISPLAY"): under Wine the latter counts from the virtual
+// screen's corner instead of the primary monitor's, so a left monitor
+// would be read and framed at the wrong place.
+class ScreenDC {
+public:
+    ScreenDC() : dc_(GetDC(nullptr)) {}
+    ~ScreenDC()
+    {
+        if (dc_)
+            ReleaseDC(nullptr, dc_);
+    }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HDC dc_;
+};
+
 // --- grab -------------------------------------------------------------
 // Copies the rectangle between start and end (normalised in place), or the
-// whole screen when start is null, into a display-compatible bitmap and
+// whole virtual screen when start is null, into a display-compatible bitmap and
 // makes it the clipboard's CF_BITMAP. Resets owner's title and the pick
 // mode. Beeps when the bitmap cannot be made.
 void GrabScreen(HWND owner, Corner* start, Corner* end);
@@ -26,6 +53,10 @@ void WindowPickCommand(HWND mainWindow);  // 40015
 void OnPickButtonDown(HWND mainWindow);
 void OnPickMouseMove(HWND mainWindow);
 void OnPickButtonUp(HWND mainWindow);
+// WM_LBUTTONDBLCLK: a press while a pick is armed (true), else not a pick's.
+bool OnPickDoubleClick(HWND mainWindow);
+// WM_CAPTURECHANGED: a pick that loses the mouse ends without a grab.
+void OnPickCaptureLost(HWND mainWindow);
 void InvertWindowFrame(HWND window);
 void InvertRectFrame(int x1, int y1, int x2, int y2);
 

@@ -26,10 +26,28 @@ BandStep MoveBand(PickCorners& corners, Corner cursor)
     return step;
 }
 
+namespace {
+
+const PickCorners kNoCorners{{0, 0}, {0, 0}, {0, 0}};
+
+// The band now on the screen, and the corners of an active pick reset for
+// the next one. Without a pick under way the corners are left alone: the
+// end of a pick releases the mouse before it grabs them.
+Abandoned Abandon(bool active, bool bandShown, PickCorners& corners)
+{
+    Abandoned left{active, bandShown, corners.start, corners.lastDrawn};
+    if (active)
+        corners = kNoCorners;
+    return left;
+}
+
+}  // namespace
+
 PressResult PressInMainWindow(MainPick& pick, bool windowMode, PickCorners& corners,
                               Corner cursor)
 {
     if (!pick.armed) {
+        corners = kNoCorners;
         pick.armed = true;
         pick.windowMode = windowMode;
         // A window pick follows the cursor from the first press; a rectangle
@@ -40,8 +58,7 @@ PressResult PressInMainWindow(MainPick& pick, bool windowMode, PickCorners& corn
     if (pick.tracking)
         return PressResult::Ignored;
     pick.tracking = true;
-    corners.start = cursor;
-    corners.lastDrawn = cursor;
+    corners = PickCorners{cursor, cursor, cursor};
     return PressResult::DragStarted;
 }
 
@@ -54,10 +71,17 @@ bool ReleaseInMainWindow(MainPick& pick)
     return true;
 }
 
+Abandoned AbandonMainPick(MainPick& pick, PickCorners& corners)
+{
+    Abandoned left = Abandon(pick.armed, pick.tracking && !pick.windowMode, corners);
+    pick = MainPick{false, false, false};
+    return left;
+}
+
 void StartSelection(Selection& selection, PickCorners& corners)
 {
     selection = Selection{false, false};
-    corners = PickCorners{{0, 0}, {0, 0}, {0, 0}};
+    corners = kNoCorners;
 }
 
 void PressInSelection(Selection& selection, PickCorners& corners, Corner cursor)
@@ -65,8 +89,7 @@ void PressInSelection(Selection& selection, PickCorners& corners, Corner cursor)
     if (selection.buttonDown)
         return;
     selection.buttonDown = true;
-    corners.start = cursor;
-    corners.lastDrawn = cursor;
+    corners = PickCorners{cursor, cursor, cursor};
 }
 
 bool MoveInSelection(Selection& selection, PickCorners& corners, Corner cursor, BandStep& step)
@@ -88,9 +111,9 @@ bool ReleaseInSelection(Selection& selection)
     return true;
 }
 
-bool AbandonSelection(Selection& selection)
+Abandoned AbandonSelection(Selection& selection, PickCorners& corners)
 {
-    bool bandShown = selection.dragging;
+    Abandoned left = Abandon(selection.buttonDown, selection.dragging, corners);
     selection = Selection{false, false};
-    return bandShown;
+    return left;
 }

@@ -39,6 +39,14 @@ struct BandStep {
 // The cursor moved to cursor: end corner and last-drawn corner follow it.
 BandStep MoveBand(PickCorners& corners, Corner cursor);
 
+// What is left to undo when a pick ends without a grab.
+struct Abandoned {
+    bool active;     // a pick was under way
+    bool bandShown;  // a rubber band from bandStart to bandEnd is on the screen
+    Corner bandStart;
+    Corner bandEnd;
+};
+
 // --- the main window: window pick, or rectangle drag ---------------------
 struct MainPick {
     bool armed;       // the main window holds the mouse capture for a pick
@@ -54,10 +62,15 @@ enum class PressResult {
 
 // A left press while a pick mode is set, or while a pick is armed: a grab
 // from elsewhere resets the pick mode, and the pick must still end cleanly.
+// Every press starts from fresh corners, so that nothing left over from an
+// earlier pick is ever grabbed: a release without a move grabs nothing.
 PressResult PressInMainWindow(MainPick& pick, bool windowMode, PickCorners& corners,
                               Corner cursor);
 // A left release; true when it ends the pick with a grab.
 bool ReleaseInMainWindow(MainPick& pick);
+// The main window lost the mouse capture (another window or program took
+// it): the pick ends without a grab, and pick and corners start afresh.
+Abandoned AbandonMainPick(MainPick& pick, PickCorners& corners);
 
 // --- the rectangle-selection window --------------------------------------
 struct Selection {
@@ -71,6 +84,6 @@ void PressInSelection(Selection& selection, PickCorners& corners, Corner cursor)
 bool MoveInSelection(Selection& selection, PickCorners& corners, Corner cursor, BandStep& step);
 // True when the release ends the selection with a grab of start to end.
 bool ReleaseInSelection(Selection& selection);
-// The window is closed without a grab (Alt+F4): true when a band is still
-// on the screen, from start to the last-drawn corner, to be erased.
-bool AbandonSelection(Selection& selection);
+// The window is closed without a grab (Alt+F4): selection and corners start
+// afresh; a band still on the screen is to be erased.
+Abandoned AbandonSelection(Selection& selection, PickCorners& corners);

@@ -16,15 +16,11 @@ const int kRangeEdits[] = {IDC_RANGE_LEFT, IDC_RANGE_TOP, IDC_RANGE_WIDTH, IDC_R
 
 void ReadScreenSize(FixedRange& range)
 {
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (display) {
-        range.screenWidth = GetDeviceCaps(display, HORZRES);
-        range.screenHeight = GetDeviceCaps(display, VERTRES);
-        DeleteDC(display);
-        return;
-    }
-    range.screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    range.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    GrabRect screen = VirtualScreenRect();
+    range.screenLeft = screen.x;
+    range.screenTop = screen.y;
+    range.screenWidth = screen.width;
+    range.screenHeight = screen.height;
 }
 
 void EnableEdits(HWND dialog, bool enabled)
@@ -33,15 +29,19 @@ void EnableEdits(HWND dialog, bool enabled)
         EnableWindow(GetDlgItem(dialog, id), enabled);
 }
 
+// Signed: left and top are negative on a monitor left of or above the
+// primary one.
 void SetNumber(HWND dialog, int id, int32_t value)
 {
-    SetDlgItemInt(dialog, id, UINT(value), FALSE);
+    SetDlgItemInt(dialog, id, UINT(value), TRUE);
 }
 
-// Text that is not a number reads as 0.
-uint32_t GetNumber(HWND dialog, int id)
+int64_t GetNumber(HWND dialog, int id)
 {
-    return GetDlgItemInt(dialog, id, nullptr, FALSE);
+    wchar_t text[256] = {};
+    GetDlgItemTextW(dialog, id, text, int(sizeof text / sizeof *text));
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wchar_t expected");
+    return ReadRangeNumber(reinterpret_cast<const char16_t*>(text));
 }
 
 void OnInitDialog(HWND dialog)

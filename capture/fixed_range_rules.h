@@ -11,22 +11,32 @@ struct FixedRange {
     int32_t top;
     int32_t width;
     int32_t height;
-    int32_t screenWidth;   // display size, refreshed when the dialog opens
+    // The virtual screen (every monitor), refreshed when the dialog opens:
+    // its size, and its corner, which is negative when a monitor lies left
+    // of or above the primary one.
+    int32_t screenWidth;
     int32_t screenHeight;
+    int32_t screenLeft;
+    int32_t screenTop;
 };
 
-// The four numbers as the dialog's edits read them (unsigned).
+// The four numbers as the dialog's edits read them.
 struct RangeEntry {
-    uint32_t left;
-    uint32_t top;
-    uint32_t width;
-    uint32_t height;
+    int64_t left;
+    int64_t top;
+    int64_t width;
+    int64_t height;
 };
 
-// Stores entry into range, limited to range's screen size: a left (top)
-// beyond the screen becomes 0, then the width (height) is cut at the
-// screen's edge. Values are never enlarged, and numbers of 2^31 and above
-// count as the large numbers they are, so nothing comes out negative.
+// A number typed into one of the edits: blanks, an optional sign, then the
+// digits up to the first other character. Text without digits reads as 0;
+// numbers too large for any screen are held at a value far beyond one.
+int64_t ReadRangeNumber(const char16_t* text);
+
+// Stores entry into range, limited to range's screen: a left (top) outside
+// the screen becomes the screen's left (top) edge, then the width (height)
+// is cut at the screen's far edge. A negative width or height is 0, and
+// values are never enlarged.
 void ApplyRangeEntry(FixedRange& range, const RangeEntry& entry);
 
 // The corners of the grab: (left, top) and (left + width, top + height),

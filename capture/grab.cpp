@@ -43,26 +43,30 @@ HBITMAP CopyScreen(HDC display, const GrabRect& rect)
     return bitmap;
 }
 
+GrabRect VirtualScreenRect()
+{
+    return GrabRect{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                    GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
 void GrabScreen(HWND owner, Corner* start, Corner* end)
 {
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    GrabRect rect{0, 0, 0, 0};
+    GrabRect rect;
     if (start && end) {
         NormalizeCorners(*start, *end);
         rect = RectFromCorners(*start, *end);
-    } else if (display) {
-        rect.width = GetDeviceCaps(display, HORZRES);
-        rect.height = GetDeviceCaps(display, VERTRES);
+    } else {
+        rect = VirtualScreenRect();
     }
 
-    HBITMAP bitmap = display ? CopyScreen(display, rect) : nullptr;
+    HBITMAP bitmap = nullptr;
+    if (ScreenDC screen; screen)
+        bitmap = CopyScreen(screen.get(), rect);
     bool placed = bitmap && PlaceOnClipboard(owner, bitmap);
     if (bitmap && !placed)
         DeleteObject(bitmap);
     if (!placed)
         MessageBeep(0);
-    if (display)
-        DeleteDC(display);
 
     SetMainTitle(owner, nullptr);
     g_pickMode = PickMode::None;

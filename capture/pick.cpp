@@ -4,6 +4,7 @@
 #include "capture/pick_state.h"
 
 #include "app/app.h"
+#include "app/dpi.h"
 
 PickMode g_pickMode = PickMode::None;
 PickCorners g_pickCorners;
@@ -43,6 +44,14 @@ void InvertFrame(HDC dc, const FrameBox& box, int thickness)
     DeleteObject(region);
 }
 
+int BandWidth(Corner start)
+{
+    // Taken at the band's fixed start, not at its moving end: erasing a
+    // band then inverts exactly what drawing it did, even after the end
+    // has moved to a monitor of another scale.
+    return ScaleForDpi(1, PointDpi(POINT{start.x, start.y}));
+}
+
 void SetPickCursor(int cursorId)
 {
     SetCursor(LoadCursorW(g_instance, MAKEINTRESOURCEW(cursorId)));
@@ -69,6 +78,17 @@ void OnPickButtonDown(HWND mainWindow)
     case PressResult::Ignored:
         break;
     }
+}
+
+bool OnPickDoubleClick(HWND mainWindow)
+{
+    // A second press soon after the one that armed the pick (the start of
+    // a rectangle drag) comes as a double click; it must not maximise the
+    // minimised window.
+    if (!g_mainPick.armed)
+        return false;
+    OnPickButtonDown(mainWindow);
+    return true;
 }
 
 void OnPickMouseMove(HWND)
@@ -107,6 +127,23 @@ void OnPickButtonUp(HWND mainWindow)
     g_pickCorners.end = Corner{0, 0};
 }
 
+void OnPickCaptureLost(HWND mainWindow)
+{
+    // Our own release at the end of a pick has cleared the pick already.
+    Abandoned left = AbandonMainPick(g_mainPick, g_pickCorners);
+    if (!left.active)
+        return;
+    if (left.bandShown)
+        InvertBand(left.bandStart, left.bandEnd);
+    g_pickMode = PickMode::None;
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+    // Back as it was before the pick minimised it, normal or maximised
+    // (unless something has shown it meanwhile).
+    if (IsIconic(mainWindow))
+        ShowWindow(mainWindow, SW_RESTORE);
+    InvalidateRect(mainWindow, nullptr, TRUE);
+}
+
 void InvertWindowFrame(HWND window)
 {
     if (!IsWindow(window))
@@ -120,16 +157,17 @@ void InvertWindowFrame(HWND window)
         && WindowFrameBox(FrameBox{r.left, r.top, r.right, r.bottom}, local)) {
         g_pickCorners.start = Corner{r.left, r.top};
         g_pickCorners.end = Corner{r.right, r.bottom};
-        InvertFrame(dc, local, 4);
+        // 4 pixels at 100 %, as wide as the scale of the window's monitor.
+        UINT dpi = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+        InvertFrame(dc, local, ScaleForDpi(4, dpi));
     }
     ReleaseDC(window, dc);
 }
 
 void InvertRectFrame(int x1, int y1, int x2, int y2)
 {
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (!display)
+    ScreenDC screen;
+    if (!screen)
         return;
-    InvertFrame(display, BandBox(Corner{x1, y1}, Corner{x2, y2}), 1);
-    DeleteDC(display);
+    InvertFrame(screen.get(), BandBox(Corner{x1, y1}, Corner{x2, y2}), BandWidth(Corner{x1, y1}));
 }

@@ -45,24 +45,6 @@ void EndWithGrab(HWND window)
     DestroyWindow(window);
 }
 
-HBITMAP CopyScreen(int width, int height)
-{
-    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (!display)
-        return nullptr;
-    HDC memory = CreateCompatibleDC(display);
-    HBITMAP copy = memory ? CreateCompatibleBitmap(display, width, height) : nullptr;
-    if (copy) {
-        HGDIOBJ previous = SelectObject(memory, copy);
-        BitBlt(memory, 0, 0, width, height, display, 0, 0, SRCCOPY);
-        SelectObject(memory, previous);
-    }
-    if (memory)
-        DeleteDC(memory);
-    DeleteDC(display);
-    return copy;
-}
-
 void ReleaseScreenCopy()
 {
     if (g_screenCopy) {
@@ -71,12 +53,15 @@ void ReleaseScreenCopy()
     }
 }
 
-// The window covers the screen from (0, 0), so its client coordinates
-// are screen coordinates.
+// The window covers the virtual screen: its client coordinates are screen
+// coordinates less its corner, which is negative with a monitor left of or
+// above the primary one.
 void OnPaint(HWND window)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
+    POINT corner{0, 0};
+    ClientToScreen(window, &corner);
     if (dc && g_screenCopy) {
         if (HDC memory = CreateCompatibleDC(dc)) {
             HGDIOBJ previous = SelectObject(memory, g_screenCopy);
@@ -88,8 +73,14 @@ void OnPaint(HWND window)
         }
         // A band on the screen was painted over here: put its part back
         // (the paint context is clipped to the part repainted).
-        if (g_selection.dragging)
-            InvertFrame(dc, BandBox(g_pickCorners.start, g_pickCorners.lastDrawn), 1);
+        if (g_selection.dragging) {
+            const Corner& start = g_pickCorners.start;
+            const Corner& end = g_pickCorners.lastDrawn;
+            InvertFrame(dc,
+                        BandBox(Corner{start.x - corner.x, start.y - corner.y},
+                                Corner{end.x - corner.x, end.y - corner.y}),
+                        BandWidth(start));
+        }
     }
     EndPaint(window, &ps);
 }
@@ -101,7 +92,8 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW* create)
     const FixedRange& range = CurrentFixedRange();
     if (!range.enabled) {
         Sleep(kSettlePause);
-        g_screenCopy = CopyScreen(create->cx, create->cy);
+        if (ScreenDC screen; screen)
+            g_screenCopy = CopyScreen(screen.get(), GrabRect{create->x, create->y, create->cx, create->cy});
         return 0;
     }
     RangeCorners(range, g_pickCorners.start, g_pickCorners.end);
@@ -166,11 +158,11 @@ void SelectRectangle(HWND mainWindow)
     g_selecting = true;
     g_selectionQuitPosted = false;
     ShowWindow(mainWindow, SW_HIDE);
-    RECT desktop{0, 0, 0, 0};
-    GetClientRect(GetDesktopWindow(), &desktop);
+    // Over every monitor, so that a drag may cross from one to another.
+    GrabRect screen = VirtualScreenRect();
     HWND selection = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TRANSPARENT, L"RectWindow",
-                                     L"RectWindow", WS_POPUP, 0, 0, desktop.right, desktop.bottom,
-                                     nullptr, nullptr, g_instance, nullptr);
+                                     L"RectWindow", WS_POPUP, screen.x, screen.y, screen.width,
+                                     screen.height, nullptr, nullptr, g_instance, nullptr);
     if (selection) {
         ShowWindow(selection, SW_SHOWNORMAL);
         UpdateWindow(selection);
@@ -205,9 +197,10 @@ LRESULT CALLBACK RectWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_DESTROY:
         // Closed in the middle of a drag: the band drawn on the screen
-        // would otherwise stay there.
-        if (AbandonSelection(g_selection))
-            InvertBand(g_pickCorners.start, g_pickCorners.lastDrawn);
+        // would otherwise stay there, and its corners would be grabbed by
+        // the next pick in the main window.
+        if (Abandoned left = AbandonSelection(g_selection, g_pickCorners); left.bandShown)
+            InvertBand(left.bandStart, left.bandEnd);
         ReleaseScreenCopy();
         g_selectionQuitPosted = true;
         PostQuitMessage(0);

@@ -3,6 +3,8 @@
 #include "capture/capture.h"
 #include "capture/snapshot_rules.h"
 
+#include <commctrl.h>
+
 #include "app/app.h"
 #include "app/commands.h"
 #include "res/resource.h"
@@ -24,6 +26,8 @@ INT_PTR CALLBACK SnapshotDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_INITDIALOG:
         CenterDialog(dialog, false);
+        // The arrows count up through the 16-bit interval.
+        SendDlgItemMessageW(dialog, IDC_SNAP_SPIN, UDM_SETRANGE32, 0, kMaxSnapshotInterval);
         CheckDlgButton(dialog, IDC_SNAP_ENABLE, g_snapshot.enabled ? BST_CHECKED : BST_UNCHECKED);
         // The up-down control stays enabled; only the field follows the box.
         EnableIntervalEdit(dialog, g_snapshot.enabled);

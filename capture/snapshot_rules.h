@@ -36,3 +36,5 @@ void CloseSnapshotDialog(SnapshotState& state);
 // The interval for a number entered in the dialog: its low 16 bits
 // (70000 becomes 4464).
 uint16_t SnapshotIntervalFromEntry(uint32_t entered);
+// The largest interval, where the dialog's arrows stop.
+constexpr uint32_t kMaxSnapshotInterval = UINT16_MAX;

@@ -19,7 +19,7 @@ add_library(kelvo_glue OBJECT ${KELVO_GLUE_SOURCES} res/kelvo.rc)
 target_include_directories(kelvo_glue PUBLIC ${CMAKE_SOURCE_DIR})
 # The resource compiler does not report the images it embeds.
 file(GLOB KELVO_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res/*.cur
-     ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/resource.h)
+     ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/*.manifest ${CMAKE_SOURCE_DIR}/res/resource.h)
 set_source_files_properties(res/kelvo.rc PROPERTIES OBJECT_DEPENDS "${KELVO_RES_IMAGES}")
 set(KELVO_SYSTEM_LIBRARIES user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 uuid advapi32)
 
@@ -32,7 +32,18 @@ set(KELVO_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/picture/kelvo_${CMAKE_SYSTEM_PROCESSOR
 target_link_options(kelvo PRIVATE ${KELVO_EXPORTS_DEF})
 set_property(TARGET kelvo APPEND PROPERTY LINK_DEPENDS ${KELVO_EXPORTS_DEF})
 
+# The user guide as a web page beside the program, where help opens it.
+set(KELVO_HELP_PAGE ${CMAKE_BINARY_DIR}/bin/kelvo-help.html)
+add_custom_command(OUTPUT ${KELVO_HELP_PAGE}
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/scripts/help_page.py ${CMAKE_SOURCE_DIR}
+          ${KELVO_HELP_PAGE}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/help_page.py ${CMAKE_SOURCE_DIR}/docs/README-ja.txt
+          ${CMAKE_SOURCE_DIR}/res/kelvo.rc
+  COMMENT "kelvo-help.html")
+add_custom_target(kelvo_help ALL DEPENDS ${KELVO_HELP_PAGE})
+
 include(hook/hook.cmake)
+include(spihost/spihost.cmake)
 include(tests/wine/driver/driver.cmake)
 include(plugins/plugins.cmake OPTIONAL)
 include(tools/tools.cmake OPTIONAL)

@@ -321,9 +321,7 @@ BmpStatus BuildBmpDib(const uint8_t* file, size_t fileSize, const BmpPlan& plan,
     if (plan.compression == kBiRle8 || plan.compression == kBiRle4) {
         const RleResult r = RleDecode(plan.compression, file + plan.pixelOffset, plan.pixelLength,
                                       plan.width, plan.height, bits, static_cast<size_t>(image));
-        if (r != RleResult::kComplete && r != RleResult::kTruncated)
-            return BmpStatus::kBadRle;
-        return BmpStatus::kOk;
+        return r == RleResult::kBadArguments ? BmpStatus::kBadArguments : BmpStatus::kOk;
     }
     BuildUncompressed(file, plan, bits);
     return BmpStatus::kOk;
@@ -341,7 +339,6 @@ const char* BmpStatusText(BmpStatus status)
     case BmpStatus::kBadMasks: return "unusable bit-field masks";
     case BmpStatus::kBadColorTable: return "colour table outside the file";
     case BmpStatus::kTooLarge: return "picture too large";
-    case BmpStatus::kBadRle: return "RLE stream runs past its row or picture";
     case BmpStatus::kBadArguments: return "buffer or file does not match the plan";
     }
     return "unknown";

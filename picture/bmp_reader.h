@@ -12,7 +12,8 @@
 //     file carries only suggests a palette and is skipped).
 //   - RLE8 and RLE4 are decoded here (picture/rle.h); pixels a stream
 //     skips or never reaches are index 0. A stream cut short is accepted;
-//     a run past its row or a delta past the picture refuses the file.
+//     runs past a row's end are cut there and a delta past the top ends
+//     the picture, as the platform and other readers take them.
 //   - Top-down files (negative height) are turned bottom-up.
 //   - Longer info headers (52, 56, 64, V4 108, V5 124, anything 40..124)
 //     are read through their first 40 bytes; the colour table follows the
@@ -49,7 +50,6 @@ enum class BmpStatus {
     kBadMasks,           // unusable bit-field masks
     kBadColorTable,      // a colour table that does not fit in the file
     kTooLarge,           // beyond kBmpMaxDimension or kBmpMaxImageBytes
-    kBadRle,             // an RLE stream that runs past its row or picture
     kBadArguments,       // build given a buffer or file that fits no plan
 };
 
@@ -83,8 +83,7 @@ BmpStatus PlanBmpRead(const uint8_t* file, size_t fileSize, BmpPlan* plan);
 // dibSize bytes (must equal plan.dibSize; the file must be the planned
 // one). Only the plan's numbers are trusted, never the file's headers a
 // second time, so a file that changed in between can change pixels but
-// not sizes. Fails with kBadRle for a corrupt RLE stream (the block then
-// holds no usable picture) and kBadArguments for a mismatch.
+// not sizes. Fails with kBadArguments for a mismatch.
 BmpStatus BuildBmpDib(const uint8_t* file, size_t fileSize, const BmpPlan& plan,
                       uint8_t* dib, size_t dibSize);
 

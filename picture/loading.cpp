@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "picture/bmp_reader.h"
 #include "picture/global_memory.h"
+#include "picture/plugin_rules.h"
 #include "picture/plugins.h"
 
 namespace {
@@ -112,6 +113,27 @@ bool CopyChosenPath(const wchar_t* chosen, char* buffer)
     return true;
 }
 
+// The open dialog's filters: every picture Kelvo can open (BMP and what
+// the plug-ins say they read), to choose from the list of file types, and
+// the BMP entry the dialog starts with, as it always has. That entry's
+// pattern is empty (the preset "*.bmp" limits the listing and a name typed
+// without extension gets the default one), so it has to come last: an
+// empty pattern ends the list.
+std::wstring OpenFilter()
+{
+    std::wstring patterns = WideFromAnsi(AllPicturesPattern(PluginPicturePatterns()).c_str());
+    std::wstring filter;
+    auto entry = [&filter](const std::wstring& name, const std::wstring& pattern) {
+        filter += name;
+        filter.push_back(L'\0');
+        filter += pattern;
+        filter.push_back(L'\0');
+    };
+    entry(L"すべての画像ﾌｧｲﾙ(" + patterns + L")", patterns);
+    entry(L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)", L"");
+    return filter;  // the string's own terminator ends the list
+}
+
 }  // namespace
 
 HGLOBAL ReadDibFile(HANDLE file)
@@ -206,6 +228,12 @@ bool ChooseBmpFile(HWND owner, char* buffer, int mode)
     // One filter whose pattern is empty: the preset name limits the list.
     static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0\0";
     OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, 0, title);
+    std::wstring openFilter;
+    if (mode != 1) {
+        openFilter = OpenFilter();
+        ofn.lpstrFilter = openFilter.c_str();
+        ofn.nFilterIndex = 2;
+    }
     BOOL confirmed = mode == 1 ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     return confirmed && CopyChosenPath(g_fileName, buffer);
 }
@@ -215,9 +243,8 @@ bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format)
     const bool png = *format == PictureFormat::kPng;
     lstrcpyW(g_fileName, png ? L"*.png" : L"*.bmp");
     wchar_t title[MAX_PATH] = {};
-    // A name typed without extension gets the chosen type's. (The single
-    // type of the open dialog can have an empty pattern; here it would end
-    // the list.)
+    // A name typed without extension gets the chosen type's. (An empty
+    // pattern, as the open dialog's BMP entry has, would end this list.)
     static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0PNG ﾌｧｲﾙ(*.PNG)\0*.PNG\0\0";
     OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, png ? 2 : 1, title);
     if (!GetSaveFileNameW(&ofn) || !CopyChosenPath(g_fileName, buffer))

@@ -6,28 +6,40 @@
 #include "picture/dib_rules.h"
 #include "picture/serial_name.h"
 
-bool ComposePluginPattern(const char* directory, bool shiftJis, char* out, size_t outCapacity)
+std::vector<const char*> PluginModuleExtensions(bool sixtyFourBit)
 {
-    static const char kPattern[] = "*.spi";
+    if (sixtyFourBit)
+        return {"sph", "spi"};
+    return {"spi"};
+}
+
+bool ComposePluginPattern(const char* directory, const char* extension, bool shiftJis, char* out,
+                          size_t outCapacity)
+{
     if (!out || outCapacity == 0)
         return false;
     out[0] = '\0';
-    if (!directory || directory[0] == '\0')
+    if (!directory || directory[0] == '\0' || !extension)
         return false;
     size_t dirLength = std::strlen(directory);
+    size_t extLength = std::strlen(extension);
     bool separator = !EndsWithBackslash(directory, shiftJis);
-    size_t needed = dirLength + (separator ? 1 : 0) + sizeof kPattern;  // terminator included
+    // "*." and the terminator come with the extension.
+    size_t needed = dirLength + (separator ? 1 : 0) + 2 + extLength + 1;
     if (needed > outCapacity)
         return false;
     std::memcpy(out, directory, dirLength);
     size_t at = dirLength;
     if (separator)
         out[at++] = '\\';
-    std::memcpy(out + at, kPattern, sizeof kPattern);
+    out[at++] = '*';
+    out[at++] = '.';
+    std::memcpy(out + at, extension, extLength + 1);
     return true;
 }
 
-PluginDibStatus CheckPluginDib(const uint8_t* format, size_t formatSize, size_t bitsSize)
+PluginDibStatus CheckPluginDib(const uint8_t* format, size_t formatSize, size_t bitsSize,
+                               PluginDibExtent* extent)
 {
     if (!format || formatSize < sizeof(DibHeader))
         return PluginDibStatus::kNoHeader;
@@ -74,5 +86,69 @@ PluginDibStatus CheckPluginDib(const uint8_t* format, size_t formatSize, size_t 
         return PluginDibStatus::kBitsMissing;
     if (stored > bitsSize)
         return PluginDibStatus::kBitsMissing;
+    if (extent)
+        *extent = PluginDibExtent{uint64_t{h.biSize} + table, stored};
     return PluginDibStatus::kOk;
+}
+
+namespace {
+
+// ASCII letters only: other bytes may belong to double-byte characters.
+std::string AsciiUpper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return s;
+}
+
+// "*.ext" with an extension of printable characters that mean nothing
+// else in a pattern list.
+bool IsPlainExtensionItem(const std::string& item)
+{
+    if (item.size() < 3 || item.size() > 34 || item[0] != '*' || item[1] != '.')
+        return false;
+    for (size_t i = 2; i < item.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(item[i]);
+        if (c <= ' ' || c == 0x7F || std::strchr("*?;.\\/:|<>\"", c))
+            return false;
+    }
+    return true;
+}
+
+std::string Trimmed(const std::string& s)
+{
+    size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    size_t last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::string AllPicturesPattern(const std::vector<std::string>& pluginPatterns, size_t maxLength)
+{
+    std::vector<std::string> items{"*.BMP"};
+    std::string out = items[0];
+    for (const std::string& patterns : pluginPatterns) {
+        size_t start = 0;
+        while (start <= patterns.size()) {
+            size_t end = patterns.find(';', start);
+            if (end == std::string::npos)
+                end = patterns.size();
+            std::string item = AsciiUpper(Trimmed(patterns.substr(start, end - start)));
+            start = end + 1;
+            if (!IsPlainExtensionItem(item))
+                continue;
+            bool known = false;
+            for (const std::string& have : items)
+                known = known || have == item;
+            if (known || out.size() + 1 + item.size() > maxLength)
+                continue;
+            items.push_back(item);
+            out += ";" + item;
+        }
+    }
+    return out;
 }

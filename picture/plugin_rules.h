@@ -1,21 +1,32 @@
 // Rules of the image plug-in manager that compute something: the search
-// pattern for plug-in modules in one directory, and the check that a
-// picture handed back by a plug-in is what its header says it is before
-// the platform is given it.
+// patterns for plug-in modules in one directory, the check that a picture
+// handed back by a plug-in is what its header says it is before the
+// platform is given it, and the open dialog's pattern of every picture
+// the plug-ins read.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Capacity of the buffers the directory names and the pattern are built
 // in, terminator included.
 constexpr size_t kPluginPathBuffer = 256;
 
-// "<directory>\*.spi" into out (capacity outCapacity, terminator
+// File extensions of plug-in modules, in the order they are searched:
+// 64-bit builds of the interface are named *.sph and 32-bit builds *.spi.
+// A 64-bit program looks for both (a 64-bit module named .spi still
+// works; a 32-bit one fails to load and is passed over), a 32-bit program
+// for *.spi only.
+std::vector<const char*> PluginModuleExtensions(bool sixtyFourBit);
+
+// "<directory>\*.<extension>" into out (capacity outCapacity, terminator
 // included); no second backslash after a directory that already ends in
 // one (a drive root). False, with out empty, when the directory is empty
 // or the pattern does not fit: such a directory is not searched, rather
 // than searched under a cut name.
-bool ComposePluginPattern(const char* directory, bool shiftJis, char* out, size_t outCapacity);
+bool ComposePluginPattern(const char* directory, const char* extension, bool shiftJis, char* out,
+                          size_t outCapacity);
 
 enum class PluginDibStatus {
     kOk,
@@ -37,4 +48,20 @@ constexpr uint64_t kPluginMaxImageBytes = 512ull * 1024 * 1024;
 // bitsSize bytes. Accepted: 1, 4, 8, 16, 24 and 32 bits, uncompressed or
 // bit fields (16 and 32 bits), RLE8 and RLE4 (bottom-up, with a stored
 // size that fits the bits block); bottom-up or top-down; planes 1.
-PluginDibStatus CheckPluginDib(const uint8_t* format, size_t formatSize, size_t bitsSize);
+// When extent is given and the picture passes, it receives the bytes the
+// platform reads: header and colour table (or masks), and pixel bits.
+struct PluginDibExtent {
+    uint64_t formatBytes;
+    uint64_t bitsBytes;
+};
+PluginDibStatus CheckPluginDib(const uint8_t* format, size_t formatSize, size_t bitsSize,
+                               PluginDibExtent* extent = nullptr);
+
+// The open dialog's pattern for every picture Kelvo can open: "*.BMP",
+// then the "*.ext" items of the plug-ins' GetPluginInfo pattern strings
+// ("*.jpg;*.jpeg") in order, in capitals as the dialog shows "*.BMP", each
+// extension once. Items that are not a plain "*.ext" (wild cards,
+// separators, blanks inside) are passed over; the whole stays within
+// maxLength characters.
+std::string AllPicturesPattern(const std::vector<std::string>& pluginPatterns,
+                               size_t maxLength = 1024);

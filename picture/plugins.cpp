@@ -1,260 +1,203 @@
-// The plug-in table and the exported SPIInit, LoadPicture and SPIEnd.
+// The plug-in manager and the exported SPIInit, LoadPicture and SPIEnd.
 //
-// The table is a list of records, each in its own movable global-memory
-// block, linked by block handle and appended at the tail, in the order the
-// directory search returned the modules. Plug-ins are foreign code running
-// in this process: what they hand back is checked before it is used, and a
-// module that lacks one of the three functions the program calls is not
-// kept at all, so no empty slot is ever called.
+// The plug-ins themselves run in the helper process kelvo-spihost.exe
+// (spihost/), which finds and loads them, asks them in turn and decodes;
+// Kelvo keeps the table's module names, builds the bitmap from the picture
+// the helper shares, after the same checks as when plug-ins ran in here.
+//
+// Plug-ins are foreign code. When the helper ends in the middle of a
+// request (a plug-in crashed, or damaged a heap), the module it names as
+// running is left out for the rest of the session and a new helper takes
+// over at the next request, loading the rest. A request that takes longer
+// than the limit ends the helper too; the plug-in is kept when it was
+// decoding a file (another file may be fine), and left out when it hung
+// while being loaded or asked for its information.
 #include "picture/plugins.h"
 
 #include <cstdint>
-#include <initializer_list>
+#include <string>
+#include <vector>
 
-#include "app/ansi_text.h"
-#include "picture/global_memory.h"
 #include "picture/plugin_rules.h"
+#include "picture/spi_host.h"
+#include "picture/spi_protocol.h"
 
 namespace {
 
-// The plug-in entry points as the program calls them: the published
-// import-filter functions, standard call, ANSI names. Lengths and the
-// user value are pointer-sized in 64-bit plug-ins.
-using IsSupportedProc = int(WINAPI*)(LPCSTR fileName, void* fileOrHead);
-using GetPictureInfoProc = int(WINAPI*)(LPCSTR buffer, LONG_PTR length, unsigned flag,
-                                        void* info);
-using GetPictureProc = int(WINAPI*)(LPCSTR buffer, LONG_PTR length, unsigned flag,
-                                    HLOCAL* format, HLOCAL* bits, FARPROC progress,
-                                    LONG_PTR userData);
+using spihost::Request;
 
-struct PluginRecord {
-    HMODULE module;
-    FARPROC getPluginInfo;
-    FARPROC isSupported;
-    FARPROC getPictureInfo;
-    FARPROC getPicture;
-    FARPROC getPreview;
-    FARPROC getArchiveInfo;
-    FARPROC getFileInfo;
-    FARPROC getFile;
-    HGLOBAL next;
-};
+// Per file, per search or load of the table, per information request.
+constexpr DWORD kRequestLimitMs = 10000;
 
-HGLOBAL g_head;
-HGLOBAL g_tail;
+SpiHost g_host;
+// Where the search started: the helper's current directory, from which
+// it loads the modules by bare name again after a restart.
+std::wstring g_directory;
+std::vector<std::string> g_table;    // kept modules, in table order
+std::vector<std::string> g_leftOut;  // modules that failed the session
 
-// Links a record at the tail. When the tail cannot be locked nothing is
-// linked and the record stays out of the table; the caller then drops it.
-bool AppendPlugin(HGLOBAL record)
+ULONGLONG Deadline()
 {
-    if (g_tail) {
-        LockedBlock<PluginRecord> tail(g_tail);
-        if (!tail)
+    return GetTickCount64() + kRequestLimitMs;
+}
+
+bool Listed(const std::vector<std::string>& names, const std::string& name)
+{
+    for (const std::string& n : names)
+        if (lstrcmpiA(n.c_str(), name.c_str()) == 0)
+            return true;
+    return false;
+}
+
+// After a request the helper did not answer: lets the helper go and, when
+// asked to, leaves out the module it was running. True when a module was
+// newly left out (so trying again can end differently).
+bool DropHelper(bool leaveOut)
+{
+    std::string culprit = spihost::BusyName(g_host.channel());
+    g_host.Kill();
+    if (!leaveOut || !spihost::IsBareModuleName(culprit) || Listed(g_leftOut, culprit))
+        return false;
+    g_leftOut.push_back(culprit);
+    std::vector<std::string> kept;
+    for (const std::string& name : g_table)
+        if (lstrcmpiA(name.c_str(), culprit.c_str()) != 0)
+            kept.push_back(name);
+    g_table.swap(kept);
+    return true;
+}
+
+// Sends a table request (search or load) with the names given; on an
+// answer the table becomes the modules the helper kept.
+bool TableRequest(Request request, const std::vector<std::string>& names)
+{
+    if (!spihost::WriteNames(g_host.channel(), names))
+        return false;
+    if (g_host.Call(request, Deadline()) != SpiHost::Outcome::kAnswered)
+        return false;
+    std::vector<std::string> kept;
+    if (spihost::GetU32(g_host.channel(), spihost::kFieldStatus) != uint32_t(spihost::Status::kOk)
+        || !spihost::ReadNames(g_host.channel(), &kept))
+        return false;
+    g_table = kept;
+    return true;
+}
+
+// A helper holding the table, started (again) when none runs. When the
+// new helper fails while loading, the module it was loading is left out
+// and the start tried again without it.
+bool EnsureHelper()
+{
+    while (!g_host.running()) {
+        if (g_table.empty() || !g_host.Start(g_directory.c_str(), kRequestLimitMs))
             return false;
-        tail->next = record;
-    } else {
-        g_head = record;
-    }
-    g_tail = record;
-    return true;
-}
-
-void ReleaseTable()
-{
-    HGLOBAL block = g_head;
-    while (block) {
-        HGLOBAL next = nullptr;
-        {
-            LockedBlock<PluginRecord> record(block);
-            if (record) {
-                FreeLibrary(record->module);
-                next = record->next;
-            }
-        }
-        GlobalFree(block);
-        block = next;
-    }
-    g_head = nullptr;
-    g_tail = nullptr;
-}
-
-// Loads one module by its bare name (the platform's module search order
-// decides which file of that name) and appends its record. Modules that
-// do not load, lack IsSupported, GetPictureInfo or GetPicture, or whose
-// record cannot be made are left out and unloaded again.
-bool LoadPlugin(const char* name)
-{
-    // A broken module is refused quietly, not with a system message box.
-    DWORD oldMode = 0;
-    SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
-    HMODULE module = LoadLibraryA(name);
-    SetThreadErrorMode(oldMode, nullptr);
-    if (!module)
-        return false;
-    FARPROC isSupported = GetProcAddress(module, "IsSupported");
-    FARPROC getPictureInfo = GetProcAddress(module, "GetPictureInfo");
-    FARPROC getPicture = GetProcAddress(module, "GetPicture");
-    HGLOBAL block = nullptr;
-    if (isSupported && getPictureInfo && getPicture)
-        block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(PluginRecord));
-    if (!block) {
-        FreeLibrary(module);
-        return false;
-    }
-    bool filled = false;
-    {
-        LockedBlock<PluginRecord> record(block);
-        if (record) {
-            record->module = module;
-            record->getPluginInfo = GetProcAddress(module, "GetPluginInfo");
-            record->isSupported = isSupported;
-            record->getPictureInfo = getPictureInfo;
-            record->getPicture = getPicture;
-            record->getPreview = GetProcAddress(module, "GetPreview");
-            record->getArchiveInfo = GetProcAddress(module, "GetArchiveInfo");
-            record->getFileInfo = GetProcAddress(module, "GetFileInfo");
-            record->getFile = GetProcAddress(module, "GetFile");
-            filled = true;
-        }
-    }
-    if (!filled || !AppendPlugin(block)) {
-        GlobalFree(block);
-        FreeLibrary(module);
-        return false;
+        if (TableRequest(Request::kLoad, g_table))
+            return true;
+        if (!DropHelper(true))
+            return false;
     }
     return true;
 }
 
-enum class Directory { kCurrent, kSystem, kWindows };
-
-// The directory's name into a kPluginPathBuffer buffer; false when the
-// platform cannot give it or it does not fit.
-bool DirectoryName(Directory which, char* name)
+std::wstring CurrentDirectory()
 {
-    UINT capacity = UINT(kPluginPathBuffer);
-    UINT length = 0;
-    switch (which) {
-    case Directory::kCurrent: length = GetCurrentDirectoryA(capacity, name); break;
-    case Directory::kSystem: length = GetSystemDirectoryA(name, capacity); break;
-    case Directory::kWindows: length = GetWindowsDirectoryA(name, capacity); break;
-    }
-    // Too small a buffer is answered with the size needed, not the text.
-    return length > 0 && length < capacity;
-}
-
-// Loads every "*.spi" module of one directory. False when nothing there
-// matched, so the search goes on with the next directory.
-bool SearchDirectory(Directory which, WORD* count)
-{
-    char directory[kPluginPathBuffer];
-    char pattern[kPluginPathBuffer];
-    if (!DirectoryName(which, directory)
-        || !ComposePluginPattern(directory, AnsiIsShiftJis(), pattern, sizeof pattern))
-        return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && LoadPlugin(found.cFileName))
-            ++*count;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return true;
-}
-
-// Frees a block the plug-in handed over; a value that is no block of
-// this process (GlobalSize 0) is left alone.
-void FreeHandedBlock(HLOCAL block)
-{
-    if (block && GlobalSize(block) != 0)
-        GlobalFree(block);
-}
-
-// Decoding by the plug-in that accepted the file. Its picture is used only
-// when GetPicture reports success with two distinct blocks whose header
-// describes the bits that came with it; on a reported failure the handle
-// variables are not looked at, whatever the plug-in wrote there.
-HBITMAP DecodeWith(const PluginRecord& plugin, HWND window, LPCSTR path)
-{
-    // The information record is not used; room for either layout of it
-    // (packed or aligned, 32- or 64-bit handle) so no plug-in writes past it.
-    alignas(8) unsigned char info[64] = {};
-    reinterpret_cast<GetPictureInfoProc>(plugin.getPictureInfo)(path, 0, 0, info);
-
-    HLOCAL format = nullptr;
-    HLOCAL bits = nullptr;
-    int result = reinterpret_cast<GetPictureProc>(plugin.getPicture)(path, 0, 0, &format, &bits,
-                                                                     nullptr, 0);
-    if (result != 0)
-        return nullptr;
-    if (format == bits) {
-        FreeHandedBlock(format);
-        return nullptr;
-    }
-    HBITMAP bitmap = nullptr;
-    SIZE_T formatSize = format ? GlobalSize(format) : 0;
-    SIZE_T bitsSize = bits ? GlobalSize(bits) : 0;
-    if (formatSize != 0 && bitsSize != 0) {
-        LockedBlock<uint8_t> header(format);
-        LockedBlock<uint8_t> pixels(bits);
-        if (header && pixels
-            && CheckPluginDib(header.get(), formatSize, bitsSize) == PluginDibStatus::kOk) {
-            if (HDC dc = GetDC(window)) {
-                auto* bmi = reinterpret_cast<const BITMAPINFO*>(header.get());
-                bitmap = CreateDIBitmap(dc, &bmi->bmiHeader, CBM_INIT, pixels.get(), bmi,
-                                        DIB_RGB_COLORS);
-                ReleaseDC(window, dc);
-            }
-        }
-    }
-    FreeHandedBlock(format);
-    FreeHandedBlock(bits);
-    return bitmap;
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring directory(n, L'\0');
+    DWORD got = n ? GetCurrentDirectoryW(n, &directory[0]) : 0;
+    directory.resize(got < n ? got : 0);
+    return directory;
 }
 
 }  // namespace
 
+HBITMAP MakePluginBitmap(HWND window, const uint8_t* format, size_t formatSize, const uint8_t* bits,
+                         size_t bitsSize)
+{
+    if (CheckPluginDib(format, formatSize, bitsSize) != PluginDibStatus::kOk)
+        return nullptr;
+    HDC dc = GetDC(window);
+    if (!dc)
+        return nullptr;
+    auto* bmi = reinterpret_cast<const BITMAPINFO*>(format);
+    HBITMAP bitmap = CreateDIBitmap(dc, &bmi->bmiHeader, CBM_INIT, bits, bmi, DIB_RGB_COLORS);
+    ReleaseDC(window, dc);
+    return bitmap;
+}
+
+std::vector<std::string> PluginPicturePatterns()
+{
+    std::vector<std::string> patterns;
+    while (EnsureHelper()) {
+        spihost::PayloadWriter(g_host.channel()).finish();
+        SpiHost::Outcome outcome = g_host.Call(Request::kInfo, Deadline());
+        if (outcome == SpiHost::Outcome::kAnswered) {
+            std::vector<std::vector<std::string>> info;
+            if (spihost::ReadInfo(g_host.channel(), &info))
+                for (const auto& strings : info)
+                    for (size_t i = 0; i < strings.size(); i += 2)
+                        patterns.push_back(strings[i]);
+            break;
+        }
+        if (!DropHelper(true))
+            break;
+    }
+    return patterns;
+}
+
 // The start value has no effect: the search always begins with the current
 // directory (the first step with 0, the repeated second step otherwise).
 // A table left from an earlier call is released first, so a second call
-// does not leak the modules already loaded.
+// does not leave the modules already loaded.
 WORD WINAPI SPIInit(DWORD)
 {
-    ReleaseTable();
-    WORD count = 0;
-    for (Directory which : {Directory::kCurrent, Directory::kSystem, Directory::kWindows}) {
-        if (SearchDirectory(which, &count))
+    g_host.Stop(kRequestLimitMs);
+    g_table.clear();
+    g_directory = CurrentDirectory();
+    bool searched = false;
+    while (!searched) {
+        if (!g_host.Start(g_directory.c_str(), kRequestLimitMs))
+            break;
+        searched = TableRequest(Request::kSearch, g_leftOut);
+        if (!searched && !DropHelper(true))
             break;
     }
-    return count;
+    if (!searched || g_table.empty()) {
+        g_host.Stop(kRequestLimitMs);
+        g_table.clear();
+    }
+    return WORD(g_table.size() > 0xFFFF ? 0xFFFF : g_table.size());
 }
 
 HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
 {
-    if (!path)
+    if (!path || !EnsureHelper())
         return nullptr;
-    HGLOBAL block = g_head;
-    while (block) {
-        LockedBlock<PluginRecord> record(block);
-        if (!record)
-            return nullptr;
-        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            bool accepted = reinterpret_cast<IsSupportedProc>(record->isSupported)(path, file) != 0;
-            // Closed before decoding, so a plug-in that opens the file
-            // without sharing it can still read it.
-            CloseHandle(file);
-            if (accepted)
-                return DecodeWith(*record.get(), window, path);
-        }
-        block = record->next;
+    spihost::PayloadWriter request(g_host.channel());
+    request.Text(path);
+    if (!request.finish())
+        return nullptr;
+    SpiHost::Outcome outcome = g_host.Call(Request::kPicture, Deadline());
+    if (outcome != SpiHost::Outcome::kAnswered) {
+        DropHelper(outcome == SpiHost::Outcome::kEnded);
+        return nullptr;
     }
-    return nullptr;
+    spihost::PictureAnswer answer;
+    if (spihost::GetU32(g_host.channel(), spihost::kFieldStatus) != uint32_t(spihost::Status::kOk)
+        || !spihost::ReadPictureAnswer(g_host.channel(), &answer))
+        return nullptr;
+    const uint8_t* view = g_host.SharedPicture(answer);
+    if (!view)
+        return nullptr;
+    // The header is checked and used from a copy of Kelvo's own: the
+    // helper could still change the shared one between the two.
+    std::vector<uint8_t> format(view, view + answer.formatBytes);
+    return MakePluginBitmap(window, format.data(), format.size(),
+                            view + spihost::PictureBitsOffset(answer.formatBytes),
+                            size_t(answer.bitsBytes));
 }
 
 void WINAPI SPIEnd(void)
 {
-    ReleaseTable();
+    g_host.Stop(kRequestLimitMs);
+    g_table.clear();
 }

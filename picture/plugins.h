@@ -1,11 +1,27 @@
-// Image plug-ins (*.spi): found and loaded at start, asked in turn to
-// decode files that are not BMP, unloaded at exit. The three functions are
-// exported by the program too.
+// Image plug-ins (*.sph and *.spi): found and loaded at start, asked in turn
+// to decode files that are not BMP, unloaded at exit; they run in the
+// helper process kelvo-spihost.exe. The three functions are exported by the
+// program too.
 #pragma once
 #include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 extern "C" {
 WORD WINAPI SPIInit(DWORD start);
 HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path);
 void WINAPI SPIEnd(void);
 }
+
+// A device bitmap on the window's display from a plug-in's picture (format
+// block and bits), after checking that the header describes what came
+// with it; null when it does not or the platform cannot make it.
+HBITMAP MakePluginBitmap(HWND window, const uint8_t* format, size_t formatSize, const uint8_t* bits,
+                         size_t bitsSize);
+
+// The "*.ext;..." pattern strings the loaded plug-ins give for the files
+// they read (GetPluginInfo), in table order; empty without plug-ins.
+std::vector<std::string> PluginPicturePatterns();

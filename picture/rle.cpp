@@ -418,13 +418,17 @@ RleResult DecodeStream(const uint8_t* stream, size_t streamSize, uint32_t width,
         const uint8_t value = stream[pos + 1];
         pos += 2;
         if (count != 0) {
-            if (count > width - c.x)
-                return RleResult::kRowOverrun;
-            if (kEight)
-                Fill8(c, stride, count, value);
-            else
-                Fill4(c, stride, count, value);
-            c.x += count;
+            // Runs that go on into the row's padding (many encoders pad
+            // every row's last run to the stored row width) keep only
+            // their pixels inside the row.
+            const uint32_t n = count < width - c.x ? count : width - c.x;
+            if (n != 0) {
+                if (kEight)
+                    Fill8(c, stride, n, value);
+                else
+                    Fill4(c, stride, n, value);
+                c.x += n;
+            }
             continue;
         }
         if (value == 0) {  // end of line
@@ -447,25 +451,26 @@ RleResult DecodeStream(const uint8_t* stream, size_t streamSize, uint32_t width,
             const uint32_t dx = stream[pos];
             const uint32_t dy = stream[pos + 1];
             pos += 2;
-            if (dx > width - c.x || dy > height - y)
-                return RleResult::kImageOverrun;
             clean();
-            c.x += dx;
-            y += dy;
-            if (y == height)
+            // A move past the row's end leaves nothing more to draw in
+            // it; a move past the top row ends the picture.
+            c.x = dx < width - c.x ? c.x + dx : width;
+            if (dy >= height - y)
                 return RleResult::kComplete;
+            y += dy;
             c.row += dy * stride;
             continue;
         }
         // Absolute run of `value` pixels.
+        // All of its bytes are read; only the pixels inside the row are kept.
         const uint32_t pixels = value;
-        if (pixels > width - c.x)
-            return RleResult::kRowOverrun;
+        const uint32_t kept = pixels < width - c.x ? pixels : width - c.x;
         const size_t bytes = kEight ? pixels : (pixels + 1) / 2;
         const size_t left = streamSize - pos;
         if (left < bytes) {
             // Cut inside the run: keep the pixels that did arrive.
-            const uint32_t got = static_cast<uint32_t>(kEight ? left : left * 2);
+            const size_t arrived = kEight ? left : left * 2;
+            const uint32_t got = arrived < kept ? static_cast<uint32_t>(arrived) : kept;
             if (kEight)
                 CopyBytes(c.row + c.x, stream + pos, got);
             else if (got)
@@ -474,11 +479,13 @@ RleResult DecodeStream(const uint8_t* stream, size_t streamSize, uint32_t width,
             clean();
             return RleResult::kTruncated;
         }
-        if (kEight)
-            Copy8(c, stride, stream + pos, left, pixels);
-        else
-            Copy4(c, stream + pos, pixels);
-        c.x += pixels;
+        if (kept != 0) {
+            if (kEight)
+                Copy8(c, stride, stream + pos, left, kept);
+            else
+                Copy4(c, stream + pos, kept);
+            c.x += kept;
+        }
         pos += bytes + (bytes & 1);
         if (pos > streamSize)
             pos = streamSize;

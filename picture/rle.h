@@ -33,10 +33,8 @@ size_t RleEncode(uint32_t compression, const uint8_t* rows, size_t rowsSize,
                  uint32_t width, uint32_t height, uint8_t* out, size_t outCapacity);
 
 enum class RleResult {
-    kComplete,      // end of bitmap, or the last row ended
+    kComplete,      // end of bitmap, or the stream left the top row
     kTruncated,     // the stream ended first; tolerated: the rest stays 0
-    kRowOverrun,    // a run passes its row's end: refused, never clipped
-    kImageOverrun,  // a delta leaves the picture: refused
     kBadArguments,  // unknown compression, zero size, rows buffer too small
 };
 
@@ -45,11 +43,13 @@ enum class RleResult {
 // rowsSize) are zero-filled first, so pixels that the stream skips with a
 // delta, leaves out with an early end of line, or never reaches stay
 // index 0, as other readers show them. Writes only inside those rows and
-// reads only the streamSize bytes given. Decoding stops at the end of
-// bitmap or when an end of line or delta reaches the row above the top;
-// anything after that is ignored. kComplete and kTruncated leave a usable
-// picture; the overrun results mean the stream is corrupt and the rows
-// hold whatever was decoded before the fault.
+// reads only the streamSize bytes given. Streams are read as the
+// platform's and other common readers read them: a run (encoded or
+// absolute) that goes on past the row's last pixel, as many encoders write
+// into the row's padding, keeps only the pixels inside the row; a delta
+// past the row's end leaves the rest of that row empty; decoding stops at
+// the end of bitmap or when an end of line or delta reaches or passes the
+// row above the top, and anything after that is ignored.
 RleResult RleDecode(uint32_t compression, const uint8_t* stream, size_t streamSize,
                     uint32_t width, uint32_t height, uint8_t* rows, size_t rowsSize);
 

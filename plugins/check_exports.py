@@ -2,8 +2,11 @@
 kelvo.exe exports exactly LoadPicture, SPIEnd and SPIInit with ordinals 1, 2
 and 3 (on i686 under their standard-call names _LoadPicture@8, _SPIEnd@0,
 _SPIInit@4, on x86_64 plain), each name leading to the function of that
-name; the bundled ifstb.spi exports the four plug-in entry points under
-their plain names.
+name; the bundled plug-in (ifstb.sph on x86_64, ifstb.spi on i686) exports
+the four plug-in entry points under their plain names; the plug-in helper
+kelvo-spihost.exe is a windowed program of the build's machine that
+exports nothing and imports from kernel32 and the C runtime only (a
+console or user32 would slow every start of it).
 
     check_exports.py i686|x86_64 <bin folder>
 """
@@ -16,6 +19,8 @@ KELVO = {
     "x86_64": {"LoadPicture": 1, "SPIEnd": 2, "SPIInit": 3},
 }
 PLUGIN = {"GetPictureInfo", "GetPicture", "GetPluginInfo", "IsSupported"}
+PLUGIN_FILE = {"i686": "ifstb.spi", "x86_64": "ifstb.sph"}
+HELPER_IMPORTS = {"kernel32.dll", "msvcrt.dll"}
 
 
 def exports(tool, path):
@@ -58,10 +63,24 @@ def main():
             if rva is None or addresses.get(name) != base + rva:
                 failures.append(f"{name} (ordinal {ordinal}) does not lead to the function {name}")
 
-    plugin, _ = exports(prefix + "objdump", f"{folder}/ifstb.spi")
-    print(f"ifstb.spi ({arch}):", sorted(plugin))
+    plugin_file = PLUGIN_FILE[arch]
+    plugin, _ = exports(prefix + "objdump", f"{folder}/{plugin_file}")
+    print(f"{plugin_file} ({arch}):", sorted(plugin))
     if set(plugin) != PLUGIN:
-        failures.append(f"ifstb.spi exports {sorted(plugin)}, expected {sorted(PLUGIN)}")
+        failures.append(f"{plugin_file} exports {sorted(plugin)}, expected {sorted(PLUGIN)}")
+
+    helper = subprocess.run([prefix + "objdump", "-p", f"{folder}/kelvo-spihost.exe"], check=True,
+                            capture_output=True, text=True).stdout
+    imports = {m.lower() for m in re.findall(r"DLL Name: (\S+)", helper)}
+    magic = re.search(r"^Magic\s+(\S+)", helper, re.M).group(1)
+    subsystem = re.search(r"^Subsystem\s+(\S+)", helper, re.M).group(1)
+    print(f"kelvo-spihost.exe ({arch}): magic {magic}, subsystem {subsystem}, imports {sorted(imports)}")
+    if imports != HELPER_IMPORTS:
+        failures.append(f"kelvo-spihost.exe imports {sorted(imports)}, expected {sorted(HELPER_IMPORTS)}")
+    if magic != ("020b" if arch == "x86_64" else "010b") or int(subsystem, 16) != 2:
+        failures.append(f"kelvo-spihost.exe is no windowed {arch} program")
+    if "[Ordinal/Name Pointer] Table" in helper:
+        failures.append("kelvo-spihost.exe exports functions")
 
     for f in failures:
         print("FAIL:", f)

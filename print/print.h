@@ -6,6 +6,9 @@
 // Starts a print job. automatic: no Print dialog (held printer settings,
 // else the default printer).
 void StartPrint(HWND owner, bool automatic);
+// Lets print jobs that are still running finish, waiting at most
+// timeoutMs in all; called when the program ends.
+void WaitForPrintJobs(DWORD timeoutMs);
 LRESULT CALLBACK PrintWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 void ScaleCommand(HWND mainWindow);  // 40004

@@ -4,8 +4,10 @@
 #include <commdlg.h>
 
 #include <new>
+#include <vector>
 
 #include "app/app.h"
+#include "app/dpi.h"
 #include "app/settings.h"
 #include "capture/capture.h"
 #include "picture/dib_rules.h"
@@ -26,6 +28,7 @@ struct PrintRequest {
     HDC dc;            // from the Print dialog, or null
     HGLOBAL devMode;   // copies of the held settings when dc is null
     HGLOBAL devNames;
+    WORD copies;       // pages to print, one per copy asked for
 };
 
 const wchar_t kNoStretchMessage[] = L"このプリンターでは処理機能がありません";
@@ -46,8 +49,28 @@ HDC CreateDcFromSettings(HGLOBAL devMode, HGLOBAL devNames)
                      base + header->wOutputOffset, mode.get());
 }
 
+// Workers still running, kept so that the program can let them finish
+// when it ends instead of cutting their pages off.
+std::vector<HANDLE> g_workers;
+
+void ForgetFinishedWorkers()
+{
+    for (size_t i = 0; i < g_workers.size();) {
+        if (WaitForSingleObject(g_workers[i], 0) == WAIT_OBJECT_0) {
+            CloseHandle(g_workers[i]);
+            g_workers.erase(g_workers.begin() + long(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
 bool OpenClipboardPatiently(HWND owner)
 {
+    // A job that outlives the main window (the program is ending) reads
+    // the clipboard without an owner window.
+    if (!IsWindow(owner))
+        owner = nullptr;
     DWORD start = GetTickCount();
     while (!OpenClipboard(owner)) {
         if (GetTickCount() - start >= kClipboardPatienceMs)
@@ -88,9 +111,14 @@ uint32_t TakeScale()
 
 void ShowPrintingNotice()
 {
+    // 200 x 50 at 100 %, at the scale of the monitor that shows Kelvo, where
+    // the notice is centred (it is made there, so that it starts at that
+    // monitor's scale).
+    RECT area = WorkAreaOf(g_mainWindow);
+    UINT dpi = MonitorDpi(MonitorFromPoint(POINT{area.left, area.top}, MONITOR_DEFAULTTOPRIMARY));
     HWND notice = CreateWindowExW(WS_EX_WINDOWEDGE | WS_EX_TOPMOST, L"PrintWindow", L"PrintWindow",
-                                  WS_POPUPWINDOW, 0, 0, 200, 50, nullptr, nullptr, g_instance,
-                                  nullptr);
+                                  WS_POPUPWINDOW, area.left, area.top, ScaleForDpi(200, dpi),
+                                  ScaleForDpi(50, dpi), nullptr, nullptr, g_instance, nullptr);
     if (!notice)
         return;
     ShowWindow(notice, SW_SHOWNORMAL);
@@ -100,8 +128,9 @@ void ShowPrintingNotice()
         DestroyWindow(notice);
 }
 
-// Puts the picture on the page; false when nothing could be printed.
-bool PrintPage(HWND owner, HDC dc)
+// Puts the picture on one page per copy; false when nothing could be
+// printed.
+bool PrintPages(HWND owner, HDC dc, WORD copies)
 {
     uint32_t scale = TakeScale();
     if (!(GetDeviceCaps(dc, RASTERCAPS) & RC_STRETCHDIB)) {
@@ -120,12 +149,15 @@ bool PrintPage(HWND owner, HDC dc)
             if (g_settings.showPrint)
                 ShowPrintingNotice();
             int32_t height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-            StartPage(dc);
-            SetStretchBltMode(dc, COLORONCOLOR);
-            StretchDIBits(dc, place.x, place.y, place.width, place.height, 0, 0,
-                          header->biWidth, height, DibPixelBits(header.get()),
-                          reinterpret_cast<BITMAPINFO*>(header.get()), DIB_RGB_COLORS, SRCCOPY);
-            EndPage(dc);
+            for (WORD copy = 0; copy < copies; ++copy) {
+                StartPage(dc);
+                SetStretchBltMode(dc, COLORONCOLOR);
+                StretchDIBits(dc, place.x, place.y, place.width, place.height, 0, 0,
+                              header->biWidth, height, DibPixelBits(header.get()),
+                              reinterpret_cast<BITMAPINFO*>(header.get()), DIB_RGB_COLORS,
+                              SRCCOPY);
+                EndPage(dc);
+            }
             printed = true;
         }
     }
@@ -147,7 +179,7 @@ void RunJob(const PrintRequest& request)
     document.lpszDatatype = "RAW";
     if (StartDocA(dc, &document) > 0) {
         // A document that got no page is cancelled, not sent empty.
-        if (PrintPage(request.owner, dc))
+        if (PrintPages(request.owner, dc, request.copies))
             EndDoc(dc);
         else
             AbortDoc(dc);
@@ -172,11 +204,39 @@ DWORD WINAPI PrintWorker(void* parameter)
     return 0;
 }
 
+// The number of copies the Print dialog asks the program to print (the
+// dialog was not told that the driver makes them, so it leaves them to
+// the program), and a driver set to print one of each page.
+void TakeCopies(const PRINTDLGA& dialog, PrintRequest* request)
+{
+    request->copies = dialog.nCopies > 0 ? dialog.nCopies : 1;
+    if (!dialog.hDevMode)
+        return;
+    LockedBlock<DEVMODEA> mode(dialog.hDevMode);
+    if (mode && (mode->dmFields & DM_COPIES) && mode->dmCopies > 1) {
+        if (request->copies < WORD(mode->dmCopies))
+            request->copies = WORD(mode->dmCopies);
+        mode->dmCopies = 1;
+        ResetDCA(dialog.hDC, mode.get());
+    }
+}
+
 }  // namespace
+
+void WaitForPrintJobs(DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (HANDLE worker : g_workers) {
+        DWORD spent = GetTickCount() - start;
+        WaitForSingleObject(worker, spent < timeoutMs ? timeoutMs - spent : 0);
+        CloseHandle(worker);
+    }
+    g_workers.clear();
+}
 
 void StartPrint(HWND owner, bool automatic)
 {
-    auto* request = new (std::nothrow) PrintRequest{owner, nullptr, nullptr, nullptr};
+    auto* request = new (std::nothrow) PrintRequest{owner, nullptr, nullptr, nullptr, 1};
     if (!request)
         return;
     if (automatic && PrinterSettingsHeld()) {
@@ -195,6 +255,11 @@ void StartPrint(HWND owner, bool automatic)
             delete request;
             return;
         }
+        // The copies asked for are printed here, one page each: the
+        // driver is told to make one, or every copy would come out
+        // several times.
+        if (dialog.hDC)
+            TakeCopies(dialog, request);
         // The choice made in the dialog holds for this one job.
         if (dialog.hDevMode)
             GlobalFree(dialog.hDevMode);
@@ -206,12 +271,13 @@ void StartPrint(HWND owner, bool automatic)
         }
         request->dc = dialog.hDC;
     }
-    // The handle is closed here at once, so it is released exactly once
-    // and the worker never needs it.
+    // The handle is kept until the worker has ended (it is released once,
+    // here or when the program ends), and the worker never needs it.
+    ForgetFinishedWorkers();
     DWORD threadId = 0;
     HANDLE worker = CreateThread(nullptr, 0, PrintWorker, request, 0, &threadId);
     if (worker) {
-        CloseHandle(worker);
+        g_workers.push_back(worker);
         return;
     }
     if (request->dc)
@@ -231,10 +297,22 @@ LRESULT CALLBACK PrintWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         RECT client;
         GetClientRect(window, &client);
         SetBkMode(dc, TRANSPARENT);
-        // A shared icon: the system owns it, nothing to destroy.
-        if (HICON icon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_KELVO)))
-            DrawIcon(dc, 10, 8, icon);
+        // Icon, its place and the text follow the scale the notice is shown at.
+        UINT dpi = WindowDpi(window);
+        int side = ScaleForDpi(32, dpi);
+        if (HICON icon = static_cast<HICON>(LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_KELVO),
+                                                       IMAGE_ICON, side, side, 0))) {
+            DrawIconEx(dc, ScaleForDpi(10, dpi), ScaleForDpi(8, dpi), icon, side, side, 0, nullptr,
+                       DI_NORMAL);
+            DestroyIcon(icon);
+        }
+        HFONT font = CreateMessageFont(dpi);
+        HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
         DrawTextW(dc, kNoticeText, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+        if (font) {
+            SelectObject(dc, previous);
+            DeleteObject(font);
+        }
         GdiFlush();
         Sleep(kNoticeMs);
         EndPaint(window, &paint);

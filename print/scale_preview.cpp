@@ -1,8 +1,11 @@
 // The print scale dialog and the preview prompt.
 #include "print/print.h"
 
+#include <commctrl.h>
+
 #include "app/app.h"
 #include "app/settings.h"
+#include "print/page_layout.h"
 #include "res/resource.h"
 
 namespace {
@@ -12,6 +15,9 @@ INT_PTR CALLBACK ScaleDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     switch (message) {
     case WM_INITDIALOG:
         CenterDialog(dialog, false);
+        // The arrows count up from 0 to the largest scale a page is printed
+        // at; a larger number can still be typed.
+        SendDlgItemMessageW(dialog, IDC_SCALE_SPIN, UDM_SETRANGE32, 0, kMaxScale);
         SetDlgItemInt(dialog, IDC_SCALE_VALUE, g_settings.scale, FALSE);
         return TRUE;
     case WM_COMMAND:

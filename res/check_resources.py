@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Compiles kelvo.rc with each given windres and checks the compiled .res
 against the resources the program relies on: every string, menu item,
-dialog control, cursor, icon, toolbar strip and version value.
+dialog control, cursor, icon, toolbar strip, version value and the
+application manifest.
 
 The expected values are written out below as data, independent of
 kelvo.rc, so a wrong code page, a lost half-width katakana, a moved
@@ -18,6 +19,8 @@ import struct
 import subprocess
 import sys
 import tempfile
+
+from check_manifest import manifest_faults
 
 LANG_JAPANESE = 0x0411
 
@@ -36,7 +39,10 @@ ES_AUTOHSCROLL = 0x80
 SS_TYPEMASK, SS_LEFT, SS_CENTER, SS_RIGHT, SS_ICON = 0x1F, 0, 1, 2, 3
 LBS_NOTIFY, LBS_SORT = 0x1, 0x2
 UDS_SETBUDDYINT, UDS_ALIGNRIGHT, UDS_AUTOBUDDY, UDS_ARROWKEYS = 0x2, 0x4, 0x10, 0x20
-UPDOWN_STYLE = UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS
+UDS_NOTHOUSANDS = 0x80
+# No thousands separator: "1,000" in the field would read back as 1.
+UPDOWN_STYLE = (UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS
+                | UDS_NOTHOUSANDS)
 DIALOG_STYLE = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
 
 # Predefined dialog classes may be stored as an atom or by name.
@@ -241,8 +247,15 @@ FILE_VERSION = (1, 10, 0, 0)
 TRANSLATION = (0x0411, 1200)
 
 CURSORS = (123, 124)
+CURSOR_SIZES = (32, 48, 64)  # 100 %, 150 % and 200 %
 ICON = 105
-TOOLBAR = dict(id=127, width=272, height=15, bits=4)
+ICON_SIZES = {(16, 16), (24, 24), (32, 32), (48, 48), (64, 64)}
+# The strip as drawn, and drawn again for 150 % and 200 %.
+TOOLBARS = (dict(id=127, width=272, height=15, bits=4),
+            dict(id=128, width=408, height=24, bits=4),
+            dict(id=129, width=544, height=32, bits=4))
+RT_MANIFEST = 24
+LANG_NEUTRAL = 0
 
 # ------------------------------------------------------------- reading
 
@@ -557,13 +570,14 @@ class Checker:
                 self.fail(f'cursor {cid}: not a cursor directory')
                 continue
             count = r.u16()
-            if count != 1:
-                self.fail(f'cursor {cid}: {count} images, expected 1')
-            for _ in range(count):
+            if count != len(CURSOR_SIZES):
+                self.fail(f'cursor {cid}: {count} images, expected {len(CURSOR_SIZES)}')
+            for side in CURSOR_SIZES[:count]:
                 w, h2, planes, bits, size, image = (r.u16(), r.u16(), r.u16(), r.u16(),
                                                    r.u32(), r.u16())
-                if (w, h2, bits) != (32, 64, 1):
-                    self.fail(f'cursor {cid}: directory says {w}x{h2 // 2} at {bits} bits')
+                if (w, h2, bits) != (side, 2 * side, 1):
+                    self.fail(f'cursor {cid}: directory says {w}x{h2 // 2} at {bits} bits, '
+                              f'expected {side}x{side}')
                 raw = self.get(RT_CURSOR, image)
                 if raw is None:
                     continue
@@ -571,8 +585,9 @@ class Checker:
                 _, bw, bh, _, bbits = struct.unpack_from('<IiiHH', raw, 4)
                 if (hx, hy) != (0, 0):
                     self.fail(f'cursor {cid}: hot spot ({hx}, {hy}), expected (0, 0)')
-                if (bw, bh, bbits) != (32, 64, 1):
-                    self.fail(f'cursor {cid}: image {bw}x{bh // 2} at {bbits} bits, expected 32x32 monochrome')
+                if (bw, bh, bbits) != (side, 2 * side, 1):
+                    self.fail(f'cursor {cid}: image {bw}x{bh // 2} at {bbits} bits, '
+                              f'expected {side}x{side} monochrome')
 
     def icon(self):
         group = self.get(RT_GROUP_ICON, ICON)
@@ -593,26 +608,42 @@ class Checker:
             if (bw, bh // 2) != (w or 256, h or 256) or bbits < 4 or bits != bbits:
                 self.fail(f'icon {ICON}: entry {w}x{h}/{bits} holds {bw}x{bh // 2}/{bbits}')
             sizes.add((bw, bh // 2))
-        if not {(32, 32), (16, 16)} <= sizes:
-            self.fail(f'icon {ICON}: sizes {sorted(sizes)}, expected 32x32 and 16x16')
+        if sizes != ICON_SIZES:
+            self.fail(f'icon {ICON}: sizes {sorted(sizes)}, expected {sorted(ICON_SIZES)}')
 
     def toolbar(self):
-        data = self.get(RT_BITMAP, TOOLBAR['id'])
+        for strip in TOOLBARS:
+            self.toolbar_strip(strip)
+
+    def toolbar_strip(self, strip):
+        data = self.get(RT_BITMAP, strip['id'])
         if data is None:
             return
         size, w, h, _, bits, compression = struct.unpack_from('<IiiHHI', data)
-        if (w, h, bits, compression) != (TOOLBAR['width'], TOOLBAR['height'], TOOLBAR['bits'], 0):
-            self.fail(f'bitmap {TOOLBAR["id"]}: {w}x{h} at {bits} bits, compression {compression}; '
-                      f'expected {TOOLBAR["width"]}x{TOOLBAR["height"]} at {TOOLBAR["bits"]} bits, uncompressed')
+        if (w, h, bits, compression) != (strip['width'], strip['height'], strip['bits'], 0):
+            self.fail(f'bitmap {strip["id"]}: {w}x{h} at {bits} bits, compression {compression}; '
+                      f'expected {strip["width"]}x{strip["height"]} at {strip["bits"]} bits, uncompressed')
             return
-        # Light grey is the button face the toolbar maps; it must be entry 7.
+        # Light grey is the button face the toolbar shows through; it must
+        # be entry 7.
         b, g, r = data[size + 4 * 7:size + 4 * 7 + 3]
         if (r, g, b) != (192, 192, 192):
-            self.fail(f'bitmap {TOOLBAR["id"]}: palette entry 7 is {(r, g, b)}, expected light grey')
+            self.fail(f'bitmap {strip["id"]}: palette entry 7 is {(r, g, b)}, expected light grey')
+
+    def manifest(self):
+        entry = self.res.get((RT_MANIFEST, 1))
+        if entry is None:
+            self.fail('missing the application manifest (type 24, id 1)')
+            return
+        lang, data = entry
+        if lang != LANG_NEUTRAL:
+            self.fail(f'manifest has language {lang:#06x}, expected neutral')
+        for fault in manifest_faults(data):
+            self.fail(f'manifest: {fault}')
 
     def run(self):
         for step in (self.strings, self.menus, self.dialogs, self.version,
-                     self.cursors, self.icon, self.toolbar):
+                     self.cursors, self.icon, self.toolbar, self.manifest):
             try:
                 step()
             except (Bad, struct.error, UnicodeDecodeError) as e:
@@ -640,7 +671,8 @@ def kind_problem(kind, c):
                 ' that closes the radio group before it' if kind == 'edit-after-group' else '')
     elif kind == 'updown':
         if cls != 'MSCTLS_UPDOWN32' or style & 0xFFFF != UPDOWN_STYLE:
-            return 'not an up-down control with set-buddy-int, align-right, auto-buddy, arrow keys'
+            return ('not an up-down control with set-buddy-int, align-right, auto-buddy, arrow keys,'
+                    ' no thousands')
     elif kind in ('radio', 'radio-first'):
         if cls != 'BUTTON' or btype != BS_AUTORADIOBUTTON:
             return 'not an automatic radio button'
@@ -731,7 +763,7 @@ def main():
         failed = failed or bool(faults)
         if not faults:
             print(f'ok   {name}: {out}: {len(STRINGS)} strings, 2 menus, {len(DIALOGS)} dialogs, '
-                  f'version, icon, {len(CURSORS)} cursors, toolbar strip')
+                  f'version, icon, {len(CURSORS)} cursors, {len(TOOLBARS)} toolbar strips, manifest')
     return 1 if failed else 0
 
 

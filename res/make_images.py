@@ -432,15 +432,109 @@ TOOLBAR = [
 ]
 
 
-def toolbar_strip():
+def toolbar_strip(scale=None, side=None):
+    """The 17 images side by side: as drawn (16 x 15), or each padded to a
+    square of 16 and enlarged by scale to side x side."""
     assert len(TOOLBAR) == TB_COUNT
-    strip = Canvas(TB_W * TB_COUNT, TB_H, BACKGROUND)
-    for i, draw in enumerate(TOOLBAR):
-        g = draw()
-        for y in range(TB_H):
-            for x in range(TB_W):
-                strip.set(i * TB_W + x, y, g.get(x, y))
+    images = [draw() for draw in TOOLBAR]
+    if scale:
+        images = [scale(square(g, TB_W, BACKGROUND)) for g in images]
+        assert all((g.w, g.h) == (side, side) for g in images)
+    w, h = images[0].w, images[0].h
+    strip = Canvas(w * TB_COUNT, h, BACKGROUND)
+    for i, g in enumerate(images):
+        for y in range(h):
+            for x in range(w):
+                strip.set(i * w + x, y, g.get(x, y))
     return strip
+
+
+# ------------------------------------------------------ larger drawings
+
+# Kelvo draws its images once, at 100 %; for 150 % and 200 % they are
+# enlarged here by the pixel-art rules below, which keep every pixel one of
+# the drawing's own colours (no blur) and round off diagonal edges instead
+# of turning them into staircases.
+
+def square(c, side, fill):
+    """c padded at the bottom and right to side x side."""
+    out = Canvas(side, side, fill)
+    for y in range(c.h):
+        for x in range(c.w):
+            out.set(x, y, c.get(x, y))
+    return out
+
+
+def neighbours(c, x, y):
+    """The 3 x 3 neighbourhood of (x, y), edges repeated outwards."""
+    def at(i, j):
+        return c.get(min(max(i, 0), c.w - 1), min(max(j, 0), c.h - 1))
+    return [[at(x + dx, y + dy) for dx in (-1, 0, 1)] for dy in (-1, 0, 1)]
+
+
+def scale2x(c):
+    """Twice the size (the EPX / Scale2x rules)."""
+    out = Canvas(c.w * 2, c.h * 2, 0)
+    for y in range(c.h):
+        for x in range(c.w):
+            n = neighbours(c, x, y)
+            a, b, cc, d, p = n[0][1], n[1][2], n[1][0], n[2][1], n[1][1]
+            e0 = a if cc == a and cc != d and a != b else p
+            e1 = b if a == b and a != cc and b != d else p
+            e2 = cc if d == cc and d != b and cc != a else p
+            e3 = d if b == d and b != a and d != cc else p
+            out.set(2 * x, 2 * y, e0)
+            out.set(2 * x + 1, 2 * y, e1)
+            out.set(2 * x, 2 * y + 1, e2)
+            out.set(2 * x + 1, 2 * y + 1, e3)
+    return out
+
+
+def scale3x(c):
+    """Three times the size (the Scale3x rules)."""
+    out = Canvas(c.w * 3, c.h * 3, 0)
+    for y in range(c.h):
+        for x in range(c.w):
+            (a, b, cc), (d, e, f), (g, h, i) = neighbours(c, x, y)
+            block = [e] * 9
+            if b != h and d != f:
+                block[0] = d if d == b else e
+                block[1] = b if (d == b and e != cc) or (b == f and e != a) else e
+                block[2] = f if b == f else e
+                block[3] = d if (d == b and e != g) or (d == h and e != a) else e
+                block[5] = f if (b == f and e != i) or (h == f and e != cc) else e
+                block[6] = d if d == h else e
+                block[7] = h if (d == h and e != i) or (h == f and e != g) else e
+                block[8] = f if h == f else e
+            for k, v in enumerate(block):
+                out.set(3 * x + k % 3, 3 * y + k // 3, v)
+    return out
+
+
+def ink_rank(v):
+    """Which colour wins a tie when halving: transparency and the button
+    face lose, then the darker colour wins, so thin outlines never vanish."""
+    if v == TRANSPARENT:
+        return 3000
+    if v == BACKGROUND:
+        return 2000
+    r, g, b = VGA[v]
+    return (299 * r + 587 * g + 114 * b) // 1000
+
+
+def halve(c):
+    """Half the size: each 2 x 2 block becomes its most frequent colour."""
+    out = Canvas(c.w // 2, c.h // 2, 0)
+    for y in range(out.h):
+        for x in range(out.w):
+            block = [c.get(2 * x + dx, 2 * y + dy) for dy in (0, 1) for dx in (0, 1)]
+            out.set(x, y, min(set(block), key=lambda v: (-block.count(v), ink_rank(v))))
+    return out
+
+
+def scale15(c):
+    """One and a half times the size: three times, then halved."""
+    return halve(scale3x(c))
 
 
 # ---------------------------------------------------------------- icon
@@ -649,23 +743,35 @@ def ico_file(canvases):
     return out + b''.join(images)
 
 
-def cur_file(canvas, hot_x, hot_y):
-    data = cursor_image(canvas)
-    out = struct.pack('<HHH', 0, 2, 1)
-    out += struct.pack('<BBBBHHII', canvas.w % 256, canvas.h % 256, 2, 0,
-                       hot_x, hot_y, len(data), 6 + 16)
-    return out + data
+def cur_file(canvases, hot_x, hot_y):
+    """A cursor file of one or more sizes, all with the same hot spot."""
+    images = [cursor_image(c) for c in canvases]
+    out = struct.pack('<HHH', 0, 2, len(images))
+    offset = 6 + 16 * len(images)
+    for c, data in zip(canvases, images):
+        out += struct.pack('<BBBBHHII', c.w % 256, c.h % 256, 2, 0,
+                           hot_x, hot_y, len(data), offset)
+        offset += len(data)
+    return out + b''.join(images)
+
+
+def sizes(canvas):
+    """A 32-pixel drawing at 100 %, 150 % and 200 %."""
+    return [canvas, scale15(canvas), scale2x(canvas)]
 
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     outdir = sys.argv[1] if len(sys.argv) > 1 else here
     files = {
-        'kelvo.ico': ico_file([icon_32(), icon_16()]),
-        # Both cursors pick at the top-left pixel of their image.
-        'reticle.cur': cur_file(cursor_reticle(), 0, 0),
-        'pencil.cur': cur_file(cursor_pencil(), 0, 0),
+        # 32 and 16 pixels, and both at 150 % and 200 % for scaled screens.
+        'kelvo.ico': ico_file(sizes(icon_32()) + [icon_16(), scale15(icon_16())]),
+        # Both cursors pick at the top-left pixel of their image, at every size.
+        'reticle.cur': cur_file(sizes(cursor_reticle()), 0, 0),
+        'pencil.cur': cur_file(sizes(cursor_pencil()), 0, 0),
         'toolbar.bmp': bmp_4bit(toolbar_strip()),
+        'toolbar24.bmp': bmp_4bit(toolbar_strip(scale15, 24)),
+        'toolbar32.bmp': bmp_4bit(toolbar_strip(scale2x, 32)),
     }
     for name, data in files.items():
         with open(os.path.join(outdir, name), 'wb') as f:

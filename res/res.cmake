@@ -19,3 +19,12 @@ add_test(NAME res.check
     --windres ${KELVO_WINDRES_X86_64}
     --windres ${KELVO_WINDRES_I686}
     --images-script ${CMAKE_CURRENT_LIST_DIR}/make_images.py)
+
+# The application manifest as Windows finds it: read out of the built
+# programs of both Windows targets.
+foreach(arch ${KELVO_WINDOWS_TARGETS})
+  add_test(NAME res.manifest_${arch}
+    COMMAND ${KELVO_RES_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/check_manifest.py
+      ${CMAKE_BINARY_DIR}/win-${arch}/bin/kelvo.exe
+      ${CMAKE_BINARY_DIR}/win-${arch}/bin/kelvodde.exe)
+endforeach()

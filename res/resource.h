@@ -13,6 +13,8 @@
 #define IDCUR_RETICLE            123  /* window pick */
 #define IDCUR_PENCIL             124  /* rectangle drag */
 #define IDB_TOOLBAR              127  /* 17 button images, 16 x 15 each */
+#define IDB_TOOLBAR_24           128  /* the same drawn at 24 x 24, for 150 % */
+#define IDB_TOOLBAR_32           129  /* the same drawn at 32 x 32, for 200 % */
 #define IDD_SNAPSHOT             135  /* snapshot timer */
 #define IDD_FIXED_RANGE          148  /* fixed capture range */
 

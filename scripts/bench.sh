@@ -2,7 +2,8 @@
 # Builds Kelvo and writes BENCHMARKS.md: grab to file against ImageMagick's
 # import, capture to PNG against ImageMagick and Pillow, RLE coding and BMP
 # reading against ImageMagick and Pillow, paints of a 3840 x 2160 picture,
-# and memory holding one. Not part of the tests.
+# memory holding one, and a PNG opened through the plug-in helper against
+# in-process. Not part of the tests.
 #   scripts/bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -4,31 +4,28 @@
   make_dist.py SOURCE_DIR WIN64_BIN WIN32_BIN OUT_DIR
 
 writes OUT_DIR/kelvo-<version>-win64.zip and -win32.zip, each holding
-kelvo.exe, hook.dll, the bundled image plug-in, the DDE client and the
-user guides in Japanese and English. The version is the program's own
-version text (string IDS_VERSION of the resource script). The guides get
-CRLF line ends and, for the Japanese one, a UTF-8 byte-order mark, so
-that Notepad on a Japanese Windows reads them.
+kelvo.exe, hook.dll, the plug-in helper kelvo-spihost.exe, the bundled
+image plug-in (ifstb.sph in the 64-bit zip, ifstb.spi in the 32-bit one),
+the DDE client, the user guides in Japanese and English, and the Japanese
+guide as the web page that Kelvo's help opens. The version is the
+program's own version text (string IDS_VERSION of the resource script).
+The guides get CRLF line ends and, for the Japanese one, a UTF-8
+byte-order mark, so that Notepad on a Japanese Windows reads them.
 """
 import os
-import re
 import sys
 import zipfile
 
-PROGRAMS = ["kelvo.exe", "hook.dll", "ifstb.spi", "kelvodde.exe"]
+from help_page import guide_text, page, version
 
-
-def version(source):
-    with open(os.path.join(source, "res", "kelvo.rc"), encoding="utf-8") as f:
-        m = re.search(r'^\s*IDS_VERSION\s+"([^"]+)"', f.read(), re.M)
-    if not m:
-        raise SystemExit("no IDS_VERSION in res/kelvo.rc")
-    return m.group(1)
+PROGRAMS = {
+    "win64": ["kelvo.exe", "hook.dll", "kelvo-spihost.exe", "ifstb.sph", "kelvodde.exe"],
+    "win32": ["kelvo.exe", "hook.dll", "kelvo-spihost.exe", "ifstb.spi", "kelvodde.exe"],
+}
 
 
 def guide(source, name, ver, bom):
-    with open(os.path.join(source, "docs", name), encoding="utf-8") as f:
-        text = f.read().replace("@VERSION@", ver)
+    text = guide_text(source, name, ver)
     data = text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
     return (b"\xef\xbb\xbf" if bom else b"") + data
 
@@ -37,13 +34,14 @@ def pack(source, bindir, out, ver, flavour):
     folder = f"kelvo-{ver}-{flavour}"
     path = os.path.join(out, folder + ".zip")
     with zipfile.ZipFile(path + ".part", "w", zipfile.ZIP_DEFLATED) as z:
-        for name in PROGRAMS:
+        for name in PROGRAMS[flavour]:
             full = os.path.join(bindir, name)
             if not os.path.exists(full):
                 raise SystemExit(f"missing {full}")
             z.write(full, f"{folder}/{name}")
         z.writestr(f"{folder}/README-ja.txt", guide(source, "README-ja.txt", ver, True))
         z.writestr(f"{folder}/README-en.txt", guide(source, "README-en.txt", ver, False))
+        z.writestr(f"{folder}/kelvo-help.html", page(guide_text(source, "README-ja.txt", ver)))
     os.replace(path + ".part", path)
     return path
 

@@ -18,7 +18,7 @@ BIN=$BUILD/win-x86_64/bin
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   export WINEPREFIX=${WINEPREFIX:-$HOME/.kelvo-wine} LANG=ja_JP.UTF-8 WINEDEBUG=-all
   # In its own folder, as Explorer starts it: Kelvo looks for image
-  # plug-ins (the bundled ifstb.spi) in its current directory.
+  # plug-ins (the bundled ifstb.sph) in its current directory first.
   cd "$BIN"
   exec /usr/lib/wine/wine64 "$BIN/kelvo.exe"
 fi

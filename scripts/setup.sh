@@ -9,6 +9,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 fonts-wine
   xvfb xauth x11-utils xdotool
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   fonts-ipafont-gothic locales
   imagemagick python3 python3-pil python3-xlib
   googletest libgtest-dev libbenchmark-dev

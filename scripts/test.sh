@@ -11,10 +11,13 @@ BUILD=${KELVO_BUILD:-$ROOT/build}
 scripts/setup.sh
 if [ -x scripts/services.sh ]; then scripts/services.sh; fi
 
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Tests are configured whatever an earlier configure (scripts/run.sh
+# switches them off) left in the cache.
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 
 # The Wine fixture stops Xvfb and wineserver itself; this is the safety net
 # for an interrupted run.
 trap '/usr/bin/python3 "$ROOT/tests/wine/env.py" cleanup "$BUILD/wine" >/dev/null 2>&1 || true' EXIT
-ctest --test-dir "$BUILD" --output-on-failure "$@"
+# A run that finds no tests is a failure, never a pass.
+ctest --test-dir "$BUILD" --output-on-failure --no-tests=error "$@"

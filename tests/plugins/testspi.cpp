@@ -9,7 +9,10 @@
 //                         with junk in both handle variables
 //   TESTSPI_KIND_NOIS     exports no IsSupported; must never be called
 //   TESTSPI_KIND_GARBAGE  accepts like GOOD and reports success with the
-//                         broken result the file's "mode" line asks for
+//                         broken result the file's "mode" line asks for,
+//                         or crashes, hangs or damages its heap on the way
+//
+// GetPluginInfo names the files a plug-in reads "*.k<tag>;*.k<tag><tag>".
 //
 // Every call is appended as "<tag> <event>" to the file named by the
 // environment variable KELVO_SPI_LOG, so a test can tell who was loaded,
@@ -137,12 +140,35 @@ HGLOBAL Block(size_t size)
 }
 
 #ifdef TESTSPI_KIND_GARBAGE
+// The faults of real plug-ins: an access violation, an endless loop, and
+// a write past the end of a heap block (over the next block's header)
+// after which the plug-in carries on and hands over a sound picture.
+void Misbehave(const std::string& m)
+{
+    if (m == "crash") {
+        volatile ULONG_PTR address = 16;
+        *reinterpret_cast<volatile int*>(address) = 1;
+    } else if (m == "hang") {
+        for (;;)
+            Sleep(1000);
+    } else if (m == "heap") {
+        HANDLE heap = GetProcessHeap();
+        void* blocks[4];
+        for (void*& b : blocks)
+            b = HeapAlloc(heap, 0, 64);
+        std::memset(blocks[1], 0x5A, 64 + 64);
+    }
+}
+
 // The broken results: each one must be refused by the host without
 // touching memory it does not own. "palette" and "topdown" are sound
 // pictures, for checking that the refusals are not refusing everything.
 int Garbage(const TestFile& file, HLOCAL* format, HLOCAL* bits)
 {
     const std::string& m = file.mode;
+    Misbehave(m);
+    if (m == "heap")
+        return SolidPicture(4, 4, format, bits) ? 0 : 4;
     if (m == "bogus") {
         *format = reinterpret_cast<HLOCAL>(ULONG_PTR(0x12345670));
         *bits = reinterpret_cast<HLOCAL>(ULONG_PTR(0x7654320));
@@ -244,10 +270,18 @@ extern "C" {
 __declspec(dllexport) int WINAPI GetPluginInfo(int infono, LPSTR buffer, int length)
 {
     Log("GetPluginInfo");
-    const char* text = infono == 0 ? "00IN" : infono == 1 ? "Kelvo test plug-in " TESTSPI_TAG : nullptr;
-    if (!text || !buffer || length <= 0)
+    const std::string tag = TESTSPI_TAG;
+    std::string text;
+    switch (infono) {
+    case 0: text = "00IN"; break;
+    case 1: text = "Kelvo test plug-in " + tag; break;
+    case 2: text = "*.k" + tag + ";*.k" + tag + tag; break;
+    case 3: text = "Kelvo test " + tag; break;
+    default: return 0;
+    }
+    if (!buffer || length <= 0)
         return 0;
-    lstrcpynA(buffer, text, length);
+    lstrcpynA(buffer, text.c_str(), length);
     return lstrlenA(buffer);
 }
 

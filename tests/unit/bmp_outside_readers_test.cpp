@@ -119,4 +119,58 @@ TEST(BmpOutsideReaders, WrittenFilesShowThePixelsMeant)
     }
 }
 
+// Read through our reader; false when it refuses the file.
+bool KelvoRead(const Bytes& file, Rgb* rgb)
+{
+    BmpPlan plan;
+    if (PlanBmpRead(file.data(), file.size(), &plan) != BmpStatus::kOk)
+        return false;
+    Bytes dib(plan.dibSize);
+    return BuildBmpDib(file.data(), file.size(), plan, dib.data(), dib.size()) == BmpStatus::kOk
+           && picture_test::ExpandDib(dib.data(), dib.size(), rgb);
+}
+
+// Many encoders (ImageMagick 6 among them) run-length code the whole
+// stored row, padding included, so the last run of a row goes on past the
+// picture's width. Such files read as ImageMagick reads them.
+TEST(BmpOutsideReaders, RleRowsRunningIntoTheirPaddingReadAsImageMagickReadsThem)
+{
+    picture_test::TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const std::string path = dir.File("other.bmp");
+    uint32_t seed = 40;
+    for (uint32_t width : {50u, 51u, 53u, 130u}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        // RLE8 as ImageMagick writes it.
+        picture_test::RunCommand("/usr/bin/convert -seed 7 -size " + std::to_string(width) +
+                                 "x19 plasma:fractal -colors 200 -type Palette -compress RLE BMP3:" +
+                                 path);
+        Bytes file = picture_test::ReadWholeFile(path);
+        ASSERT_GT(file.size(), 54u);
+        ASSERT_EQ(file[30], kBiRle8);
+        Rgb want, got;
+        ASSERT_TRUE(picture_test::ImageMagickRead(path, &want));
+        ASSERT_TRUE(KelvoRead(file, &got));
+        ExpectSamePixels(want, got, "RLE8 by ImageMagick");
+
+        // RLE4 in the same style (ImageMagick writes no RLE4): every
+        // stored nibble of a row coded, as if the row were that wide.
+        Bytes plain = SamplePicture(width, 19, 4, seed++);
+        DibHeader h;
+        std::memcpy(&h, plain.data(), sizeof h);
+        h.biWidth = int32_t(DibRowSize(width, 4) * 2);
+        std::memcpy(plain.data(), &h, sizeof h);
+        Bytes dib = Compress(plain, kBiRle4);
+        ASSERT_FALSE(dib.empty());
+        std::memcpy(&h, dib.data(), sizeof h);
+        h.biWidth = int32_t(width);
+        std::memcpy(dib.data(), &h, sizeof h);
+        file = picture_test::MakeBmpFile(dib);
+        ASSERT_TRUE(picture_test::WriteWholeFile(path, file));
+        ASSERT_TRUE(picture_test::ImageMagickRead(path, &want));
+        ASSERT_TRUE(KelvoRead(file, &got));
+        ExpectSamePixels(want, got, "RLE4 coded to the stored row's end");
+    }
+}
+
 }  // namespace

@@ -50,9 +50,13 @@ TEST(MainWindowPick, WindowPickTracksFromTheFirstPress)
     EXPECT_EQ(PressInMainWindow(pick, true, corners, Corner{40, 40}), PressResult::Armed);
     EXPECT_TRUE(pick.armed);
     EXPECT_TRUE(pick.tracking);
-    // The press does not touch the corners: they hold the picked window's.
-    EXPECT_TRUE(Same(corners.start, Corner{5, 5}));
+    // Corners left from before are not picked: until a move finds a window
+    // they span nothing.
+    EXPECT_TRUE(Same(corners.start, Corner{0, 0}));
+    EXPECT_TRUE(Same(corners.end, Corner{0, 0}));
+    corners.end = Corner{9, 9};  // a window found by a move
     EXPECT_EQ(PressInMainWindow(pick, true, corners, Corner{1, 1}), PressResult::Ignored);
+    EXPECT_TRUE(Same(corners.end, Corner{9, 9}));
     EXPECT_TRUE(ReleaseInMainWindow(pick));
     EXPECT_FALSE(pick.armed);
     EXPECT_FALSE(pick.tracking);
@@ -62,7 +66,8 @@ TEST(MainWindowPick, WindowPickTracksFromTheFirstPress)
 TEST(MainWindowPick, RectangleDragStartsWithTheSecondPress)
 {
     MainPick pick{};
-    PickCorners corners{};
+    // The end of a band abandoned earlier.
+    PickCorners corners{{0, 0}, {900, 200}, {900, 200}};
     EXPECT_EQ(PressInMainWindow(pick, false, corners, Corner{40, 40}), PressResult::Armed);
     EXPECT_TRUE(pick.armed);
     EXPECT_FALSE(pick.tracking);
@@ -72,7 +77,9 @@ TEST(MainWindowPick, RectangleDragStartsWithTheSecondPress)
 
     EXPECT_EQ(PressInMainWindow(pick, false, corners, Corner{200, 150}),
               PressResult::DragStarted);
+    // A release right now grabs the empty rectangle at the press.
     EXPECT_TRUE(Same(corners.start, Corner{200, 150}));
+    EXPECT_TRUE(Same(corners.end, Corner{200, 150}));
     EXPECT_TRUE(Same(corners.lastDrawn, Corner{200, 150}));
     EXPECT_EQ(PressInMainWindow(pick, false, corners, Corner{1, 1}), PressResult::Ignored);
     EXPECT_TRUE(Same(corners.start, Corner{200, 150}));
@@ -142,27 +149,66 @@ TEST(SelectionWindow, FollowsEveryRowOfItsStateTable)
     EXPECT_TRUE(Same(corners.end, Corner{100, 50}));
 }
 
+TEST(MainWindowPick, LostCaptureEndsThePickAndErasesOnlyABand)
+{
+    MainPick pick{};
+    PickCorners corners{{700, 500}, {900, 300}, {900, 300}};
+    // A pick that has ended releases the mouse before it grabs: the
+    // corners it is about to grab stay.
+    EXPECT_FALSE(AbandonMainPick(pick, corners).active);
+    EXPECT_TRUE(Same(corners.end, Corner{900, 300}));
+
+    // Rectangle mode in the middle of a drag: the band is to be erased.
+    PressInMainWindow(pick, false, corners, Corner{1, 1});
+    PressInMainWindow(pick, false, corners, Corner{200, 150});
+    MoveBand(corners, Corner{250, 180});
+    Abandoned left = AbandonMainPick(pick, corners);
+    EXPECT_TRUE(left.active);
+    EXPECT_TRUE(left.bandShown);
+    EXPECT_TRUE(Same(left.bandStart, Corner{200, 150}));
+    EXPECT_TRUE(Same(left.bandEnd, Corner{250, 180}));
+    EXPECT_FALSE(pick.armed || pick.tracking);
+    EXPECT_TRUE(Same(corners.end, Corner{0, 0}));
+    EXPECT_TRUE(Same(corners.lastDrawn, Corner{0, 0}));
+    // Nothing is left for a release or the next press.
+    EXPECT_FALSE(ReleaseInMainWindow(pick));
+    EXPECT_EQ(PressInMainWindow(pick, false, corners, Corner{5, 5}), PressResult::Armed);
+
+    // Armed but no band yet, and a window pick: only flashes, nothing to erase.
+    left = AbandonMainPick(pick, corners);
+    EXPECT_TRUE(left.active);
+    EXPECT_FALSE(left.bandShown);
+    PressInMainWindow(pick, true, corners, Corner{5, 5});
+    EXPECT_FALSE(AbandonMainPick(pick, corners).bandShown);
+}
+
 TEST(SelectionWindow, ClosingWithoutAGrabErasesOnlyABandThatIsShown)
 {
     Selection s{};
     PickCorners corners{};
     StartSelection(s, corners);
-    EXPECT_FALSE(AbandonSelection(s));
+    EXPECT_FALSE(AbandonSelection(s, corners).bandShown);
     PressInSelection(s, corners, Corner{10, 10});
     // Anchored, but nothing drawn yet.
-    EXPECT_FALSE(AbandonSelection(s));
+    EXPECT_FALSE(AbandonSelection(s, corners).bandShown);
     EXPECT_FALSE(s.buttonDown);
 
     PressInSelection(s, corners, Corner{10, 10});
     BandStep step{};
     MoveInSelection(s, corners, Corner{60, 40}, step);
-    EXPECT_TRUE(AbandonSelection(s));
+    Abandoned left = AbandonSelection(s, corners);
+    EXPECT_TRUE(left.bandShown);
+    EXPECT_TRUE(Same(left.bandStart, Corner{10, 10}));
+    EXPECT_TRUE(Same(left.bandEnd, Corner{60, 40}));
     EXPECT_FALSE(s.dragging);
+    // The corners of the abandoned band are not there for the next pick.
+    EXPECT_TRUE(Same(corners.start, Corner{0, 0}));
+    EXPECT_TRUE(Same(corners.end, Corner{0, 0}));
     // After a grab the band was erased already.
     PressInSelection(s, corners, Corner{10, 10});
     MoveInSelection(s, corners, Corner{60, 40}, step);
     ASSERT_TRUE(ReleaseInSelection(s));
-    EXPECT_FALSE(AbandonSelection(s));
+    EXPECT_FALSE(AbandonSelection(s, corners).bandShown);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Limits of the fixed capture range on a 1024 x 768 screen.
+// Limits of the fixed capture range on a 1024 x 768 screen and on two
+// monitors side by side, and the reading of the typed numbers.
 #include <gtest/gtest.h>
 
 #include "capture/fixed_range_rules.h"
@@ -101,6 +102,49 @@ TEST(FixedRange, HugeNumbersAreLimitedToTheScreen)
     EXPECT_EQ(r2.width, 1024);
     EXPECT_EQ(r2.top, 0);
     EXPECT_EQ(r2.height, 768);
+}
+
+TEST(FixedRange, TwoMonitorsLimitToTheVirtualScreen)
+{
+    // A second monitor left of the primary one: the virtual screen runs
+    // from -1024 to 1024.
+    FixedRange r{};
+    r.screenLeft = -1024;
+    r.screenWidth = 2048;
+    r.screenHeight = 768;
+    ApplyRangeEntry(r, RangeEntry{-1000, 10, 1500, 100});
+    EXPECT_EQ(r.left, -1000);
+    EXPECT_EQ(r.width, 1500);  // across both monitors
+    ApplyRangeEntry(r, RangeEntry{900, 0, 500, 10});
+    EXPECT_EQ(r.left, 900);
+    EXPECT_EQ(r.width, 124);
+    // Left of the left monitor: its left edge.
+    ApplyRangeEntry(r, RangeEntry{-2000, 0, 3000, 10});
+    EXPECT_EQ(r.left, -1024);
+    EXPECT_EQ(r.width, 2048);
+    // A negative extent is no extent.
+    ApplyRangeEntry(r, RangeEntry{0, 0, -50, -1});
+    EXPECT_EQ(r.width, 0);
+    EXPECT_EQ(r.height, 0);
+}
+
+TEST(FixedRange, TypedNumbers)
+{
+    EXPECT_EQ(ReadRangeNumber(u"1024"), 1024);
+    EXPECT_EQ(ReadRangeNumber(u"  -1024"), -1024);
+    EXPECT_EQ(ReadRangeNumber(u"+5"), 5);
+    // Digits up to the first other character; none at all reads as 0.
+    EXPECT_EQ(ReadRangeNumber(u"12x"), 12);
+    EXPECT_EQ(ReadRangeNumber(u"abc"), 0);
+    EXPECT_EQ(ReadRangeNumber(u""), 0);
+    EXPECT_EQ(ReadRangeNumber(u"-"), 0);
+    EXPECT_EQ(ReadRangeNumber(nullptr), 0);
+    // Past 32 bits the number stays large (and far from overflowing).
+    EXPECT_EQ(ReadRangeNumber(u"4294967295"), 4294967295);
+    int64_t huge = ReadRangeNumber(u"99999999999999999999999999999999");
+    EXPECT_GT(huge, int64_t(1) << 32);
+    EXPECT_LT(huge, int64_t(1) << 62);
+    EXPECT_EQ(ReadRangeNumber(u"-99999999999999999999999999999999"), -huge);
 }
 
 TEST(FixedRange, CornersSpanTheRangeEndExclusive)

@@ -11,10 +11,11 @@
 
 namespace {
 
-std::string Pattern(const std::string& dir, bool shiftJis = false, size_t capacity = kPluginPathBuffer)
+std::string Pattern(const std::string& dir, bool shiftJis = false, size_t capacity = kPluginPathBuffer,
+                    const char* extension = "spi")
 {
     std::vector<char> out(capacity + 8, 'X');
-    bool ok = ComposePluginPattern(dir.c_str(), shiftJis, out.data(), capacity);
+    bool ok = ComposePluginPattern(dir.c_str(), extension, shiftJis, out.data(), capacity);
     // Nothing is written past the capacity, whatever the outcome.
     for (size_t i = capacity; i < out.size(); ++i)
         EXPECT_EQ(out[i], 'X') << "byte " << i << " written for a directory of " << dir.size();
@@ -49,8 +50,15 @@ TEST(PluginPattern, LongDirectoriesAreRefusedNotCut)
     std::string rooted = fits + "\\";
     EXPECT_EQ(Pattern(rooted), rooted + "*.spi");
     EXPECT_EQ(Pattern(std::string(300, 'e')), "<refused>");
+    EXPECT_EQ(Pattern(fits, false, kPluginPathBuffer, "sph"), fits + "\\*.sph");
     EXPECT_EQ(Pattern("C:\\x", false, 4), "<refused>");
-    EXPECT_FALSE(ComposePluginPattern("C:\\x", false, nullptr, 0));
+    EXPECT_FALSE(ComposePluginPattern("C:\\x", "spi", false, nullptr, 0));
+}
+
+TEST(PluginPattern, SixtyFourBitBuildsLookForSphFirstThenSpi)
+{
+    EXPECT_EQ(PluginModuleExtensions(true), (std::vector<const char*>{"sph", "spi"}));
+    EXPECT_EQ(PluginModuleExtensions(false), (std::vector<const char*>{"spi"}));
 }
 
 // A format block: header, colour table (or masks) of tableBytes.
@@ -104,6 +112,13 @@ TEST(PluginDib, SoundPicturesAreAcceptedAtTheirExactSizes)
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(Check(c.picture, c.bits), PluginDibStatus::kOk);
+        // What the platform reads is all of both: nothing more goes to Kelvo.
+        PluginDibExtent extent{};
+        EXPECT_EQ(CheckPluginDib(c.picture.format.data(), c.picture.format.size(), c.bits + 100,
+                                 &extent),
+                  PluginDibStatus::kOk);
+        EXPECT_EQ(extent.formatBytes, c.picture.format.size());
+        EXPECT_EQ(extent.bitsBytes, c.bits);
         // One byte less of bits, or of the format block, is refused.
         EXPECT_EQ(Check(c.picture, c.bits - 1), PluginDibStatus::kBitsMissing);
         Picture cut = c.picture;
@@ -187,6 +202,18 @@ TEST(PluginDib, SizesBeyondTheLimitsAreRefusedBeforeAnyArithmeticWraps)
     EXPECT_EQ(Check(most, size_t(kPluginMaxImageBytes)), PluginDibStatus::kOk);
     most.header().biHeight = 16385;
     EXPECT_EQ(Check(most, size_t(-1)), PluginDibStatus::kTooLarge);
+}
+
+TEST(AllPictures, BmpThenEachPlainExtensionOnceInPluginOrder)
+{
+    EXPECT_EQ(AllPicturesPattern({}), "*.BMP");
+    EXPECT_EQ(AllPicturesPattern({"*.png", " *.jpg ;*.jpeg;;*.jpe", "*.PNG;*.bmp;*.Jpg", "*.gif"}),
+              "*.BMP;*.PNG;*.JPG;*.JPEG;*.JPE;*.GIF");
+    // Whatever is not a plain "*.ext" says nothing about files Kelvo opens.
+    EXPECT_EQ(AllPicturesPattern({"*.*;*;png;*.a b;*.x?;*.\\y;*.;*.tar.gz;*.q\x01", "*.ok"}),
+              "*.BMP;*.OK");
+    // Past the length limit, items are dropped whole.
+    EXPECT_EQ(AllPicturesPattern({"*.png;*.jpeg;*.gif"}, 17), "*.BMP;*.PNG;*.GIF");
 }
 
 }  // namespace

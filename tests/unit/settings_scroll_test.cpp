@@ -103,9 +103,12 @@ TEST(Scroll, StepsStopAtTheEnds)
     EXPECT_EQ(ScrollPosition(20, 320, kScrollPageUp, 0), 0);
     EXPECT_EQ(ScrollPosition(0, 320, kScrollLineUp, 0), 0);
     EXPECT_EQ(ScrollPosition(5, 320, kScrollThumbTrack, 320), 320);
-    EXPECT_EQ(ScrollPosition(5, 320, kScrollThumbPosition, 65535), 65535);
+    // The thumb cannot be taken beyond the range.
+    EXPECT_EQ(ScrollPosition(5, 320, kScrollThumbPosition, 65535), 320);
     EXPECT_EQ(ScrollPosition(5, 320, 6 /* top */, 99), 5);
     EXPECT_EQ(ScrollPosition(5, 320, 8 /* end scroll */, 99), 5);
+    // A position left from a larger picture comes back within the range.
+    EXPECT_EQ(ScrollPosition(500, 320, 8 /* end scroll */, 0), 320);
 }
 
 TEST(Scroll, SmallRangesAndPicturesSmallerThanTheView)
@@ -120,10 +123,28 @@ TEST(Scroll, SmallRangesAndPicturesSmallerThanTheView)
     EXPECT_FALSE(r.horizontalBar);
     EXPECT_FALSE(r.verticalBar);
     EXPECT_EQ(r.vertical, 100 - 448);
-    // Page Down moves to the negative range, Page Up brings it back to 0.
-    int32_t down = ScrollPosition(0, r.vertical, kScrollPageDown, 0);
-    EXPECT_EQ(down, r.vertical);
-    EXPECT_EQ(ScrollPosition(down, r.vertical, kScrollPageUp, 0), 0);
+    // A picture that fits never scrolls, whatever is asked.
+    for (int request : {kScrollLineDown, kScrollPageDown, kScrollPageUp, kScrollThumbPosition})
+        EXPECT_EQ(ScrollPosition(0, r.vertical, request, 200), 0) << request;
+    EXPECT_EQ(ScrollBy(0, r.vertical, 48), 0);
+}
+
+TEST(Scroll, WheelGoesSixteenPixelsALine)
+{
+    // Three lines a notch, the system's default: 48 pixels, either way.
+    EXPECT_EQ(WheelDistance(120, 3, 320), 48);
+    EXPECT_EQ(WheelDistance(-240, 3, 320), -96);
+    // A finer wheel reports parts of a notch.
+    EXPECT_EQ(WheelDistance(30, 3, 320), 12);
+    EXPECT_EQ(WheelDistance(120, 0, 320), 0);
+    // "A page a notch": the page step, a tenth of the range.
+    EXPECT_EQ(WheelDistance(-120, kWheelPageScroll, 320), -32);
+    EXPECT_EQ(WheelDistance(120, kWheelPageScroll, -100), 0);
+    // Absurd settings do not overflow.
+    EXPECT_GT(WheelDistance(INT32_MAX, 0xFFFFFFFE, 320), 0);
+    // The move itself stops at the ends.
+    EXPECT_EQ(ScrollBy(300, 320, 48), 320);
+    EXPECT_EQ(ScrollBy(20, 320, -48), 0);
 }
 
 TEST(Scroll, BarsFollowTheViewNotTheClientHeight)

@@ -67,33 +67,55 @@ TEST(MainTitle, SurrogatePairIsNotSplitAtTheCut)
     EXPECT_EQ(n, 12u);
 }
 
+constexpr ScreenRect kScreen{0, 0, 1024, 768};
+
 TEST(Centring, CentresOverTheReference)
 {
-    ScreenPoint p = CenteredPosition({100, 50, 700, 450}, {0, 0, 200, 100});
+    ScreenPoint p = CenteredPosition({100, 50, 700, 450}, {0, 0, 200, 100}, kScreen);
     EXPECT_EQ(p.x, 300);
     EXPECT_EQ(p.y, 200);
     // Odd differences truncate.
-    p = CenteredPosition({0, 0, 101, 11}, {0, 0, 0, 0});
+    p = CenteredPosition({0, 0, 101, 11}, {0, 0, 0, 0}, kScreen);
     EXPECT_EQ(p.x, 50);
     EXPECT_EQ(p.y, 5);
 }
 
-TEST(Centring, NegativeCoordinatesBecomeTheirAbsoluteValue)
+TEST(Centring, NegativePositionsOnALeftMonitorAreKept)
 {
-    // A parent partly beyond the left edge puts the dialog at x = -40,
-    // which becomes 40.
-    ScreenPoint p = CenteredPosition({-80, 0, 320, 300}, {0, 0, 320, 100});
-    EXPECT_EQ(p.x, 40);
-    // Truncation toward zero, then the absolute value: -201 / 2 = -100.
-    p = CenteredPosition({0, 0, 0, 0}, {0, 0, 201, 0});
-    EXPECT_EQ(p.x, 100);
+    // An owner on a monitor left of the primary one: the dialog opens
+    // there, not mirrored onto the primary monitor.
+    const ScreenRect left{-1024, 0, 0, 768};
+    ScreenPoint p = CenteredPosition({-900, 100, -500, 400}, {0, 0, 200, 100}, left);
+    EXPECT_EQ(p.x, -800);
+    EXPECT_EQ(p.y, 200);
+    // Truncation toward zero: -201 / 2 = -100, not -101.
+    p = CenteredPosition({-500, 0, -500, 0}, {0, 0, 201, 0}, left);
+    EXPECT_EQ(p.x, -600);
+}
+
+TEST(Centring, StaysOnTheWorkAreaOfTheOwnersMonitor)
+{
+    // An owner partly beyond the left edge would put the dialog at x = -40;
+    // it stops at the edge instead.
+    ScreenPoint p = CenteredPosition({-80, 0, 320, 300}, {0, 0, 320, 100}, kScreen);
+    EXPECT_EQ(p.x, 0);
+    // Past the right and bottom edges of a work area above a task bar.
+    p = CenteredPosition({900, 700, 1100, 800}, {0, 0, 300, 200}, {0, 0, 1024, 738});
+    EXPECT_EQ(p.x, 724);
+    EXPECT_EQ(p.y, 538);
+    // Larger than the area: its left and top edges show.
+    p = CenteredPosition({0, 0, 100, 100}, {0, 0, 2000, 1000}, kScreen);
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, 0);
 }
 
 TEST(Centring, ExtremeRectanglesDoNotOverflow)
 {
-    ScreenPoint p = CenteredPosition({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {0, 0, 10, 10});
-    EXPECT_GE(p.x, 0);
-    EXPECT_GE(p.y, 0);
+    const ScreenRect all{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    ScreenPoint p = CenteredPosition(all, {0, 0, 10, 10}, all);
+    EXPECT_EQ(p.x, -6);
+    p = CenteredPosition({INT32_MAX - 1, 0, INT32_MAX, 1}, {0, 0, 10, 10}, all);
+    EXPECT_EQ(p.x, INT32_MAX - 10);
 }
 
 }  // namespace

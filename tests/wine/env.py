@@ -6,9 +6,15 @@
                              for the dialog font), keep wineserver running,
                              write STATE_DIR/env.json
   env.py cleanup STATE_DIR   stop wineserver and every Wine process of the
-                             prefix, stop Xvfb
+                             prefix, stop Xvfb (and another display a test
+                             module left running)
 
 Both are idempotent; cleanup also runs after an interrupted setup.
+
+A few test modules move the prefix for a while onto another display
+(start_display, stop_display): two monitors side by side, which Xvfb
+cannot show, on an Xorg server with the dummy video driver; or one large
+screen for the scaled-display tests.
 """
 import json
 import os
@@ -132,6 +138,141 @@ def setup(state):
     log(f"prefix ready in {time.monotonic() - started:.1f} s")
 
 
+# One dummy video card with a 2048 x 768 frame buffer; its outputs DUMMY0
+# (the primary) and DUMMY1 are set to 1024 x 768 each by xrandr. Input
+# devices are not looked for: the tests' input comes through XTEST.
+XORG_CONFIG = """Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "AutoEnableDevices" "false"
+    Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+    Identifier "card"
+    Driver "dummy"
+    VideoRam 256000
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0-1000.0
+    VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "card"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual 2048 768
+    EndSubSection
+EndSection
+"""
+
+
+def restart_wine(info, display):
+    """Ends every Wine process of the prefix and starts a persistent server
+    again; the next Wine program brings the prefix's desktop up on
+    display."""
+    env = wine_env(info["prefix"], display)
+    subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False, timeout=60)
+    subprocess.run([WINESERVER, "-w"], env=env, check=False, timeout=60)
+    subprocess.Popen([WINESERVER, "-p"], env=env, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, start_new_session=True).wait()
+
+
+# The other displays a test module may move the prefix onto.
+TWO_MONITORS = "two-monitors"  # Xorg: 1024 x 768 twice, the primary one right
+LARGE = "large"                # Xvfb: one 2048 x 1536 monitor, room for 200 %
+
+
+def start_display(state, layout):
+    """Starts the X server of layout (TWO_MONITORS or LARGE) and moves the
+    prefix onto it. On two monitors Windows sees the virtual screen from
+    (-1024, 0) to (1024, 768). Returns the display number."""
+    path = os.path.join(state, "env.json")
+    with open(path) as f:
+        info = json.load(f)
+    display = free_display()
+    if layout == TWO_MONITORS:
+        config = os.path.join(state, "xorg-two-monitors.conf")
+        with open(config, "w") as f:
+            f.write(XORG_CONFIG)
+        command = ["Xorg", f":{display}", "-noreset", "-nolisten", "tcp", "-novtswitch",
+                   "-sharevts", "-config", config,
+                   "-logfile", os.path.join(state, "xorg-two-monitors.log")]
+    else:
+        command = ["Xvfb", f":{display}", "-screen", "0", "2048x1536x24", "-nolisten", "tcp"]
+    server = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              start_new_session=True)
+    _servers[server.pid] = server
+    info.update({"other_pid": server.pid, "other_display": display})
+    with open(path, "w") as f:
+        json.dump(info, f)
+    x = {**os.environ, "DISPLAY": f":{display}"}
+    wait_for(lambda: subprocess.run(["xdpyinfo"], env=x, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL).returncode == 0, 30, layout)
+    if layout == TWO_MONITORS:
+        subprocess.run(["xrandr", "--addmode", "DUMMY1", "1024x768"], env=x, check=True)
+        subprocess.run(["xrandr", "--output", "DUMMY1", "--mode", "1024x768", "--left-of",
+                        "DUMMY0"], env=x, check=True)
+        # A full query makes the server probe its outputs again; without it
+        # Wine's reading of the current layout finds only the primary one.
+        subprocess.run(["xrandr", "--query"], env=x, check=True, stdout=subprocess.DEVNULL)
+    restart_wine(info, display)
+    log(f"prefix on the {layout} display :{display}")
+    return display
+
+
+def stop_display(state):
+    """Moves the prefix back onto the run's Xvfb and stops the other server."""
+    path = os.path.join(state, "env.json")
+    with open(path) as f:
+        info = json.load(f)
+    restart_wine(info, info["display"])
+    stop_server(info.pop("other_pid", None), info.pop("other_display", None))
+    with open(path, "w") as f:
+        json.dump(info, f)
+
+
+def stop_server(pid, display):
+    """Stops an X server of ours and removes what it leaves behind."""
+    if pid and alive(pid):
+        os.kill(pid, signal.SIGTERM)
+        for _ in range(50):
+            reap(pid)
+            if not alive(pid):
+                break
+            time.sleep(0.1)
+        if alive(pid):
+            os.kill(pid, signal.SIGKILL)
+    if display is None:
+        return
+    for lock in (f"/tmp/.X{display}-lock", f"/tmp/.X11-unix/X{display}"):
+        if os.path.exists(lock) and not alive(pid or 0):
+            try:
+                os.remove(lock)
+            except OSError:
+                pass
+
+
+# X servers this process started, by process id, until they are stopped.
+_servers = {}
+
+
+def reap(pid):
+    """Collects the exit of a child of this process, so that it does not
+    linger as a zombie that still counts as alive."""
+    server = _servers.get(pid)
+    if server and server.poll() is not None:
+        del _servers[pid]
+        return
+    try:
+        os.waitpid(pid, os.WNOHANG)
+    except ChildProcessError:
+        pass
+
+
 def alive(pid):
     try:
         os.kill(pid, 0)
@@ -150,21 +291,8 @@ def cleanup(state, quiet=False):
     if os.path.isdir(info["prefix"]):
         subprocess.run([WINESERVER, "-k"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, check=False, timeout=60)
-    pid = info.get("xvfb_pid")
-    if pid and alive(pid):
-        os.kill(pid, signal.SIGTERM)
-        for _ in range(50):
-            if not alive(pid):
-                break
-            time.sleep(0.1)
-        if alive(pid):
-            os.kill(pid, signal.SIGKILL)
-    for lock in (f"/tmp/.X{info['display']}-lock", f"/tmp/.X11-unix/X{info['display']}"):
-        if os.path.exists(lock) and not alive(pid or 0):
-            try:
-                os.remove(lock)
-            except OSError:
-                pass
+    stop_server(info.get("xvfb_pid"), info["display"])
+    stop_server(info.get("other_pid"), info.get("other_display"))
     os.remove(path)
     if not quiet:
         log("Xvfb and wineserver stopped")

@@ -14,6 +14,8 @@ import tempfile
 import time
 import unittest
 
+import env as wineenv
+
 WINE = "/usr/lib/wine/wine64"
 PYTHON = "/usr/bin/python3"
 
@@ -36,6 +38,9 @@ def _load_env():
 ENV = None
 BIN = os.environ.get("KELVO_BIN", "")
 ARTIFACTS = os.environ.get("KELVO_ARTIFACTS", tempfile.gettempdir())
+# Another display while a test class uses it (see OtherDisplay).
+_other_display = None
+_other_layout = None
 
 
 def env():
@@ -45,12 +50,47 @@ def env():
     return ENV
 
 
+def display():
+    """The X display Wine runs on now."""
+    return _other_display if _other_display is not None else env()["display"]
+
+
+def x_point(x, y):
+    """The X root window's point for a Windows screen point: on two
+    monitors X counts from the left one's corner, Windows from the primary
+    one's, which lies 1024 pixels to the right."""
+    if _other_layout == OtherDisplay.TWO_MONITORS:
+        return x - OtherDisplay.LEFT, y
+    return x, y
+
+
+class OtherDisplay:
+    """Moves the run's Wine prefix onto another X display for one test
+    class: start in setUpClass before the driver, stop in tearDownClass
+    after it. Every Wine process of the prefix ends at both moves."""
+    TWO_MONITORS = wineenv.TWO_MONITORS  # 1024 x 768 twice, the primary one right
+    LARGE = wineenv.LARGE                # one 2048 x 1536 monitor
+    LEFT = -1024  # on two monitors: the left one's left edge in Windows
+
+    @staticmethod
+    def start(layout):
+        global _other_display, _other_layout
+        _other_display = wineenv.start_display(os.path.dirname(os.environ["KELVO_WINE_ENV"]), layout)
+        _other_layout = layout
+
+    @staticmethod
+    def stop():
+        global _other_display, _other_layout
+        _other_display = _other_layout = None
+        wineenv.stop_display(os.path.dirname(os.environ["KELVO_WINE_ENV"]))
+
+
 def wine_environ():
     e = env()
     out = dict(os.environ)
     out.update({
         "WINEPREFIX": e["prefix"],
-        "DISPLAY": f":{e['display']}",
+        "DISPLAY": f":{display()}",
         "LANG": "ja_JP.UTF-8",
         "LC_ALL": "ja_JP.UTF-8",
         "WINEDEBUG": "-all",
@@ -247,11 +287,63 @@ def open_notepad(driver, path, line, timeout=30.0):
     return process, driver.wait_window("Notepad", "-", timeout=timeout)
 
 
+# Wine treats Kelvo's main window as one a window manager looks after, and
+# with none running it waits up to two seconds for the window to be
+# withdrawn whenever a capture hides it. Marked unmanaged, Kelvo hides at
+# once, so that a test sees Kelvo's own pauses and a capture takes a tenth
+# of the time; what happens inside Kelvo is unchanged.
+APP_DEFAULTS = r"Software\Wine\AppDefaults\kelvo.exe"
+X11_DRIVER = APP_DEFAULTS + r"\X11 Driver"
+
+
+def unmanaged(test):
+    """Marks kelvo.exe unmanaged for the Kelvo started after this, until the
+    end of the test (a clean-up removes the mark). No window manager runs
+    here, and Wine otherwise waits about two seconds for the main window to
+    be withdrawn whenever a capture hides it."""
+    driver = test.driver
+    # Clean-ups run last first: the subkey goes before its parent.
+    if not driver("reg_values", "HKCU", APP_DEFAULTS)["key"]:
+        test.addCleanup(driver, "reg_del_key", "HKCU", APP_DEFAULTS)
+    driver("reg_set", "HKCU", X11_DRIVER, "Managed", 1, "4e00")  # REG_SZ "N"
+    test.addCleanup(driver, "reg_del_key", "HKCU", X11_DRIVER)
+
+
+def capture_pause(test, k, command, lparam=0, watch=None):
+    """Sends command to Kelvo and returns the milliseconds from its main
+    window hiding to the clipboard changing, and whether a window of class
+    watch was seen meanwhile. Needs unmanaged(test) before the start."""
+    reply = test.driver("time_command", k.hwnd, command, lparam, 15000, *([watch] if watch else []))
+    t = reply["times"]
+    test.assertGreaterEqual(t["hidden"], 0, "the main window never hid")
+    test.assertGreaterEqual(t["changed"], 0, "the clipboard did not change")
+    test.assertGreaterEqual(t["shown"], 0, "the main window did not come back")
+    return t["changed"] - t["hidden"], reply["watched_seen"]
+
+
+def assert_pause(test, measured, pause):
+    """measured is Kelvo's pause of pause ms, plus the grab (50 to 80 ms
+    here) and what a busy machine adds: held apart from the next longer
+    pause (100, 300, 500 ms) and from Wine's wait for a window manager."""
+    # The grab alone takes longer than the poll that sees the window hide
+    # can come late, so hardly anything of the pause may be missing.
+    test.assertGreaterEqual(measured, pause - 10)
+    test.assertLess(measured, pause + 200)
+
+
+def click_arrow(driver, dialog, control, up):
+    """A real click on the upper or lower arrow of an up-down control."""
+    left, top, right, bottom = [c for c in driver("children", dialog)["children"]
+                                if c["id"] == control][0]["rect"]
+    y = top + (bottom - top) // 4 if up else bottom - 1 - (bottom - top) // 4
+    xdotool("mousemove", (left + right) // 2, y, "click", 1)
+
+
 def screenshot(name):
     """Saves the whole X screen as ARTIFACTS/name.png; returns the path."""
     os.makedirs(ARTIFACTS, exist_ok=True)
     path = os.path.join(ARTIFACTS, name + ".png")
-    subprocess.run(["import", "-display", f":{env()['display']}", "-window", "root", path],
+    subprocess.run(["import", "-display", f":{display()}", "-window", "root", path],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return path
 
@@ -276,7 +368,7 @@ def screen_image():
     fd, path = tempfile.mkstemp(suffix=".png", dir=ARTIFACTS)
     os.close(fd)
     try:
-        subprocess.run(["import", "-display", f":{env()['display']}", "-window", "root", path],
+        subprocess.run(["import", "-display", f":{display()}", "-window", "root", path],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         with Image.open(path) as im:
             return im.convert("RGB")
@@ -286,7 +378,7 @@ def screen_image():
 
 def xdotool(*args):
     subprocess.run(["xdotool", *[str(a) for a in args]], check=True,
-                   env={**os.environ, "DISPLAY": f":{env()['display']}"},
+                   env={**os.environ, "DISPLAY": f":{display()}"},
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -355,6 +447,23 @@ class KelvoTestCase(unittest.TestCase):
             return
         for v in saved["values"]:
             self.driver("reg_set", v["name"], v["type"], v["data"] or "-")
+
+
+class OtherDisplayTestCase(KelvoTestCase):
+    """A KelvoTestCase whose class runs on another display (LAYOUT, one of
+    OtherDisplay's), with captures that do not wait for a window manager."""
+    LAYOUT = None
+
+    @classmethod
+    def setUpClass(cls):
+        OtherDisplay.start(cls.LAYOUT)
+        # Also when the set-up below fails: the next modules need Xvfb.
+        cls.addClassCleanup(OtherDisplay.stop)
+        super().setUpClass()
+
+    def setUp(self):
+        super().setUp()
+        unmanaged(self)
 
 
 def bmp_dib_bytes(path):

@@ -227,6 +227,11 @@ def page_info(path):
     return info
 
 
+def page_count(path):
+    out = subprocess.run(["pdfinfo", path], check=True, capture_output=True, text=True).stdout
+    return int(next(line.split()[1] for line in out.splitlines() if line.startswith("Pages:")))
+
+
 def render(path, dpi=40, ghostscript=False):
     """The first page as a Pillow RGB image (kept in ARTIFACTS as PNG),
     rendered by poppler, or by Ghostscript for pages whose picture is far

@@ -456,7 +456,7 @@ class OpenAndSave(BmpTestCase):
         before = self.picture_pixels()
         # A broken BMP fails silently.
         self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2,
-                                        [os.path.join(SUITE, "b", "badrle.bmp")]))
+                                        [os.path.join(SUITE, "b", "rletopdown.bmp")]))
         self.driver("send", k.hwnd, 0, 0, 0)
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
         self.assertEqual(self.picture_pixels(), before)

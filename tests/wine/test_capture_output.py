@@ -5,7 +5,8 @@ import os
 import shutil
 import tempfile
 
-from harness import ARTIFACTS, KelvoTestCase, screen_image, settled_screenshot, wait_until, winpath
+from harness import (ARTIFACTS, KelvoTestCase, assert_pause, capture_pause, screen_image,
+                     settled_screenshot, unmanaged, wait_until, winpath)
 import printing as P
 
 WM_SYSCOMMAND = 0x0112
@@ -168,6 +169,14 @@ class FileTarget(CaptureOutputTestCase):
         self.assertEqual(sorted(os.listdir(self.dir)), ["out0001.BMP", "out0002.BMP", "out0003.BMP"])
         P.assert_no_pdf(self, P.PDF_DIR, before, accept=P.desktop_page, settle=4)
         self.assertFalse(self.driver.state(k.hwnd)["iconic"])
+
+    def test_grab_comes_100_ms_after_the_window_hides(self):
+        unmanaged(self)
+        k = self.start()
+        self.serial_output(k, True)
+        pause, _ = capture_pause(self, k, P.PRINT, P.CAPTURE_AND_OUTPUT)
+        assert_pause(self, pause, 100)
+        wait_until(lambda: os.listdir(self.dir) == ["out0001.BMP"], 20, what="the file")
 
     def test_without_numbering_the_save_dialog_opens_and_cancel_writes_nothing(self):
         k = self.start(cwd=self.dir)

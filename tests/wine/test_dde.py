@@ -3,7 +3,7 @@ accepted (one capture-and-output each), what is refused, and the client's
 exit status and messages."""
 from triggers import TriggerTestCase, kelvodde
 
-ACCEPTED, USAGE, NO_SERVICE, REFUSED = 0, 1, 2, 3
+ACCEPTED, USAGE, NO_SERVICE, REFUSED, DDE_FAILURE = 0, 1, 2, 3, 4
 
 
 class DdeService(TriggerTestCase):
@@ -108,3 +108,17 @@ class Client(TriggerTestCase):
         self.assertEqual(kelvodde("execute")[0], USAGE)
         k.stop()
         self.assertEqual(kelvodde()[0], NO_SERVICE)
+
+    def test_options_after_the_command_and_a_late_answer_that_still_captures(self):
+        k = self.start_with_file_output()
+        self.assertEqual(kelvodde("poke", "--repeat", "2", "--quiet"), (ACCEPTED, "", ""))
+        self.expect_files(2)
+        # The second execute reaches Kelvo in the middle of the first
+        # capture (hiding the window waits for a window manager here), so
+        # no answer comes in time; the request is queued all the same.
+        code, out, err = kelvodde("print", "--repeat", "2", "--timeout", "300")
+        self.assertEqual(code, DDE_FAILURE, (out, err))
+        self.assertIn("no acknowledgement of the execute in time (after 300 ms); the request "
+                      "may still be carried out", err)
+        self.expect_files(4)
+        self.sync(k, 4)

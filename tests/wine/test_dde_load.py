@@ -5,26 +5,15 @@ import struct
 
 from PIL import Image
 
+from harness import unmanaged
 from triggers import TriggerTestCase, kelvodde_start
-
-# Wine treats Kelvo's main window as one a window manager looks after, and
-# with none running it waits about two seconds for the window to be
-# withdrawn whenever the capture hides it. For this one program it is told
-# that no window manager is involved, which makes a capture take a tenth of
-# the time; what happens between the DDE service and the main window's
-# queue is unchanged.
-APP_DEFAULTS = r"Software\Wine\AppDefaults\kelvo.exe"
-X11_DRIVER = APP_DEFAULTS + r"\X11 Driver"
 
 
 class DdeLoad(TriggerTestCase):
     def setUp(self):
         super().setUp()
-        # Clean-ups run last first: the subkey goes before its parent.
-        if not self.driver("reg_values", "HKCU", APP_DEFAULTS)["key"]:
-            self.addCleanup(self.driver, "reg_del_key", "HKCU", APP_DEFAULTS)
-        self.driver("reg_set", "HKCU", X11_DRIVER, "Managed", 1, "4e00")  # REG_SZ "N"
-        self.addCleanup(self.driver, "reg_del_key", "HKCU", X11_DRIVER)
+        # Without the wait for a window manager: a tenth of the time.
+        unmanaged(self)
 
     def test_200_executes_as_fast_as_possible_give_200_files_in_order(self):
         k = self.start_with_file_output()

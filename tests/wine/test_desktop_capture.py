@@ -1,5 +1,6 @@
 """The desktop command: the whole screen becomes the clipboard's bitmap."""
-from harness import KelvoTestCase, wait_until, screenshot, screen_image, xdotool
+from harness import (KelvoTestCase, assert_pause, capture_pause, wait_until, screenshot,
+                     screen_image, unmanaged, xdotool)
 
 WM_SYSCOMMAND = 0x0112
 SC_MINIMIZE = 0xF020
@@ -62,6 +63,14 @@ class DesktopCapture(KelvoTestCase):
         wait_until(lambda: self.driver.toolbar(k.hwnd)[40008]["enabled"], 10,
                    what="the paint that shows the picture")
         screenshot("desktop-capture-main-window")
+
+    def test_grab_comes_300_ms_after_the_window_hides(self):
+        # Time for the windows that the hidden main window uncovered to
+        # repaint before the screen is read.
+        unmanaged(self)
+        k = self.start()
+        pause, _ = capture_pause(self, k, DESKTOP)
+        assert_pause(self, pause, 300)
 
     def test_title_is_reset_to_kelvo(self):
         k = self.start()

@@ -14,8 +14,10 @@ import xdnd
 
 SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")
 BIN32 = os.environ.get("KELVO_BIN32", "")
-CONTENTS = ["kelvo.exe", "hook.dll", "ifstb.spi", "kelvodde.exe", "README-ja.txt",
-            "README-en.txt"]
+CONTENTS = ["kelvo.exe", "hook.dll", "kelvo-spihost.exe", "kelvodde.exe", "README-ja.txt",
+            "README-en.txt", "kelvo-help.html"]
+# 64-bit plug-ins of the interface are named .sph, 32-bit ones .spi.
+PLUGIN = {"win64": "ifstb.sph", "win32": "ifstb.spi"}
 
 
 class Distribution(unittest.TestCase):
@@ -36,8 +38,9 @@ class Distribution(unittest.TestCase):
         self.assertEqual(sorted(self.zips), ["kelvo-1.10a-win32.zip", "kelvo-1.10a-win64.zip"])
         for name, path in self.zips.items():
             folder = name[:-4]
+            contents = CONTENTS + [PLUGIN[folder.rsplit("-", 1)[1]]]
             with zipfile.ZipFile(path) as z:
-                self.assertEqual(sorted(z.namelist()), sorted(f"{folder}/{c}" for c in CONTENTS))
+                self.assertEqual(sorted(z.namelist()), sorted(f"{folder}/{c}" for c in contents))
                 ja = z.read(f"{folder}/README-ja.txt")
                 # Notepad on a Japanese Windows needs the mark to read UTF-8.
                 self.assertTrue(ja.startswith(b"\xef\xbb\xbf"))
@@ -45,11 +48,21 @@ class Distribution(unittest.TestCase):
                 self.assertIn("Kelvo 1.10a - スクリーンキャプチャアプリケーション", text)
                 self.assertIn("\r\n", text)
                 self.assertNotIn("@VERSION@", text)
-                machine = z.read(f"{folder}/kelvo.exe")
-                # PE machine type: x86_64 (0x8664) or i386 (0x14c).
-                offset = int.from_bytes(machine[0x3C:0x40], "little")
-                kind = int.from_bytes(machine[offset + 4:offset + 6], "little")
-                self.assertEqual(kind, 0x8664 if "win64" in name else 0x14C, name)
+                # The same guide as the page that help opens, every section.
+                page = z.read(f"{folder}/kelvo-help.html").decode("utf-8")
+                self.assertIn("<title>Kelvo 1.10a - スクリーンキャプチャアプリケーション</title>",
+                              page)
+                sections = [line[1:].strip() for line in text.splitlines()
+                            if line.startswith("■")]
+                self.assertGreater(len(sections), 5)
+                for heading in sections:
+                    self.assertIn(f">{heading}</h2>", page)
+                for program in ("kelvo.exe", "kelvo-spihost.exe", PLUGIN[folder.rsplit("-", 1)[1]]):
+                    machine = z.read(f"{folder}/{program}")
+                    # PE machine type: x86_64 (0x8664) or i386 (0x14c).
+                    offset = int.from_bytes(machine[0x3C:0x40], "little")
+                    kind = int.from_bytes(machine[offset + 4:offset + 6], "little")
+                    self.assertEqual(kind, 0x8664 if "win64" in name else 0x14C, name + program)
 
     def test_unpacked_win64_runs_in_a_fresh_prefix(self):
         unpacked = os.path.join(self.tmp, "unpacked")
@@ -86,6 +99,6 @@ class Distribution(unittest.TestCase):
         display = ":%d" % harness.env()["display"]
         self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [png]))
         wait_until(lambda: driver.title(kelvo.hwnd) == "Kelvo --- picture.png", 20,
-                   what="the PNG opened through ifstb.spi")
+                   what="the PNG opened through ifstb.sph")
         self.assertEqual(driver.clip_image().getpixel((3, 3)), (0x10, 0xA0, 0x40))
         self.assertEqual(kelvo.stop(), 0)

@@ -2,6 +2,7 @@
 output target, notification icon, file drops, picture display and the
 About box."""
 import os
+import shutil
 import tempfile
 
 from PIL import Image
@@ -110,6 +111,20 @@ class SettingsStore(KelvoTestCase):
         self.assertTrue(self.driver.state(k.hwnd)["iconic"])
         self.assertTrue(self.driver.toolbar(k.hwnd)[40007]["checked"])
 
+    def test_a_windows_session_that_ends_keeps_the_settings(self):
+        WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
+        self.driver("reg_del_key")
+        k = self.start()
+        self.driver.send_command(k.hwnd, 40007)
+        self.assertNotEqual(self.driver("send", k.hwnd, WM_QUERYENDSESSION, 0, 0)["result"], 0)
+        # Another program refused the log-off: the session goes on.
+        self.driver("send", k.hwnd, WM_ENDSESSION, 0, 0)
+        self.assertEqual(self.values(), {})
+        self.driver("send", k.hwnd, WM_ENDSESSION, 1, 0)
+        # Windows ends the program without its message loop ending.
+        k.kill()
+        self.assertEqual(self.values(), {**self.EXPECTED, "ICONIC": (REG_BINARY, "01000000")})
+
 
 class Toggles(KelvoTestCase):
     def test_toggles_move_menu_check_and_toolbar_button_together(self):
@@ -131,6 +146,20 @@ class Toggles(KelvoTestCase):
         self.assertFalse(self.driver.toolbar(k.hwnd)[40020]["checked"])
         self.driver.send_command(k.hwnd, 40020)
         self.assertFalse(menu_items(self.driver, k.hwnd)[40020]["checked"])
+
+
+class Tooltip(KelvoTestCase):
+    def test_a_toolbar_button_shows_its_name(self):
+        k = self.start()
+        # The desktop button, sixth from the left (after two separators).
+        x, y = self.driver.state(k.hwnd)["client"][:2]
+        xdotool("mousemove", x + 95, y + 10)
+        xdotool("mousemove", x + 96, y + 11)
+        wait_until(lambda: [t for t in self.driver("windows", "tooltips_class32")["hwnds"]
+                            if self.driver.state(t)["visible"]
+                            and self.driver.title(t) == "ﾃﾞｽｸﾄｯﾌﾟ"], 10,
+                   what="the tooltip of the desktop button")
+        xdotool("mousemove", x + 300, y + 300)
 
 
 class PictureCommands(KelvoTestCase):
@@ -218,6 +247,18 @@ class NotifyIcon(KelvoTestCase):
         wait_until(lambda: not self.driver.find("#32768", "-"), 10, what="popup closed")
 
 
+    def test_icon_is_added_again_when_the_taskbar_is_created_again(self):
+        k = self.start()
+        self.assertTrue(self.driver("notify_icon", k.hwnd, 1, "modify")["result"])
+        # The notification area forgets the icon, as a restarting Explorer's
+        # new one has never known it, and announces itself.
+        self.assertTrue(self.driver("notify_icon", k.hwnd, 1, "delete")["result"])
+        self.assertFalse(self.driver("notify_icon", k.hwnd, 1, "modify")["result"])
+        self.driver("broadcast", "TaskbarCreated")
+        wait_until(lambda: self.driver("notify_icon", k.hwnd, 1, "modify")["result"], 10,
+                   what="the icon back")
+
+
 class FileDrop(KelvoTestCase):
     def test_two_files_are_ignored_and_one_bmp_is_opened(self):
         k = self.start()
@@ -274,7 +315,9 @@ class Display(KelvoTestCase):
         top = self.driver("toolbar", k.hwnd)["height"]
         return decode(screen_image().getpixel((cx, cy + top)))
 
-    def test_scroll_ranges_steps_and_page_keys_on_a_1024x768_picture(self):
+    def start_with_coded_picture(self):
+        """Kelvo showing the 1024 x 768 coded picture in a 640 x 480 client
+        area."""
         self.driver("clip_load", winpath(self.coded))
         k = self.start()
         self.driver("invalidate", k.hwnd)
@@ -285,6 +328,10 @@ class Display(KelvoTestCase):
         self.driver("invalidate", k.hwnd)
         wait_until(lambda: self.scroll(k)["h"]["max"] == 384 and self.scroll(k)["v"]["max"] == 320,
                    10, what="ranges 384 and 320")
+        return k
+
+    def test_scroll_ranges_steps_and_page_keys_on_a_1024x768_picture(self):
+        k = self.start_with_coded_picture()
         wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="picture at its corner")
 
         def step(message, request, expect, what, thumb=0):
@@ -304,10 +351,46 @@ class Display(KelvoTestCase):
         self.assertEqual(self.scroll(k)["v"]["pos"], 288)
         wait_until(lambda: self.view_origin(k) == (38, 288), 10, what="view at (38, 288)")
         settled_screenshot("main-window-scrolled")
-        # Resizing returns the view to the picture's corner.
+        # Resizing returns the view to the picture's corner, and the thumbs
+        # with it.
         self.client_size(k, 600, 400)
         self.driver("invalidate", k.hwnd)
         wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="view back at the corner")
+        self.assertEqual(self.positions(k), (0, 0))
+
+    def positions(self, k):
+        s = self.scroll(k)
+        return s["h"]["pos"], s["v"]["pos"]
+
+    def test_wheel_scrolls_and_a_picture_that_fits_never_does(self):
+        k = self.start_with_coded_picture()
+        cx, cy, w, h = self.driver.state(k.hwnd)["client"]
+        xdotool("mousemove", cx + w // 2, cy + h // 2)
+        # Three lines of 16 pixels a notch (the system's default); Shift
+        # turns the wheel sideways, and so does tilting it (buttons 6, 7).
+        for buttons, expected in [(["click", 5], (0, 48)), (["click", 5], (0, 96)),
+                                  (["click", 4], (0, 48)),
+                                  (["keydown", "shift", "click", 5, "keyup", "shift"], (48, 48)),
+                                  (["click", 7], (96, 48)), (["click", 6], (48, 48))]:
+            xdotool(*buttons)
+            wait_until(lambda: self.positions(k) == expected, 10, what=f"thumbs at {expected}")
+        wait_until(lambda: self.view_origin(k) == (48, 48), 10, what="view at (48, 48)")
+        # Zoomed and back: view and thumbs at the corner.
+        self.driver.send_command(k.hwnd, 40020)
+        self.driver.send_command(k.hwnd, 40020)
+        wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="view back at the corner")
+        self.assertEqual(self.positions(k), (0, 0))
+
+        self.driver("clip_put", 200, 100, 0x00FF00)
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: not self.scroll(k)["v"]["shown"], 10, what="bars switched off")
+        xdotool("click", 5)
+        self.driver("send", k.hwnd, WM_KEYDOWN, VK_NEXT, 0)
+        top = self.driver("toolbar", k.hwnd)["height"]
+        self.driver("invalidate", k.hwnd)
+        wait_until(lambda: screen_image().getpixel((cx + 5, cy + top + 5)) == (0, 255, 0), 10,
+                   what="the picture still at the top")
+        self.assertEqual(self.positions(k), (0, 0))
 
     def test_zoom_stretches_the_picture_into_the_view(self):
         self.driver("clip_load", winpath(self.quads))
@@ -374,6 +457,60 @@ class AboutBox(KelvoTestCase):
             self.driver("reg_set", "HKLM", self.MSINFO, "Path", before["type"], before["data"])
         else:
             self.driver("reg_del", "HKLM", self.MSINFO, "Path")
+
+
+class Help(KelvoTestCase):
+    CLASSES = r"Software\Classes"
+    KEYS = [r"KelvoTestPage\shell\open\command", r"KelvoTestPage\shell\open",
+            r"KelvoTestPage\shell", "KelvoTestPage"]
+
+    def setUp(self):
+        super().setUp()
+        self.tmp = tempfile.mkdtemp(prefix="help-", dir=ARTIFACTS)
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.opened = os.path.join(self.tmp, "opened.txt")
+        # Web pages open in a recorder of what the shell hands it, not in a
+        # browser (there is none here).
+        html = self.CLASSES + r"\.html"
+        before = self.driver("reg_get", "HKLM", html, "")
+        if before["found"]:
+            self.addCleanup(self.driver, "reg_set", "HKLM", html, "", before["type"], before["data"])
+        else:
+            self.addCleanup(self.driver, "reg_del_key", "HKLM", html)
+        for key in reversed(self.KEYS):  # clean-ups run last first
+            self.addCleanup(self.driver, "reg_del_key", "HKLM", self.CLASSES + "\\" + key)
+        recorder = '"%s" record "%s" "%%1"' % (winpath(os.path.join(harness.BIN, "kdriver.exe")),
+                                                winpath(self.opened))
+        for key, value in [(html, "KelvoTestPage"), (self.CLASSES + "\\" + self.KEYS[0], recorder)]:
+            self.driver("reg_set", "HKLM", key, "", 1, (value.encode("ascii") + b"\0").hex())
+
+    def opened_page(self):
+        if not os.path.exists(self.opened):
+            return None
+        with open(self.opened) as f:
+            return f.read().strip()
+
+    def test_guide_page_opens_unless_kelvo_hlp_lies_beside_the_program(self):
+        k = self.start()
+        page = winpath(os.path.join(harness.BIN, "kelvo-help.html"))
+        for command in (40055, 40056):  # contents, help on help
+            self.driver.post_command(k.hwnd, command)
+            self.assertEqual(wait_until(self.opened_page, 20, what="the page opened"), page)
+            os.remove(self.opened)
+        k.stop()
+
+        # With KELVO.HLP there, the help system is asked as before.
+        for name in ("kelvo.exe", "hook.dll", "kelvo-help.html"):
+            shutil.copy(os.path.join(harness.BIN, name), self.tmp)
+        with open(os.path.join(self.tmp, "KELVO.HLP"), "wb") as f:
+            f.write(b"?_\x03\x00")
+        k = self.start(exe_dir=self.tmp, cwd=self.tmp)
+        self.driver.post_command(k.hwnd, 40055)
+        viewer = wait_until(lambda: self.driver("windows", "MS_WINHELP")["hwnds"], 20,
+                            what="the help system")[0]
+        self.driver("post", viewer, 0x0010, 0, 0)  # WM_CLOSE
+        self.driver("wait_gone", viewer, 10000)
+        self.assertFalse(os.path.exists(self.opened))
 
 
 class Screenshots(KelvoTestCase):

@@ -1,10 +1,11 @@
 """Image plug-ins: where Kelvo looks for them, the order in which it asks
-them, how it copes with plug-ins that fail or hand back broken pictures, its
-exported SPIInit, LoadPicture and SPIEnd, and pictures opened through the
-bundled plug-in ifstb.spi.
+them, how it copes with plug-ins that fail, crash, hang or hand back broken
+pictures, its exported SPIInit, LoadPicture and SPIEnd, the open dialog's
+filter, and pictures opened through the bundled plug-in ifstb.sph.
 
-Kelvo looks for "*.spi" in its current directory at start, so every test
-starts it in a fresh directory holding the plug-ins it needs. The test
+Kelvo looks for "*.sph" and "*.spi" in its current directory at start, so
+every test starts it in a fresh directory holding the plug-ins it needs.
+The plug-ins run in Kelvo's helper process kelvo-spihost.exe. The test
 plug-ins (tests/plugins/testspi.cpp) append each call to the file named by
 KELVO_SPI_LOG; files they accept start with "KSPI" and the tags of the
 plug-ins that accept them. The exported functions are called inside the
@@ -24,11 +25,14 @@ from harness import KelvoTestCase, wait_until, winpath, wine_environ, settled_sc
 import xdnd
 
 TEST_PLUGINS = os.path.normpath(os.path.join(BIN, os.pardir, "test-plugins"))
+# The same test plug-ins built for 32-bit Windows.
+TEST_PLUGINS_32 = os.path.normpath(os.path.join(os.environ.get("KELVO_BIN32", BIN), os.pardir,
+                                                "test-plugins"))
 MESSAGE, CAPTION = "読込に失敗しました", "Kelvoｴﾗｰ"
-IDOK = 1
-FILE_NAME = 1148
+IDOK, IDCANCEL = 1, 2
+FILE_NAME, FILE_TYPES = 1148, 1136
 # Colours of the test plug-ins' pictures (tests/plugins/test_plugins.cmake).
-COLOUR = {"a": (255, 0, 0), "b": (0, 255, 0)}
+COLOUR = {"a": (255, 0, 0), "b": (0, 255, 0), "bad": (255, 255, 0)}
 PLACED = (0xFF, 0x00, 0xFF)  # the picture put on the clipboard before an open that must fail
 
 
@@ -52,18 +56,21 @@ class PluginTestCase(KelvoTestCase):
     # --- set-up helpers ------------------------------------------------
     def folder(self, name, *plugins):
         """A directory under the test's own holding copies of the named test
-        plug-ins (name or (name, copy name))."""
+        plug-ins (name or (name, copy name); a copy name without extension
+        gets ".spi")."""
         path = os.path.join(self.dir, name)
         os.makedirs(path, exist_ok=True)
         for p in plugins:
             source, target = p if isinstance(p, tuple) else (p, p)
-            shutil.copy(os.path.join(TEST_PLUGINS, source + ".spi"), os.path.join(path, target + ".spi"))
+            if "." not in target:
+                target += ".spi"
+            shutil.copy(os.path.join(TEST_PLUGINS, source + ".spi"), os.path.join(path, target))
         return path
 
-    def place_in(self, directory, plugin):
+    def place_in(self, directory, plugin, extension=".spi"):
         """Copies a test plug-in into a Windows folder of the prefix for this
         test only."""
-        target = os.path.join(directory, plugin + ".spi")
+        target = os.path.join(directory, plugin + extension)
         shutil.copy(os.path.join(TEST_PLUGINS, plugin + ".spi"), target)
         self.addCleanup(os.remove, target)
 
@@ -93,6 +100,15 @@ class PluginTestCase(KelvoTestCase):
     def calls_since(self, mark):
         return self.calls()[mark:]
 
+    def wait_loaded(self, expected, timeout=15):
+        """Waits until the plug-ins loaded and kept are the expected ones:
+        Kelvo can answer messages while it is still setting up its window,
+        before its helper has loaded them."""
+        try:
+            wait_until(lambda: self.loaded() == expected, timeout, what="plug-ins %s" % expected)
+        except AssertionError:
+            self.assertEqual(self.loaded(), expected)
+
     def loaded(self):
         """Tags of the test plug-ins loaded and still kept, in loading order."""
         kept = []
@@ -104,17 +120,17 @@ class PluginTestCase(KelvoTestCase):
                 kept.remove(tag)
         return kept
 
-    def open_by_drop(self, k, path):
+    def open_by_drop(self, k, path, timeout=10.0):
         x, y, w, h = self.driver.state(k.hwnd)["client"]
         display = ":%d" % harness.env()["display"]
-        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [path]))
+        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [path], timeout))
 
     def expect_title(self, k, name):
         wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- " + name, 15,
                    what="the title with " + name)
 
-    def expect_failure_message(self, k):
-        box = self.driver.wait_window("#32770", CAPTION, timeout=15)
+    def expect_failure_message(self, k, timeout=15):
+        box = self.driver.wait_window("#32770", CAPTION, timeout=timeout)
         texts = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
                                     if c["class"] == "Static" and c["text"]], 10, what="the text")
         self.assertEqual(texts, [MESSAGE])
@@ -146,8 +162,8 @@ class AskingPlugins(PluginTestCase):
         # The table holds the plug-ins in the order the directory search
         # returned them; the one without IsSupported was loaded, found
         # wanting and let go at once.
+        wait_until(lambda: sorted(self.loaded()) == ["a", "b", "fail"], 15, what="the plug-ins")
         order = self.loaded()
-        self.assertEqual(sorted(order), ["a", "b", "fail"])
         self.assertIn("nois unload", self.calls())
 
         both = self.sample_file("both.txt", ["a", "b"], size=(7, 3))
@@ -186,7 +202,7 @@ class AskingPlugins(PluginTestCase):
         # Named so that the failing plug-in comes first in the search.
         cwd = self.folder("cwd", ("tspi_fail", "p1fail"), ("tspi_a", "p2a"))
         k = self.start(cwd=cwd)
-        self.assertEqual(self.loaded(), ["fail", "a"])
+        self.wait_loaded(["fail", "a"])
         before = self.put_picture()
         path = self.sample_file("failing.txt", ["fail", "a"])
         mark = len(self.calls())
@@ -243,7 +259,7 @@ class WherePluginsComeFrom(PluginTestCase):
         self.place_in(self.system_dir(), "tspi_b")
         cwd = self.folder("cwd", "tspi_a")
         k = self.start(cwd=cwd)
-        self.assertEqual(self.loaded(), ["a"])
+        self.wait_loaded(["a"])
         self.open_by_drop(k, self.sample_file("for-b.txt", ["b"]))
         self.expect_failure_message(k)
         self.open_by_drop(k, self.sample_file("for-a.txt", ["a"]))
@@ -254,7 +270,7 @@ class WherePluginsComeFrom(PluginTestCase):
         # Nothing in the current directory: the system directory's plug-in.
         empty = self.folder("empty")
         k = self.start(cwd=empty)
-        self.assertEqual(self.loaded(), ["b"])
+        self.wait_loaded(["b"])
         self.open_by_drop(k, os.path.join(self.dir, "for-b.txt"))
         self.expect_title(k, "for-b.txt")
         self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((5, 4), COLOUR["b"]))
@@ -263,17 +279,30 @@ class WherePluginsComeFrom(PluginTestCase):
     def test_the_windows_directory_comes_last(self):
         self.place_in(self.windows_dir(), "tspi_a")
         k = self.start(cwd=self.folder("empty"))
-        self.assertEqual(self.loaded(), ["a"])
+        self.wait_loaded(["a"])
         self.open_by_drop(k, self.sample_file("for-a.txt", ["a"]))
         self.expect_title(k, "for-a.txt")
         self.assertEqual(k.stop(), 0)
 
-    def test_without_any_plugin_spiinit_counts_none_and_other_files_fail(self):
+    def test_kelvos_own_folder_is_searched_last(self):
+        # No plug-in in the current, system or Windows directory: the
+        # bundled one next to kelvo.exe opens a PNG.
         k = self.start(cwd=self.folder("empty"))
+        png = os.path.join(self.dir, "pic.png")
+        Image.new("RGB", (6, 6), (1, 2, 3)).save(png)
+        self.open_by_drop(k, png)
+        self.expect_title(k, "pic.png")
+        self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((6, 6), (1, 2, 3)))
+        self.assertEqual(k.stop(), 0)
+
+    def test_without_any_plugin_spiinit_counts_none_and_other_files_fail(self):
+        # A Kelvo whose own folder holds no plug-in either.
+        alone = self.folder("kelvo")
+        for name in ("kelvo.exe", "kelvo-spihost.exe", "hook.dll"):
+            shutil.copy(os.path.join(BIN, name), alone)
+        k = self.start(exe_dir=alone, cwd=self.folder("empty"))
         self.assertEqual(self.spicall(k, "init", 0)["count"], 0)
         before = self.put_picture()
-        # Not even a PNG opens: Kelvo's own folder, where ifstb.spi is, is
-        # not one of the directories searched.
         png = os.path.join(self.dir, "pic.png")
         Image.new("RGB", (6, 6), (1, 2, 3)).save(png)
         for path in (png, self.sample_file("for-a.txt", ["a"])):
@@ -282,6 +311,22 @@ class WherePluginsComeFrom(PluginTestCase):
             self.assertEqual(list(self.driver.clip_image().getdata()), before)
         self.assertEqual(self.calls(), [])
         self.assertEqual(k.stop(), 0)
+
+    def test_64_bit_sph_found_and_a_folder_of_32_bit_spi_hides_nothing(self):
+        # The current directory holds only a 32-bit build, which does not
+        # load in 64-bit Kelvo: it is passed over quietly and the search
+        # goes on to the system directory's 64-bit plug-in named .sph.
+        cwd = self.folder("cwd")
+        shutil.copy(os.path.join(TEST_PLUGINS_32, "tspi_a.spi"), cwd)
+        self.place_in(self.system_dir(), "tspi_b", ".sph")
+        k = self.start(cwd=cwd)
+        self.wait_loaded(["b"])
+        self.open_by_drop(k, self.sample_file("for-b.txt", ["b"]))
+        self.expect_title(k, "for-b.txt")
+        self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((5, 4), COLOUR["b"]))
+        self.assertEqual(self.driver("windows", "#32770")["hwnds"], [])
+        self.assertEqual(k.stop(), 0)
+        self.assertNotIn("a load", self.calls())
 
     def test_a_directory_name_too_long_for_the_pattern_is_passed_over(self):
         # 250 characters and more leave no room for "\*.spi" in 256 bytes:
@@ -297,14 +342,14 @@ class WherePluginsComeFrom(PluginTestCase):
         self.assertGreaterEqual(len(winpath(deep)), 250)
         self.assertLess(len(winpath(deep)), 256)
         k = self.start(cwd=deep)
-        self.assertEqual(self.loaded(), ["b"])
+        self.wait_loaded(["b"])
         self.assertEqual(k.stop(), 0)
 
     def test_a_plugin_named_like_one_in_kelvos_folder_loads_kelvos(self):
         # Modules are loaded by bare name, so the platform's module search,
-        # which looks in the program's folder first, picks bin/ifstb.spi
-        # over a different ifstb.spi in the current directory.
-        cwd = self.folder("cwd", ("tspi_a", "ifstb"))
+        # which looks in the program's folder first, picks bin/ifstb.sph
+        # over a different ifstb.sph in the current directory.
+        cwd = self.folder("cwd", ("tspi_a", "ifstb.sph"))
         k = self.start(cwd=cwd)
         png = os.path.join(self.dir, "pic.png")
         Image.new("RGB", (6, 5), (10, 20, 30)).save(png)
@@ -319,6 +364,7 @@ class ExportedFunctions(PluginTestCase):
     def test_spiinit_loadpicture_and_spiend_through_the_export_table(self):
         cwd = self.folder("cwd", "tspi_a", "tspi_nois")
         k = self.start(cwd=cwd)
+        self.wait_loaded(["a"])
         path = self.sample_file("for-a.txt", ["a"], size=(9, 2))
         self.assertEqual(self.spicall(k, "load", winpath(path))["bitmap"], [9, 2])
 
@@ -346,8 +392,60 @@ class ExportedFunctions(PluginTestCase):
         self.assertEqual(self.loaded(), [])
 
 
+class FailingPlugins(PluginTestCase):
+    def test_a_plugin_that_crashes_hangs_or_damages_its_heap_ends_only_the_helper(self):
+        # The faulty plug-in is asked first; the helper ends, Kelvo shows
+        # the message and keeps its picture, and the next file opens in a
+        # new helper: through the good plug-in when the faulty one crashed
+        # (it is left out), through the faulty one itself when it only hung.
+        cwd = self.folder("cwd", ("tspi_bad", "p1bad"), ("tspi_a", "p2a"))
+        good = self.sample_file("good.txt", ["bad", "a"], size=(3, 2))
+        for mode, left_out in (("crash", True), ("heap", True), ("hang", False)):
+            with self.subTest(mode=mode):
+                mark = len(self.calls())
+                k = self.start(cwd=cwd)
+                wait_until(lambda: self.calls_since(mark) == ["bad load", "a load"], 15,
+                           what="the plug-ins")
+                before = self.put_picture()
+                # The drop is finished once Kelvo has given up on the plug-in.
+                self.open_by_drop(k, self.sample_file(mode + ".txt", ["bad", "a"], mode=mode), 30)
+                self.expect_failure_message(k)
+                self.assertEqual(list(self.driver.clip_image().getdata()), before)
+                self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+                mark = len(self.calls())
+                self.open_by_drop(k, good)
+                self.expect_title(k, "good.txt")
+                taker = "a" if left_out else "bad"
+                self.assertEqual(list(self.driver.clip_image().getdata()),
+                                 self.solid((3, 2), COLOUR[taker]))
+                self.assertEqual([c for c in self.calls_since(mark) if not c.startswith("a ")],
+                                 [] if left_out else ["bad load", "bad IsSupported yes",
+                                                      "bad GetPictureInfo", "bad GetPicture"])
+                self.assertEqual(self.driver("windows", "#32770")["hwnds"], [])
+                self.assertEqual(k.stop(), 0)
+
+
+class OpenDialog(PluginTestCase):
+    def test_the_filter_lists_what_the_plugins_read(self):
+        cwd = self.folder("cwd", "tspi_b", "tspi_a")
+        k = self.start(cwd=cwd)
+        wait_until(lambda: sorted(self.loaded()) == ["a", "b"], 15, what="the plug-ins")
+        # Each test plug-in reads "*.k<tag>;*.k<tag><tag>"; shown in capitals.
+        patterns = ";".join(["*.BMP"] + ["*.K{0};*.K{0}{0}".format(t.upper()) for t in self.loaded()])
+        self.driver.post_command(k.hwnd, 40023)
+        dialog = self.driver.wait_window("#32770", "開く")
+        types = self.driver("combo_items", dialog, FILE_TYPES)
+        # The dialog starts with BMP files, as it always has.
+        self.assertEqual(types["items"], ["すべての画像ﾌｧｲﾙ(%s)" % patterns, "ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)"])
+        self.assertEqual(types["selected"], 1)
+        settled_screenshot("plugins-open-dialog")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(k.stop(), 0)
+
+
 class BundledPlugin(PluginTestCase):
-    """ifstb.spi, started the way a user starts Kelvo: in its own folder."""
+    """ifstb.sph, started the way a user starts Kelvo: in its own folder."""
 
     def pictures(self):
         """A colourful picture written by ImageMagick as PNG, JPEG and GIF."""

@@ -3,11 +3,13 @@ scale, the 0 scale, the RLE8 page, the printing notice, the Print dialog,
 an empty clipboard, and the scale dialog."""
 import time
 
-from harness import KelvoTestCase, screenshot, screen_image, wait_until
+from harness import (KelvoTestCase, click_arrow, screenshot, screen_image, unmanaged,
+                     wait_until, winpath)
 import printing as P
 
 SCALE_DIALOG_TITLE = "倍率の設定"
 SCALE_FIELD = 1000
+SCALE_SPIN = 1023
 SERIAL_DIALOG_TITLE = "ﾌｧｲﾙ連続生成"
 SERIAL_RLE8 = 1032
 
@@ -219,6 +221,29 @@ class Dialog(PrintTestCase):
         outside = (int((x - 40) / 1024 * page.width), int((y + h / 2) / 768 * page.height))
         self.assertFalse(P.close(page.getpixel(outside), P.MARK_RGB, 12))
 
+    def test_copies_asked_for_in_the_print_dialog_are_printed(self):
+        COPIES = 1154
+        k = self.start()
+        P.put_grid_on_clipboard(self.driver)
+        before = P.pdfs(P.PDF_DIR)
+        self.driver.post_command(k.hwnd, P.PRINT, 0)
+        dialog = self.driver.wait_window("#32770", "印刷", 20)
+        self.driver("set_text", dialog, COPIES, "2")
+        self.driver("click", dialog, 1)
+        path = P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)
+        self.assertEqual(P.page_count(path), 2)
+
+    def test_a_page_started_just_before_the_exit_comes_out_whole(self):
+        # Without a window manager to wait for, the main window goes at
+        # once, and a large picture keeps the job busy for seconds after.
+        unmanaged(self)
+        k = self.start()
+        self.driver("clip_load", winpath(P.grid_bmp(3000, 2250)))
+        before = P.pdfs(P.PDF_DIR)
+        self.print_with_dialog(k)
+        self.driver.post_command(k.hwnd, 40005)
+        self.assertEqual(k.exit_code(timeout=30), 0)
+        P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)
 
 class ScaleDialog(PrintTestCase):
     def test_letters_store_zero_and_cancel_keeps_the_value(self):
@@ -244,3 +269,17 @@ class ScaleDialog(PrintTestCase):
         self.assertEqual(self.scale_shown(k), "0")
         k.stop()
         self.assertEqual(self.driver.reg_get("SCALE")["data"], P.scale_bytes(0))
+
+    def test_arrows_step_by_one_past_a_thousand_up_to_the_largest_scale(self):
+        k = self.start()
+        self.driver.post_command(k.hwnd, P.SCALE)
+        dialog = self.driver.wait_window("#32770", SCALE_DIALOG_TITLE, 15)
+        for typed, up, shown in [("1500", True, "1501"), (None, False, "1500"),
+                                 (None, False, "1499"), ("100000", True, "100000")]:
+            if typed:
+                self.driver("set_text", dialog, SCALE_FIELD, typed)
+            click_arrow(self.driver, dialog, SCALE_SPIN, up)
+            wait_until(lambda: self.driver("control", dialog, SCALE_FIELD)["text"] == shown, 10,
+                       what=f"{shown} in the field")
+        self.driver("click", dialog, 2)
+        self.driver("wait_gone", dialog, 15000)

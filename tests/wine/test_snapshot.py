@@ -4,7 +4,7 @@ while dialog 135 is open, the 16-bit interval, and the toolbar button and
 menu check that follow the enabled flag."""
 import time
 
-from harness import settled_screenshot, wait_until
+from harness import click_arrow, settled_screenshot, wait_until
 from triggers import SNAPSHOT, TriggerTestCase, countdown_values, title_log
 
 ENABLE = 1028
@@ -142,3 +142,16 @@ class SnapshotTimer(TriggerTestCase):
         time.sleep(3)
         self.assertEqual(title_log(self.driver, self.k.hwnd), [])
         self.assertEqual(self.files(), [])
+
+    def test_arrows_step_by_one_past_a_thousand_up_to_the_16_bit_limit(self):
+        dialog = self.open_dialog()
+        self.driver("press", dialog, ENABLE)
+        for typed, up, shown in [("1500", True, "1501"), (None, False, "1500"),
+                                 ("65535", True, "65535"), (None, False, "65534")]:
+            if typed:
+                self.driver("set_text", dialog, INTERVAL, typed)
+            click_arrow(self.driver, dialog, SPIN, up)
+            wait_until(lambda: self.driver("control", dialog, INTERVAL)["text"] == shown, 10,
+                       what=f"{shown} in the field")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)

@@ -8,16 +8,23 @@ from harness import KelvoTestCase, Kelvo, wait_until, screenshot, BIN, ARTIFACTS
 IDOK = 1
 
 
+WM_SYSCOMMAND = 0x0112
+SC_MINIMIZE = 0xF020
+
+
 class SecondStart(KelvoTestCase):
-    def test_second_start_while_the_first_shows_kelvo_exits_at_once(self):
+    def test_second_start_while_the_first_shows_kelvo_brings_it_forward_and_exits(self):
         first = self.start()
+        self.driver("send", first.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0)
+        wait_until(lambda: self.driver.state(first.hwnd)["iconic"], 10, what="minimised")
         second = Kelvo(self.driver)
         self.instances.append(second)
         self.assertEqual(second.exit_code(timeout=15), 0)
-        # The first instance is untouched and still the only one.
-        self.assertEqual(self.driver.find("KelvoClass", "-"), first.hwnd)
-        self.assertEqual(self.driver.title(first.hwnd), "Kelvo")
+        # The first instance is restored and still the only one.
+        wait_until(lambda: not self.driver.state(first.hwnd)["iconic"], 10, what="restored")
         self.assertTrue(self.driver.state(first.hwnd)["visible"])
+        self.assertEqual(self.driver("windows", "KelvoClass")["hwnds"], [first.hwnd])
+        self.assertEqual(self.driver.title(first.hwnd), "Kelvo")
         self.assertEqual(first.stop(), 0)
 
     def test_after_the_title_changed_a_second_full_instance_runs(self):

@@ -7,7 +7,8 @@
 //
 // The exit status tells a script what happened: 0 accepted, 1 bad command
 // line, 2 no such service running, 3 refused by the service, 4 any other
-// DDE failure (no answer in time, DDEML not available). Kelvo acknowledges
+// DDE failure (no answer in time, DDEML not available; a request that got
+// no answer in time may still be carried out). Kelvo acknowledges
 // as soon as it has queued the capture, so 0 does not mean that the file
 // was written or the page printed.
 //
@@ -51,7 +52,7 @@ long g_adviseUpdates;
 void Usage(FILE* to)
 {
     std::fputs(
-        "usage: kelvodde [options] [command]\n"
+        "usage: kelvodde [options] [command] [options]\n"
         "commands:\n"
         "  print            execute \"print\": Kelvo captures and outputs (default)\n"
         "  poke [DATA]      poke DATA (default empty) to the item: the same as print\n"
@@ -71,8 +72,13 @@ void Usage(FILE* to)
         "  --no-nul         execute: send the text without its terminating NUL\n"
         "  --quiet          report failures only\n"
         "  --help           this text\n"
-        "exit status: 0 accepted, 1 usage, 2 service not running, 3 refused,\n"
-        "             4 other DDE failure (no answer in time)\n",
+        "  --               take the words that follow as they are (not as options)\n"
+        "exit status: 0 accepted (queued in Kelvo)\n"
+        "             1 bad command line\n"
+        "             2 no service answers: Kelvo is not running\n"
+        "             3 refused by the service\n"
+        "             4 other DDE failure; after no answer within --timeout the\n"
+        "               request may still be carried out (Kelvo may have queued it)\n",
         to);
 }
 
@@ -86,11 +92,26 @@ bool ParseNumber(const char* text, long minimum, long* out)
     return true;
 }
 
+// Options may stand before or after the command word and its argument;
+// after "--" every word is taken as it stands (an execute text that
+// begins with "--").
 bool ParseOptions(int argc, char** argv, Options* o)
 {
-    int i = 1;
-    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+    std::string words[2];
+    int wordCount = 0;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
+        if (optionsEnded || name.compare(0, 2, "--") != 0) {
+            if (wordCount == 2)
+                return false;
+            words[wordCount++] = name;
+            continue;
+        }
+        if (name == "--") {
+            optionsEnded = true;
+            continue;
+        }
         if (name == "--no-nul") {
             o->withNul = false;
             continue;
@@ -121,18 +142,20 @@ bool ParseOptions(int argc, char** argv, Options* o)
             return false;
         }
     }
-    if (i < argc)
-        o->command = argv[i++];
+    if (wordCount > 0)
+        o->command = words[0];
     const std::string& c = o->command;
     bool needsArgument = c == "execute" || c == "request" || c == "advise";
     bool takesArgument = needsArgument || c == "poke";
     if (c != "print" && c != "connect" && !takesArgument)
         return false;
-    if (i < argc && takesArgument)
-        o->argument = argv[i++];
-    else if (needsArgument)
+    if (wordCount == 2 && !takesArgument)
         return false;
-    return i == argc;
+    if (wordCount < 2 && needsArgument)
+        return false;
+    if (wordCount == 2)
+        o->argument = words[1];
+    return true;
 }
 
 // The clipboard format of a poke: a number, or a name registered on the fly.
@@ -186,6 +209,15 @@ int TransactionFailure(const char* what, const Options& o)
     // A completed transaction with a negative acknowledgement sets no error.
     if (error == DMLERR_NO_ERROR)
         error = DMLERR_NOTPROCESSED;
+    if (error == DMLERR_EXECACKTIMEOUT || error == DMLERR_POKEACKTIMEOUT) {
+        // The request reached the service's queue; a busy Kelvo (one in
+        // the middle of a capture) answers late but still carries it out.
+        std::fprintf(stderr,
+                     "kelvodde: %s: %s (after %lu ms); the request may still be carried out: "
+                     "Kelvo may be busy and have queued it\n",
+                     what, ErrorText(error), static_cast<unsigned long>(o.timeoutMs));
+        return kDdeFailure;
+    }
     std::fprintf(stderr, "kelvodde: %s: %s|%s refused it (%s)\n", what,
                  o.service ? o.service : "*", o.topic ? o.topic : "*", ErrorText(error));
     return error == DMLERR_NOTPROCESSED ? kRefused : kDdeFailure;

@@ -7,6 +7,7 @@
 // Text goes in and out as UTF-8. Window handles are decimal numbers.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -785,6 +786,24 @@ Reply CmdComboSelect(const Args& a)
     return Reply().Num("index", static_cast<long long>(index));
 }
 
+// combo_items hwnd id: the items of a combo box and the selected index.
+Reply CmdComboItems(const Args& a)
+{
+    if (a.size() < 3)
+        return Fail("combo_items hwnd id");
+    HWND combo = GetDlgItem(Handle(a[1]), int(Number(a[2])));
+    if (!combo)
+        return Fail("no such control");
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    std::string items = "[";
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring text(size_t(SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
+        items += (i ? "," : "") + Quote(Utf8(text.c_str()));
+    }
+    return Reply().Add("items", items + "]").Num("selected", SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
+
 BOOL CALLBACK ChildVisit(HWND w, LPARAM p)
 {
     auto* list = reinterpret_cast<std::string*>(p);
@@ -825,11 +844,18 @@ Reply CmdWindowRect(const Args& a)
     return Reply().Add("rect", rect).Num("owner", HandleValue(GetWindow(Handle(a[1]), GW_OWNER)));
 }
 
+// The primary monitor's size, and the virtual screen (every monitor).
 Reply CmdScreen(const Args&)
 {
+    char box[128];
+    std::snprintf(box, sizeof box, "[%d,%d,%d,%d]", GetSystemMetrics(SM_XVIRTUALSCREEN),
+                  GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                  GetSystemMetrics(SM_CYVIRTUALSCREEN));
     return Reply()
         .Num("width", GetSystemMetrics(SM_CXSCREEN))
-        .Num("height", GetSystemMetrics(SM_CYSCREEN));
+        .Num("height", GetSystemMetrics(SM_CYSCREEN))
+        .Num("monitors", GetSystemMetrics(SM_CMONITORS))
+        .Add("virtual", box);
 }
 
 Reply CmdCursor(const Args&)
@@ -1015,6 +1041,97 @@ Reply CmdMove(const Args& a)
     return Reply();
 }
 
+// time_command hwnd command lparam ms [class]: posts WM_COMMAND and times,
+// in milliseconds from the post, when the window hides, when the clipboard
+// changes after that and when the window shows again. With a class, also
+// tells whether a window of that class was seen visible meanwhile.
+Reply CmdTimeCommand(const Args& a)
+{
+    if (a.size() < 5)
+        return Fail("time_command hwnd command lparam ms [class]");
+    HWND w = Handle(a[1]);
+    std::wstring watch = a.size() > 5 ? Wide(a[5]) : std::wstring();
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    DWORD sequence = GetClipboardSequenceNumber();
+    QueryPerformanceCounter(&start);
+    if (!PostMessageW(w, WM_COMMAND, WPARAM(Number(a[2])), LPARAM(Number(a[3]))))
+        return Fail("PostMessage failed");
+    auto ms = [&] { return double(now.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart); };
+    double hidden = -1, changed = -1, shown = -1;
+    bool watchedSeen = false;
+    double limit = double(Number(a[4]));
+    for (;;) {
+        QueryPerformanceCounter(&now);
+        bool visible = IsWindowVisible(w) != FALSE;
+        if (hidden < 0 && !visible)
+            hidden = ms();
+        if (hidden >= 0 && changed < 0 && GetClipboardSequenceNumber() != sequence)
+            changed = ms();
+        if (!watch.empty() && !watchedSeen) {
+            HWND other = FindWindowW(watch.c_str(), nullptr);
+            watchedSeen = other && IsWindowVisible(other);
+        }
+        if (hidden >= 0 && visible) {
+            shown = ms();
+            break;
+        }
+        if (ms() > limit)
+            break;
+        Sleep(1);
+    }
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "{\"hidden\":%.1f,\"changed\":%.1f,\"shown\":%.1f}", hidden,
+                  changed, shown);
+    return Reply().Add("times", buf).Bool("watched_seen", watchedSeen);
+}
+
+// notify_icon hwnd id modify|delete: asks the notification area about the
+// icon of another program's window: a modify succeeds only while the icon
+// is there; a delete takes it away, as a restarting taskbar loses it.
+Reply CmdNotifyIcon(const Args& a)
+{
+    if (a.size() < 4)
+        return Fail("notify_icon hwnd id modify|delete");
+    NOTIFYICONDATAW data{};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    data.hWnd = Handle(a[1]);
+    data.uID = UINT(Number(a[2]));
+    DWORD op = a[3] == "delete" ? NIM_DELETE : NIM_MODIFY;
+    return Reply().Bool("result", Shell_NotifyIconW(op, &data) != FALSE);
+}
+
+// broadcast name: posts the registered message to every top-level window,
+// as Explorer announces itself.
+Reply CmdBroadcast(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("broadcast name");
+    UINT message = RegisterWindowMessageW(Wide(a[1]).c_str());
+    if (!message || !PostMessageW(HWND_BROADCAST, message, 0, 0))
+        return Fail("broadcast failed");
+    return Reply();
+}
+
+// record path text...: writes the texts, one a line, into a new file. Used
+// as the command of a file association, to see what the shell opened.
+Reply CmdRecord(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("record path text...");
+    std::string text;
+    for (size_t i = 2; i < a.size(); ++i)
+        text += a[i] + "\n";
+    HANDLE file = CreateFileW(Wide(a[1]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Fail("cannot create the file");
+    DWORD written = 0;
+    bool ok = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
+    CloseHandle(file);
+    return ok ? Reply() : Fail("cannot write the file");
+}
+
 Reply Dispatch(const Args& a)
 {
     const std::string& c = a[0];
@@ -1046,6 +1163,7 @@ Reply Dispatch(const Args& a)
     if (c == "set_text") return CmdSetText(a);
     if (c == "control") return CmdControl(a);
     if (c == "combo_select") return CmdComboSelect(a);
+    if (c == "combo_items") return CmdComboItems(a);
     if (c == "children") return CmdChildren(a);
     if (c == "rect") return CmdWindowRect(a);
     if (c == "screen") return CmdScreen(a);
@@ -1057,6 +1175,10 @@ Reply Dispatch(const Args& a)
     if (c == "invalidate") return CmdInvalidate(a);
     if (c == "probe") return CmdProbe(a);
     if (c == "move") return CmdMove(a);
+    if (c == "time_command") return CmdTimeCommand(a);
+    if (c == "notify_icon") return CmdNotifyIcon(a);
+    if (c == "broadcast") return CmdBroadcast(a);
+    if (c == "record") return CmdRecord(a);
     return Fail("unknown command " + c);
 }
 

@@ -8,6 +8,7 @@
 // window (lParam). Kelvo itself is not changed by any of this. The hook
 // also writes down the titles the main window is given (request 4).
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 #include <winternl.h>
 
@@ -22,6 +23,9 @@ enum Request : WPARAM {
     kOpenPopup = 3,   // the popup menu open on the screen
     kTitleLog = 4,    // titles set on the main window since the last request
     kResources = 5,   // GDI objects and windows of the process
+    kTextFit = 6,     // each control's text measured in its own font
+    kToolbar = 7,     // the toolbar's image and button sizes
+    kDpiChange = 8,   // WM_DPICHANGED as Windows sends it (see DpiChange)
 };
 
 std::string Utf8(const wchar_t* w)
@@ -227,15 +231,151 @@ std::string Resources(HWND)
     return buf;
 }
 
+std::string Size(LONG w, LONG h)
+{
+    return "[" + std::to_string(w) + "," + std::to_string(h) + "]";
+}
+
+// The extent of text in dc's font on one line, and wrapped at width as a
+// static control wraps it.
+void Measure(HDC dc, const wchar_t* text, UINT prefix, LONG width, SIZE& line, SIZE& wrapped)
+{
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc, text, -1, &r, DT_CALCRECT | DT_SINGLELINE | prefix);
+    line = SIZE{r.right, r.bottom};
+    r = RECT{0, 0, width, 0};
+    DrawTextW(dc, text, -1, &r, DT_CALCRECT | DT_WORDBREAK | prefix);
+    wrapped = SIZE{r.right, r.bottom};
+}
+
+BOOL CALLBACK FitVisit(HWND control, LPARAM p)
+{
+    auto* list = reinterpret_cast<std::string*>(p);
+    wchar_t cls[64] = {}, text[512] = {};
+    GetClassNameW(control, cls, 64);
+    GetWindowTextW(control, text, 512);
+    RECT client{};
+    GetClientRect(control, &client);
+    LONG style = GetWindowLongW(control, GWL_STYLE);
+    HDC dc = GetDC(control);
+    auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
+    bool isStatic = lstrcmpiW(cls, L"Static") == 0;
+    UINT prefix = isStatic && (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
+    SIZE line{}, wrapped{};
+    Measure(dc, text, prefix, client.right, line, wrapped);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    // A list box: its widest item.
+    LONG widest = 0;
+    if (lstrcmpiW(cls, L"ListBox") == 0) {
+        LRESULT count = SendMessageW(control, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t item[256] = {};
+            if (SendMessageW(control, LB_GETTEXTLEN, i, 0) < 255)
+                SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item));
+            SIZE itemLine{}, itemWrapped{};
+            Measure(dc, item, DT_NOPREFIX, client.right, itemLine, itemWrapped);
+            widest = itemLine.cx > widest ? itemLine.cx : widest;
+        }
+    }
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    if (list->size() > 1)
+        *list += ",";
+    *list += "{\"id\":" + std::to_string(GetDlgCtrlID(control)) + ",\"class\":" + Quote(Utf8(cls))
+             + ",\"style\":" + std::to_string(static_cast<unsigned long>(style))
+             + ",\"text\":" + Quote(Utf8(text)) + ",\"visible\":"
+             + (IsWindowVisible(control) ? "true" : "false")
+             + ",\"client\":" + Size(client.right, client.bottom) + ",\"line\":" + Size(line.cx, line.cy)
+             + ",\"wrapped\":" + Size(wrapped.cx, wrapped.cy)
+             + ",\"font_height\":" + std::to_string(metrics.tmHeight)
+             + ",\"widest_item\":" + std::to_string(widest) + "}";
+    return TRUE;
+}
+
+UINT DpiOf(HWND window)
+{
+    using Fn = UINT(WINAPI*)(HWND);
+    static const auto forWindow = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    return forWindow ? forWindow(window) : 0;
+}
+
+std::string TextFit(HWND window)
+{
+    std::string list = "[";
+    EnumChildWindows(window, FitVisit, reinterpret_cast<LPARAM>(&list));
+    return "{\"dpi\":" + std::to_string(DpiOf(window)) + ",\"controls\":" + list + "]}";
+}
+
+std::string ToolbarSizes(HWND window)
+{
+    HWND toolbar = FindWindowExW(window, nullptr, L"ToolbarWindow32", nullptr);
+    if (!toolbar)
+        return "{\"toolbar\":false}";
+    int w = 0, h = 0, count = 0;
+    auto images = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
+    // Asked of the common-controls module Kelvo uses: its manifest makes
+    // the name stand for version 6 in Kelvo's process, which this library
+    // would not load for itself.
+    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    using IconSize = BOOL(WINAPI*)(HIMAGELIST, int*, int*);
+    using ImageCount = int(WINAPI*)(HIMAGELIST);
+    auto iconSize = reinterpret_cast<IconSize>(
+        reinterpret_cast<void*>(GetProcAddress(controls, "ImageList_GetIconSize")));
+    auto imageCount = reinterpret_cast<ImageCount>(
+        reinterpret_cast<void*>(GetProcAddress(controls, "ImageList_GetImageCount")));
+    if (images && iconSize && imageCount) {
+        iconSize(images, &w, &h);
+        count = imageCount(images);
+    }
+    LRESULT button = SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0);
+    RECT r{};
+    GetWindowRect(toolbar, &r);
+    return "{\"toolbar\":true,\"dpi\":" + std::to_string(DpiOf(window)) + ",\"image\":"
+           + Size(w, h) + ",\"count\":" + std::to_string(count)
+           + ",\"button\":" + Size(LOWORD(button), HIWORD(button))
+           + ",\"height\":" + std::to_string(r.bottom - r.top) + "}";
+}
+
+// What Windows sends a window that has moved to a monitor of another scale:
+// WM_DPICHANGED with the new DPI and a suggested rectangle, which is only
+// valid inside the window's own process. The suggestion keeps the window's
+// corner and scales its size from the window's present scale, as Windows
+// does. The answer holds the suggestion and the window's rectangle after.
+std::string DpiChange(HWND window, UINT dpi)
+{
+    RECT before{};
+    GetWindowRect(window, &before);
+    UINT from = DpiOf(window) ? DpiOf(window) : 96;
+    RECT suggested{before.left, before.top,
+                   before.left + MulDiv(before.right - before.left, int(dpi), int(from)),
+                   before.top + MulDiv(before.bottom - before.top, int(dpi), int(from))};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT after{};
+    GetWindowRect(window, &after);
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "{\"suggested\":[%ld,%ld,%ld,%ld],\"rect\":[%ld,%ld,%ld,%ld]}",
+                  suggested.left, suggested.top, suggested.right, suggested.bottom, after.left,
+                  after.top, after.right, after.bottom);
+    return buf;
+}
+
 void Answer(HWND window, WPARAM request, HWND replyTo)
 {
     std::string json;
-    switch (request) {
+    // Request 8 carries its DPI above the low byte.
+    UINT argument = UINT(request >> 8);
+    switch (request & 0xFF) {
     case kMenuBar: json = MenuBar(window); break;
     case kScrollBars: json = ScrollBars(window); break;
     case kOpenPopup: json = OpenPopup(); break;
     case kTitleLog: json = TakeTitleLog(); break;
     case kResources: json = Resources(window); break;
+    case kTextFit: json = TextFit(window); break;
+    case kToolbar: json = ToolbarSizes(window); break;
+    case kDpiChange: json = DpiChange(window, argument); break;
     default: json = "{}"; break;
     }
     COPYDATASTRUCT data{};

@@ -1,0 +1,61 @@
+// Kelvo's side of the plug-in helper process kelvo-spihost.exe: starting
+// it from Kelvo's folder, one request at a time against a deadline, taking
+// over the picture it shares, and ending it. What the requests mean and
+// what to do when the helper fails is the plug-in manager's business
+// (picture/plugins.cpp).
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "picture/spi_protocol.h"
+
+class SpiHost {
+public:
+    enum class Outcome {
+        kAnswered,
+        kEnded,     // the helper ended (crashed) before it answered
+        kTimedOut,  // no answer by the deadline; the helper has been ended
+    };
+
+    SpiHost() = default;
+    ~SpiHost() { Kill(); }
+    SpiHost(const SpiHost&) = delete;
+    SpiHost& operator=(const SpiHost&) = delete;
+
+    // Starts a new helper with directory as its current directory and
+    // waits until it is ready, at most timeoutMs.
+    bool Start(const wchar_t* directory, DWORD timeoutMs);
+    bool running() const { return process_ != nullptr; }
+    // The shared channel: write a request's payload here before Call, read
+    // the answer after it. Stays readable after a failed call until Kill.
+    uint8_t* channel() const { return channel_; }
+
+    // Sends the request whose payload is in the channel and waits for the
+    // answer until deadline (a GetTickCount64 value).
+    Outcome Call(spihost::Request request, ULONGLONG deadline);
+
+    // The picture mapping an answer names, mapped into Kelvo for reading:
+    // the view held from an earlier answer when it is the same mapping,
+    // else the new one mapped whole. Null when it cannot be mapped as
+    // large as the answer says.
+    const uint8_t* SharedPicture(const spihost::PictureAnswer& answer);
+
+    // Asks the helper to unload its plug-ins and end; ends it outright
+    // when it has not done so within timeoutMs.
+    void Stop(DWORD timeoutMs);
+    // Ends the helper at once (if still running) and lets go of it.
+    void Kill();
+
+private:
+    HANDLE process_ = nullptr;
+    HANDLE mapping_ = nullptr;
+    uint8_t* channel_ = nullptr;
+    HANDLE request_ = nullptr;
+    HANDLE answer_ = nullptr;
+    HANDLE self_ = nullptr;  // Kelvo's own process, as the helper inherits it
+    uint32_t serial_ = 0;
+    const uint8_t* picture_ = nullptr;
+    uint32_t pictureGeneration_ = 0;
+    uint64_t pictureCapacity_ = 0;
+};

@@ -1,0 +1,133 @@
+"""Scaled displays. At 150 % and 200 % (LogPixels 144 and 192) the toolbar
+shows images drawn for the scale, the text of every dialog control fits
+the control, menus and dialogs are kept as screenshots, and a desktop
+capture still has the screen's real pixel size. A move to a monitor of
+another scale (WM_DPICHANGED) redraws the toolbar and takes the suggested
+place. On one 2048 x 1536 screen (see harness.OtherDisplay), where even the
+largest dialog fits at 200 %."""
+from harness import OtherDisplay, OtherDisplayTestCase, wait_until, settled_screenshot, xdotool
+
+DESKTOP_KEY = r"Control Panel\Desktop"
+REG_DWORD = 4
+DESKTOP, CUSTOMIZE = 40014, 40059
+DIALOGS = [(40004, "倍率の設定"), (40009, "ﾌｧｲﾙ連続生成"), (40011, "ｷｰの指定"),
+           (40012, "ﾊﾞｰｼﾞｮﾝ情報"), (40053, "ｽﾅｯﾌﾟｼｮｯﾄの設定"), (40057, "矩形範囲指定")]
+# Where the five menus of the menu bar lie at 100 %.
+MENUS = [("file", 25), ("capture", 90), ("output", 165), ("options", 232), ("help", 295)]
+
+SS_TEXT = (0, 1, 2)             # SS_LEFT, SS_CENTER, SS_RIGHT
+BS_PUSH = (0, 1)                # BS_PUSHBUTTON, BS_DEFPUSHBUTTON
+BS_GROUPBOX = 7
+
+
+def cut_off(control, dpi):
+    """What control (the probe's measure of it) cannot show of its text in
+    its own font, or None when it shows all of it."""
+    def px(n):
+        return round(n * dpi / 96)
+    kind, style, text = control["class"].lower(), control["style"], control["text"]
+    width, height = control["client"]
+    line_width, line_height = control["line"]
+    if kind == "static" and style & 0x1F in SS_TEXT and text:
+        # Statics wrap: the wrapped text must fit both ways.
+        need = control["wrapped"]
+    elif kind == "button" and text.strip():
+        if style & 0xF in BS_PUSH:
+            need = (line_width + px(6), line_height + px(4))   # frame and focus
+        elif style & 0xF == BS_GROUPBOX:
+            need = (line_width + px(16), line_height)          # the caption in the frame
+        else:
+            need = (px(16) + line_width, line_height)          # the box or circle, a gap
+    elif kind == "edit":
+        need = (line_width + px(4), control["font_height"])
+    elif kind == "listbox":
+        need = (control["widest_item"] + px(2), control["font_height"])
+    else:
+        return None
+    if need[0] > width or need[1] > height:
+        return f"{control['text']!r} ({kind} {control['id']}) needs {need}, has {width} x {height}"
+    return None
+
+
+class Scales(OtherDisplayTestCase):
+    LAYOUT = OtherDisplay.LARGE
+
+    def use_scale(self, dpi):
+        """Kelvo started from now on sees the screen at dpi."""
+        saved = self.driver("reg_get", "HKCU", DESKTOP_KEY, "LogPixels")
+        if saved["found"]:
+            self.addCleanup(self.driver, "reg_set", "HKCU", DESKTOP_KEY, "LogPixels",
+                            saved["type"], saved["data"])
+        else:
+            self.addCleanup(self.driver, "reg_del", "HKCU", DESKTOP_KEY, "LogPixels")
+        self.driver("reg_set", "HKCU", DESKTOP_KEY, "LogPixels", REG_DWORD,
+                    dpi.to_bytes(4, "little").hex())
+
+    def check_scale(self, dpi, image):
+        self.use_scale(dpi)
+        k = self.start()
+        toolbar = self.driver("probe", k.hwnd, 7)["result"]
+        self.assertEqual(toolbar["dpi"], dpi)
+        self.assertEqual((toolbar["image"], toolbar["count"]), ([image, image], 17))
+        self.assertGreater(min(toolbar["button"]), image)
+        settled_screenshot(f"dpi{dpi}-main-window")
+
+        left, top = self.driver.state(k.hwnd)["rect"][:2]
+        menu_y = self.driver.state(k.hwnd)["client"][1] - round(10 * dpi / 96)
+        for name, x in MENUS:
+            xdotool("mousemove", left + round(x * dpi / 96), menu_y, "click", "1")
+            wait_until(lambda: self.driver.find("#32768", "-"), 5, what=f"the {name} menu")
+            settled_screenshot(f"dpi{dpi}-menu-{name}")
+            xdotool("key", "Escape", "Escape")
+            wait_until(lambda: not self.driver.find("#32768", "-"), 5, what="the menu closed")
+
+        faults = []
+        for command, title in DIALOGS:
+            self.driver.post_command(k.hwnd, command)
+            dialog = self.driver.wait_window("#32770", title, 20)
+            wait_until(lambda: self.driver.state(dialog)["visible"], 5, what=title)
+            fit = self.driver("probe", dialog, 6)["result"]
+            self.assertEqual(fit["dpi"], dpi)
+            faults += [f"{title}: {f}" for f in (cut_off(c, dpi) for c in fit["controls"]) if f]
+            settled_screenshot(f"dpi{dpi}-dialog-{command}")
+            self.driver("click", dialog, 2)
+            self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(faults, [])
+
+        # The system's own customisation dialog, for the record.
+        self.driver.post_command(k.hwnd, CUSTOMIZE)
+        dialog = wait_until(lambda: [d for d in self.driver("windows", "#32770")["hwnds"]
+                                     if self.driver.state(d)["visible"]], 10,
+                            what="the customisation dialog")[0]
+        settled_screenshot(f"dpi{dpi}-dialog-toolbar")
+        self.driver("post", dialog, 0x0010, 0, 0)  # WM_CLOSE
+        self.driver("wait_gone", dialog, 10000)
+
+        self.driver("clip_empty")
+        self.driver.send_command(k.hwnd, DESKTOP)
+        screen = self.driver("screen")
+        info = wait_until(self.driver.clip_bitmap, 10, what="the captured desktop")
+        self.assertEqual((info["width"], info["height"]), (screen["width"], screen["height"]))
+        self.assertEqual((info["width"], info["height"]), (2048, 1536))
+
+    def test_150_percent(self):
+        self.check_scale(144, 24)
+
+    def test_200_percent(self):
+        self.check_scale(192, 32)
+
+    def test_move_to_a_monitor_of_another_scale(self):
+        k = self.start()
+        self.driver("move", k.hwnd, 100, 80, 600, 400)
+        for dpi, image in [(192, 32), (96, 16)]:
+            # The probe sends WM_DPICHANGED as Windows would, from inside
+            # Kelvo, suggesting the window's size scaled from its present
+            # scale (which stays 96 under Wine).
+            change = self.driver("probe", k.hwnd, 8 | dpi << 8)["result"]
+            self.assertEqual(change["rect"], change["suggested"])
+            if dpi == 192:
+                self.assertEqual(change["rect"], [100, 80, 1300, 880])
+            toolbar = self.driver("probe", k.hwnd, 7)["result"]
+            self.assertEqual(toolbar["image"], [image, image])
+            # Buttons are sized to the images again, also when they shrink.
+            self.assertLess(max(toolbar["button"]), image + 12)
