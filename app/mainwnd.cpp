@@ -80,9 +80,14 @@ void OnCreate(HWND window, const CREATESTRUCTW* create)
     DragAcceptFiles(window, TRUE);
     StartDdeService();
     g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    // Also from an Explorer with fewer rights than Kelvo.
-    if (g_taskbarCreated)
-        ChangeWindowMessageFilterEx(window, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
+    // Also from an Explorer with fewer rights than Kelvo. Looked up, not
+    // imported: Windows Vista has no such function and would not start
+    // the program at all.
+    using MessageFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    auto allow = reinterpret_cast<MessageFilter>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"));
+    if (g_taskbarCreated && allow)
+        allow(window, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
     AddNotifyIcon(window);
     ResetScrollPositions();
     ShowScrollBar(window, SB_BOTH, FALSE);
