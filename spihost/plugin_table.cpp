@@ -110,11 +110,9 @@ bool DirectoryName(Directory which, char* name)
 bool PluginTable::Load(const std::string& name)
 {
     Calling calling(watch_, name);
-    // A broken module is refused quietly, not with a system message box.
-    DWORD oldMode = 0;
-    SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+    // A broken module is refused quietly: the helper's error mode (set for
+    // the whole process when it starts) shows no system message box.
     HMODULE module = LoadLibraryA(name.c_str());
-    SetThreadErrorMode(oldMode, nullptr);
     if (!module)
         return false;
     Plugin plugin{name, module, GetProcAddress(module, "GetPluginInfo"),
