@@ -273,11 +273,15 @@ INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 PictureFormat g_outputFormat = PictureFormat::kBmp;
 
-void ShowFileNotWritten(const wchar_t* name)
+void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason)
 {
     std::wstring text = L"ファイルが作成出来ませんでした( ";
     text += name;
     text += L" )";
+    if (reason) {
+        text += L"\n";
+        text += reason;
+    }
     ShowMessage(nullptr, text.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -324,10 +328,8 @@ void SaveNextSerialBmp(HWND window, const char* baseName)
         return;
     }
     // Every number has its file already, and none is ever replaced.
-    std::wstring text = L"ファイルが作成出来ませんでした( ";
-    text += WideFromAnsi(baseName) + L"####" + WideFromAnsi(SerialExtension(format));
-    text += L" )\n0000～65535 の番号のファイルがすべてあります。";
-    ShowMessage(nullptr, text.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    ShowFileNotWritten((WideFromAnsi(baseName) + L"####" + WideFromAnsi(SerialExtension(format))).c_str(),
+                       L"0000～65535 の番号のファイルがすべてあります。");
 }
 
 void SaveAsCommand(HWND window)

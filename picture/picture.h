@@ -37,8 +37,9 @@ bool SerialOutputOn();
 // name cannot be chosen. False when cancelled.
 bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder);
 const char* SerialBaseName();
-// The "Kelvoｴﾗｰ" message that a file could not be written, without owner.
-void ShowFileNotWritten(const wchar_t* name);
+// The "Kelvoｴﾗｰ" message that a file could not be written, without owner;
+// a reason, when given, is its second line.
+void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason = nullptr);
 
 // --- PNG --------------------------------------------------------------
 // Options of the platform's PNG encoder: its FilterOption (0 leaves its

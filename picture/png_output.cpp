@@ -100,25 +100,19 @@ bool WriteRows(IWICBitmapFrameEncode* frame, const uint8_t* bits, const DibHeade
 // The encoder's own options; both left at their defaults unless asked.
 bool SetOptions(IPropertyBag2* options, const PngOptions& wanted)
 {
-    if (wanted.filter != 0) {
-        PROPBAG2 name{};
-        name.pstrName = const_cast<LPOLESTR>(L"FilterOption");
-        VARIANT value{};
-        value.vt = VT_UI1;
-        value.bVal = BYTE(wanted.filter);
-        if (FAILED(options->Write(1, &name, &value)))
-            return false;
-    }
-    if (wanted.interlace) {
-        PROPBAG2 name{};
-        name.pstrName = const_cast<LPOLESTR>(L"InterlaceOption");
-        VARIANT value{};
-        value.vt = VT_BOOL;
-        value.boolVal = VARIANT_TRUE;
-        if (FAILED(options->Write(1, &name, &value)))
-            return false;
-    }
-    return true;
+    auto write = [options](const wchar_t* name, VARIANT value) {
+        PROPBAG2 option{};
+        option.pstrName = const_cast<LPOLESTR>(name);
+        return SUCCEEDED(options->Write(1, &option, &value));
+    };
+    VARIANT filter{};
+    filter.vt = VT_UI1;
+    filter.bVal = BYTE(wanted.filter);
+    VARIANT interlace{};
+    interlace.vt = VT_BOOL;
+    interlace.boolVal = VARIANT_TRUE;
+    return (wanted.filter == 0 || write(L"FilterOption", filter))
+           && (!wanted.interlace || write(L"InterlaceOption", interlace));
 }
 
 bool Encode(IStream* stream, const uint8_t* dib, const DibHeader& header, const GUID& format,

@@ -1,6 +1,7 @@
 // Channel layout and payload coding between Kelvo and its plug-in helper.
 #include "picture/spi_protocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace spihost {
@@ -87,6 +88,13 @@ void PayloadWriter::Text(const std::string& text)
     Bytes(text.data(), text.size());
 }
 
+void PayloadWriter::Texts(const std::vector<std::string>& texts)
+{
+    U32(uint32_t(texts.size()));
+    for (const std::string& text : texts)
+        Text(text);
+}
+
 bool PayloadWriter::finish()
 {
     PutU32(channel_, kFieldPayloadBytes, ok_ ? uint32_t(used_) : 0);
@@ -140,6 +148,23 @@ bool PayloadReader::Text(std::string* text, size_t maxBytes)
     return true;
 }
 
+bool PayloadReader::Texts(std::vector<std::string>* texts, uint32_t maxCount, size_t maxBytes)
+{
+    texts->clear();
+    uint32_t count = 0;
+    if (!U32(&count) || count > maxCount)
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::string text;
+        if (!Text(&text, maxBytes)) {
+            texts->clear();
+            return false;
+        }
+        texts->push_back(std::move(text));
+    }
+    return true;
+}
+
 bool IsBareModuleName(const std::string& name)
 {
     return !name.empty() && name.size() < kBusyNameCapacity
@@ -149,28 +174,18 @@ bool IsBareModuleName(const std::string& name)
 bool WriteNames(uint8_t* channel, const std::vector<std::string>& names)
 {
     PayloadWriter out(channel);
-    out.U32(uint32_t(names.size()));
-    for (const std::string& name : names)
-        out.Text(name);
+    out.Texts(names);
     return names.size() <= kMaxNames && out.finish();
 }
 
 bool ReadNames(const uint8_t* channel, std::vector<std::string>* names)
 {
-    names->clear();
     PayloadReader in(channel);
-    uint32_t count = 0;
-    if (!in.U32(&count) || count > kMaxNames)
-        return false;
-    for (uint32_t i = 0; i < count; ++i) {
-        std::string name;
-        if (!in.Text(&name, kBusyNameCapacity) || !IsBareModuleName(name)) {
-            names->clear();
-            return false;
-        }
-        names->push_back(name);
-    }
-    return true;
+    if (in.Texts(names, kMaxNames, kBusyNameCapacity)
+        && std::all_of(names->begin(), names->end(), IsBareModuleName))
+        return true;
+    names->clear();
+    return false;
 }
 
 bool WritePictureAnswer(uint8_t* channel, const PictureAnswer& answer)
@@ -221,11 +236,8 @@ bool WriteInfo(uint8_t* channel, const std::vector<std::vector<std::string>>& pl
 {
     PayloadWriter out(channel);
     out.U32(uint32_t(plugins.size()));
-    for (const auto& strings : plugins) {
-        out.U32(uint32_t(strings.size()));
-        for (const std::string& s : strings)
-            out.Text(s);
-    }
+    for (const auto& strings : plugins)
+        out.Texts(strings);
     return out.finish();
 }
 
@@ -237,21 +249,12 @@ bool ReadInfo(const uint8_t* channel, std::vector<std::vector<std::string>>* plu
     if (!in.U32(&count) || count > kMaxNames)
         return false;
     for (uint32_t i = 0; i < count; ++i) {
-        uint32_t strings = 0;
-        if (!in.U32(&strings) || strings > kMaxInfoStrings) {
+        std::vector<std::string> strings;
+        if (!in.Texts(&strings, kMaxInfoStrings, kMaxInfoText)) {
             plugins->clear();
             return false;
         }
-        std::vector<std::string> list;
-        for (uint32_t j = 0; j < strings; ++j) {
-            std::string s;
-            if (!in.Text(&s, kMaxInfoText)) {
-                plugins->clear();
-                return false;
-            }
-            list.push_back(s);
-        }
-        plugins->push_back(std::move(list));
+        plugins->push_back(std::move(strings));
     }
     return true;
 }

@@ -87,6 +87,8 @@ public:
     void U32(uint32_t value);
     void U64(uint64_t value);
     void Text(const std::string& text);
+    // A count, then each text.
+    void Texts(const std::vector<std::string>& texts);
     bool ok() const { return ok_; }
     bool finish();
 
@@ -105,6 +107,8 @@ public:
     bool U64(uint64_t* value);
     // A text of 0..maxBytes bytes, with no NUL inside.
     bool Text(std::string* text, size_t maxBytes);
+    // A count of at most maxCount, then that many texts as above.
+    bool Texts(std::vector<std::string>* texts, uint32_t maxCount, size_t maxBytes);
 
 private:
     bool Bytes(void* data, size_t size);

@@ -55,6 +55,11 @@ def display():
     return _other_display if _other_display is not None else env()["display"]
 
 
+def rgb(value):
+    """(r, g, b) of a 0xRRGGBB colour."""
+    return (value >> 16, (value >> 8) & 255, value & 255)
+
+
 def x_point(x, y):
     """The X root window's point for a Windows screen point: on two
     monitors X counts from the left one's corner, Windows from the primary
@@ -397,10 +402,13 @@ class KelvoTestCase(unittest.TestCase):
 
     def setUp(self):
         self.instances = []
+        self.patches = []
         self._saved_settings = self.driver.reg_values()
         self._saved_clipboard = self._save_clipboard()
 
     def tearDown(self):
+        for p in self.patches:
+            self.driver("destroy", p, check=False)
         for k in self.instances:
             if k.proc.poll() is None:
                 try:
@@ -416,6 +424,15 @@ class KelvoTestCase(unittest.TestCase):
         if wait:
             k.wait_main()
         return k
+
+    def place(self, x, y, w, h, colour):
+        """A window of one colour at a Windows screen rectangle, removed
+        after the test; returns once the screen shows it."""
+        hwnd = self.driver("place", x, y, w, h, colour)["hwnd"]
+        self.patches.append(hwnd)
+        wait_until(lambda: screen_image().getpixel(x_point(x + w // 2, y + h // 2)) == rgb(colour),
+                   10, what="the patch on the screen")
+        return hwnd
 
     # --- leaving things as they were -----------------------------------
     def _save_clipboard(self):

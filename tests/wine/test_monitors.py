@@ -6,7 +6,7 @@ harness.OtherDisplay)."""
 from PIL import ImageChops
 
 from harness import (OtherDisplay, OtherDisplayTestCase, wait_until, screen_image, screenshot,
-                     xdotool, x_point, WM_USER)
+                     xdotool, x_point, rgb, WM_USER)
 
 DESKTOP, WINDOW, RECTANGLE, ABOUT, FIXED_RANGE = 40014, 40015, 40016, 40012, 40057
 ENABLE, LEFT, TOP, WIDTH, HEIGHT, HORZ, VERT = 1038, 1034, 1033, 1035, 1036, 1044, 1045
@@ -14,10 +14,6 @@ IDOK, IDCANCEL = 1, 2
 NOTIFY, WM_RBUTTONDOWN = WM_USER + 1, 0x0204
 BLUE, ORANGE, GREEN, GREY = 0x3366CC, 0xFF8000, 0x20A040, 0x606060
 LEFT_MONITOR = (-1024, 0, 0, 768)
-
-
-def rgb(value):
-    return (value >> 16, (value >> 8) & 255, value & 255)
 
 
 def crop(image, left, top, right, bottom):
@@ -32,22 +28,9 @@ def same_image(a, b):
 class TwoMonitors(OtherDisplayTestCase):
     LAYOUT = OtherDisplay.TWO_MONITORS
 
-    def setUp(self):
-        super().setUp()
-        self.patches = []
-
     def tearDown(self):
-        for p in self.patches:
-            self.driver("destroy", p, check=False)
         xdotool("mouseup", 1)
         super().tearDown()
-
-    def place(self, x, y, w, h, colour):
-        hwnd = self.driver("place", x, y, w, h, colour)["hwnd"]
-        self.patches.append(hwnd)
-        wait_until(lambda: screen_image().getpixel(x_point(x + w // 2, y + h // 2)) == rgb(colour),
-                   10, what="the patch on the screen")
-        return hwnd
 
     def move(self, x, y):
         xdotool("mousemove", *x_point(x, y))

@@ -20,10 +20,6 @@ ENABLE, LEFT, TOP, WIDTH, HEIGHT, HORZ, VERT = 1038, 1034, 1033, 1035, 1036, 104
 BLUE, ORANGE, GREEN, GREY = 0x3366CC, 0xFF8000, 0x20A040, 0x606060
 
 
-def rgb(value):
-    return (value >> 16, (value >> 8) & 255, value & 255)
-
-
 def same_image(a, b):
     return a.size == b.size and ImageChops.difference(a, b).getbbox() is None
 
@@ -31,25 +27,15 @@ def same_image(a, b):
 class PickingTestCase(KelvoTestCase):
     def setUp(self):
         super().setUp()
-        self.patches = []
         self.programs = []
 
     def tearDown(self):
-        for p in self.patches:
-            self.driver("destroy", p, check=False)
         for p in self.programs:
             p.kill()
             p.wait()
         # No button may stay down for the next test.
         xdotool("mouseup", 1)
         super().tearDown()
-
-    def place(self, x, y, w, h, colour):
-        hwnd = self.driver("place", x, y, w, h, colour)["hwnd"]
-        self.patches.append(hwnd)
-        wait_until(lambda: screen_image().getpixel((x + w // 2, y + h // 2)) == rgb(colour), 10,
-                   what="the patch on the screen")
-        return hwnd
 
     def client_point(self, k, dx=150, dy=150):
         left, top = self.driver.state(k.hwnd)["client"][:2]
