@@ -143,7 +143,7 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdCaptureKey: CaptureKeyCommand(window); break;
     case kCmdAbout: ShowAboutBox(); break;
     case kCmdDiscardPrinter: DiscardPrinterSettings(); break;
-    case kCmdDesktop: DesktopCommand(window); break;
+    case kCmdDesktop: DesktopCommand(window, lParam == kCaptureAndOutputMarker); break;
     case kCmdWindow: WindowPickCommand(window); break;
     case kCmdRectangle: RectangleCommand(window); break;
     case kCmdZoom: ToggleZoom(window); break;

@@ -36,14 +36,18 @@ private:
 // Copies the rectangle between start and end (normalised in place), or the
 // whole virtual screen when start is null, into a display-compatible bitmap and
 // makes it the clipboard's CF_BITMAP. Resets owner's title and the pick
-// mode. Beeps when the bitmap cannot be made.
-void GrabScreen(HWND owner, Corner* start, Corner* end);
+// mode. Beeps when the bitmap cannot be made. With pngAhead the grab's PNG
+// file is started on a worker thread meanwhile (StartPngOfGrab), for an
+// output to PNG files that follows.
+void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead = false);
 // The screen's rect copied from display into a new display-compatible
 // bitmap, selected into no context; null for an empty rectangle or when
 // the bitmap cannot be made.
 HBITMAP CopyScreen(HDC display, const GrabRect& rect);
-// Command 40014: hide, pause, grab the whole screen, show again.
-void DesktopCommand(HWND mainWindow);
+// Command 40014: hide, pause, grab the whole screen, show again. A grab
+// that goes out (the snapshot timer's) starts its PNG file ahead when the
+// output is PNG files.
+void DesktopCommand(HWND mainWindow, bool goesOut = false);
 
 // --- picking with the mouse in the main window ------------------------
 enum class PickMode { None, Window, Rectangle };
@@ -80,3 +84,5 @@ enum class OutputTarget { Printer, File };
 extern OutputTarget g_outputTarget;
 // WM_COMMAND 40001 with lParam 1.
 void CaptureAndOutput(HWND mainWindow);
+// Capture and output writes serially numbered PNG files.
+bool OutputIsPngFiles();

@@ -7,15 +7,16 @@
 
 OutputTarget g_outputTarget = OutputTarget::Printer;
 
-void CaptureAndOutput(HWND mainWindow)
+bool OutputIsPngFiles()
 {
-    ShowWindow(mainWindow, SW_HIDE);
-    Sleep(100);
-    // While the snapshot timer runs, its own desktop grab has just made the
-    // picture that goes out.
-    if (!SnapshotEnabled())
-        GrabScreen(mainWindow, nullptr, nullptr);
-    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    return g_outputTarget == OutputTarget::File && SerialOutputOn()
+           && g_outputFormat == PictureFormat::kPng;
+}
+
+namespace {
+
+void Output(HWND mainWindow)
+{
     if (g_settings.preview && !PreviewPrompt(mainWindow))
         return;
     if (g_outputTarget == OutputTarget::Printer) {
@@ -26,4 +27,20 @@ void CaptureAndOutput(HWND mainWindow)
         SaveNextSerialBmp(mainWindow, SerialBaseName());
     else
         SaveAsCommand(mainWindow);
+}
+
+}  // namespace
+
+void CaptureAndOutput(HWND mainWindow)
+{
+    ShowWindow(mainWindow, SW_HIDE);
+    Sleep(100);
+    // While the snapshot timer runs, its own desktop grab has just made the
+    // picture that goes out.
+    if (!SnapshotEnabled())
+        GrabScreen(mainWindow, nullptr, nullptr, OutputIsPngFiles());
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    Output(mainWindow);
+    // A PNG made ahead and not written (the question answered no) goes.
+    DropPngOfGrab();
 }

@@ -2,6 +2,7 @@
 #include "capture/capture.h"
 
 #include "app/app.h"
+#include "picture/picture.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ GrabRect VirtualScreenRect()
                     GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
 }
 
-void GrabScreen(HWND owner, Corner* start, Corner* end)
+void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
 {
     GrabRect rect;
     if (start && end) {
@@ -62,21 +63,27 @@ void GrabScreen(HWND owner, Corner* start, Corner* end)
     HBITMAP bitmap = nullptr;
     if (ScreenDC screen; screen)
         bitmap = CopyScreen(screen.get(), rect);
+    if (bitmap && pngAhead)
+        StartPngOfGrab(bitmap);
     bool placed = bitmap && PlaceOnClipboard(owner, bitmap);
     if (bitmap && !placed)
         DeleteObject(bitmap);
-    if (!placed)
+    if (placed && pngAhead)
+        PngOfGrabOnClipboard(GetClipboardSequenceNumber());
+    if (!placed) {
+        DropPngOfGrab();
         MessageBeep(0);
+    }
 
     SetMainTitle(owner, nullptr);
     g_pickMode = PickMode::None;
 }
 
-void DesktopCommand(HWND mainWindow)
+void DesktopCommand(HWND mainWindow, bool goesOut)
 {
     ShowWindow(mainWindow, SW_HIDE);
     Sleep(300);
-    GrabScreen(mainWindow, nullptr, nullptr);
+    GrabScreen(mainWindow, nullptr, nullptr, goesOut && OutputIsPngFiles());
     InvalidateRect(mainWindow, nullptr, TRUE);
     ShowWindow(mainWindow, IsIconic(mainWindow) ? SW_MINIMIZE : SW_SHOWNORMAL);
 }

@@ -84,8 +84,8 @@ void SnapshotTick(HWND mainWindow)
     if (!tick.shoot)
         return;
     // Sent, not posted: the shot is over, output included, before the
-    // counter starts again.
-    SendMessageW(mainWindow, WM_COMMAND, kCmdDesktop, 0);
+    // counter starts again. Marked as a grab that goes out.
+    SendMessageW(mainWindow, WM_COMMAND, kCmdDesktop, kCaptureAndOutputMarker);
     SendMessageW(mainWindow, WM_COMMAND, kCmdPrint, kCaptureAndOutputMarker);
     FinishSnapshotShot(g_snapshot);
 }

@@ -93,6 +93,8 @@ public:
             dib_ = DibOfCurrentPicture(window, g_compression);
             return dib_ != nullptr;
         }
+        if (TakePngOfGrab(&png_))
+            return png_.size() <= MAXDWORD;
         // PNG keeps every colour: the RLE choices are for BMP files.
         HGLOBAL plain = DibOfCurrentPicture(window, 0);
         bool encoded = plain && EncodePng(plain, &png_) && png_.size() <= MAXDWORD;

@@ -5,6 +5,8 @@ import os
 import shutil
 import tempfile
 
+from PIL import Image
+
 from harness import (ARTIFACTS, KelvoTestCase, assert_pause, capture_pause, screen_image,
                      settled_screenshot, unmanaged, wait_until, winpath)
 import printing as P
@@ -19,6 +21,7 @@ PREVIEW_CAPTION = "Kelvo Preview"
 PREVIEW_TEXT = "ﾌﾟﾚﾋﾞｭｰ完了\n続行しますか"
 SERIAL_TITLE = "ﾌｧｲﾙ連続生成"
 SERIAL_ON, SERIAL_OFF, SERIAL_FOLDER, SERIAL_PREFIX = 1010, 1009, 1003, 1002
+SERIAL_PNG = 1018
 SAVE_TITLE = "名前を付けて保存"
 SNAPSHOT_TITLE = "ｽﾅｯﾌﾟｼｮｯﾄの設定"
 SNAPSHOT_ENABLE, SNAPSHOT_INTERVAL = 1028, 1029
@@ -63,13 +66,15 @@ class CaptureOutputTestCase(KelvoTestCase):
     def dialogs(self):
         return self.driver("windows", "#32770")["hwnds"]
 
-    def serial_output(self, k, on):
+    def serial_output(self, k, on, png=False):
         self.driver.post_command(k.hwnd, P.OUTPUT_FILE)
         dialog = self.driver.wait_window("#32770", SERIAL_TITLE, 15)
         self.driver("press", dialog, SERIAL_ON if on else SERIAL_OFF)
         if on:
             self.driver("set_text", dialog, SERIAL_FOLDER, winpath(self.dir))
             self.driver("set_text", dialog, SERIAL_PREFIX, "out")
+        if png:
+            self.driver("press", dialog, SERIAL_PNG)
         self.driver("click", dialog, 1)
         self.driver("wait_gone", dialog, 15000)
 
@@ -190,6 +195,21 @@ class FileTarget(CaptureOutputTestCase):
             self.driver("wait_gone", dialog, 15000)
         self.assertEqual(os.listdir(self.dir), [])
         P.assert_no_pdf(self, P.PDF_DIR, before, accept=P.desktop_page, settle=4)
+
+    def test_a_picture_copied_while_the_question_is_open_is_the_png_written(self):
+        # The grab's PNG is encoded ahead; another picture on the clipboard
+        # by the time of the answer is the one that goes out.
+        self.driver("reg_set", "PREVIEW", 3, "01000000")
+        k = self.start()
+        self.serial_output(k, True, png=True)
+        self.command(k)
+        box = self.preview_box()
+        self.small_picture_on_clipboard()
+        self.answer(box, IDYES)
+        wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- out0001.PNG", 20,
+                   what="the file")
+        with Image.open(os.path.join(self.dir, "out0001.PNG")) as im:
+            self.assertEqual((im.size, im.convert("RGB").getpixel((20, 15))), ((40, 30), (0, 255, 0)))
 
     def test_preview_no_writes_nothing(self):
         self.driver("reg_set", "PREVIEW", 3, "01000000")
