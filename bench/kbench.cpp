@@ -64,8 +64,11 @@ void Report(const char* what, std::vector<double> ms, const char* extra = "")
     double sum = 0;
     for (double v : ms)
         sum += v;
-    std::printf("{\"what\":\"%s\",\"rounds\":%zu,\"median\":%.3f,\"min\":%.3f,\"mean\":%.3f%s}\n",
+    std::printf("{\"what\":\"%s\",\"rounds\":%zu,\"median\":%.3f,\"min\":%.3f,\"mean\":%.3f%s,\"ms\":[",
                 what, ms.size(), ms[ms.size() / 2], ms.front(), sum / double(ms.size()), extra);
+    for (size_t i = 0; i < ms.size(); ++i)
+        std::printf(i ? ",%.3f" : "%.3f", ms[i]);
+    std::printf("]}\n");
     std::fflush(stdout);
 }
 
