@@ -69,7 +69,7 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
     if (bitmap && !placed)
         DeleteObject(bitmap);
     if (placed && pngAhead)
-        PngOfGrabOnClipboard(GetClipboardSequenceNumber());
+        PngOfGrabOnClipboard();
     if (!placed) {
         DropPngOfGrab();
         MessageBeep(0);

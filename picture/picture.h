@@ -58,11 +58,11 @@ bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngOptions& options
 // A fresh grab's PNG, made ahead for the PNG file that follows it. Start
 // takes the grab's pixels from bitmap before it returns (the bitmap may
 // then go to the clipboard) and encodes them on a worker thread. Once the
-// clipboard holds the grab, its sequence number is given; Take then hands
+// clipboard holds the grab, OnClipboard notes its sequence number; Take hands
 // the PNG over only while the clipboard still holds that grab, and false
 // otherwise. Take and Drop end the worker and free everything.
 void StartPngOfGrab(HBITMAP bitmap);
-void PngOfGrabOnClipboard(DWORD sequence);
+void PngOfGrabOnClipboard();
 bool TakePngOfGrab(std::vector<uint8_t>* png);
 void DropPngOfGrab();
 

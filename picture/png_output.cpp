@@ -19,8 +19,8 @@ namespace {
 struct PngAhead {
     HANDLE worker = nullptr;
     HGLOBAL dib = nullptr;
+    // Empty unless the encoding succeeded.
     std::vector<uint8_t> png;
-    bool encoded = false;
     // The clipboard's sequence number once it holds the grab; 0 before.
     DWORD sequence = 0;
 };
@@ -28,7 +28,7 @@ PngAhead g_ahead;
 
 DWORD WINAPI EncodeAhead(void*)
 {
-    g_ahead.encoded = EncodePng(g_ahead.dib, &g_ahead.png);
+    EncodePng(g_ahead.dib, &g_ahead.png);
     return 0;
 }
 
@@ -213,10 +213,10 @@ void StartPngOfGrab(HBITMAP bitmap)
         DropPngOfGrab();
 }
 
-void PngOfGrabOnClipboard(DWORD sequence)
+void PngOfGrabOnClipboard()
 {
     if (g_ahead.worker)
-        g_ahead.sequence = sequence;
+        g_ahead.sequence = GetClipboardSequenceNumber();
 }
 
 bool TakePngOfGrab(std::vector<uint8_t>* png)
@@ -227,9 +227,8 @@ bool TakePngOfGrab(std::vector<uint8_t>* png)
                   && GetClipboardSequenceNumber() == g_ahead.sequence;
     if (usable) {
         WaitForSingleObject(g_ahead.worker, INFINITE);
-        usable = g_ahead.encoded;
-        if (usable)
-            png->swap(g_ahead.png);
+        usable = !g_ahead.png.empty();
+        png->swap(g_ahead.png);
     }
     DropPngOfGrab();
     return usable;
