@@ -219,22 +219,11 @@ void PngOfGrabOnClipboard()
         g_ahead.sequence = GetClipboardSequenceNumber();
 }
 
-bool TakePngOfGrab(std::vector<uint8_t>* png)
-{
-    // Another picture on the clipboard since the grab (a program's copy
-    // while the preview question was open) is the one that goes out.
-    bool usable = g_ahead.worker && g_ahead.sequence != 0
-                  && GetClipboardSequenceNumber() == g_ahead.sequence;
-    if (usable) {
-        WaitForSingleObject(g_ahead.worker, INFINITE);
-        usable = !g_ahead.png.empty();
-        png->swap(g_ahead.png);
-    }
-    DropPngOfGrab();
-    return usable;
-}
+namespace {
 
-void DropPngOfGrab()
+// Ends the worker and frees the grab's pixels; the PNG it made, empty if
+// none.
+std::vector<uint8_t> EndPngOfGrab()
 {
     if (g_ahead.worker) {
         WaitForSingleObject(g_ahead.worker, INFINITE);
@@ -242,5 +231,27 @@ void DropPngOfGrab()
     }
     if (g_ahead.dib)
         GlobalFree(g_ahead.dib);
+    std::vector<uint8_t> png;
+    png.swap(g_ahead.png);
     g_ahead = PngAhead();
+    return png;
+}
+
+}  // namespace
+
+bool TakePngOfGrab(std::vector<uint8_t>* png)
+{
+    // Another picture on the clipboard since the grab (a program's copy
+    // while the preview question was open) is the one that goes out.
+    const bool current = g_ahead.sequence != 0 && GetClipboardSequenceNumber() == g_ahead.sequence;
+    std::vector<uint8_t> made = EndPngOfGrab();
+    if (!current || made.empty())
+        return false;
+    png->swap(made);
+    return true;
+}
+
+void DropPngOfGrab()
+{
+    EndPngOfGrab();
 }
