@@ -11,6 +11,7 @@ import os
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -218,6 +219,29 @@ class Driver:
 
     def reg_get(self, name):
         return self("reg_get", name)
+
+
+def hold_clipboard(driver, ms):
+    """Another program (a second driver) opens the clipboard and keeps it
+    for ms. Returns that driver and the thread waiting on it once the
+    clipboard is really held; join the thread, then close the driver.
+    Killing the driver's process lets the clipboard go at once."""
+    other = Driver()
+    started = threading.Event()
+
+    def run():
+        started.set()
+        try:
+            other("clip_hold", ms)
+        except DriverError:
+            pass  # ended early by the test (or could not open it: seen below)
+    thread = threading.Thread(target=run)
+    thread.start()
+    started.wait()
+    # Until the other program really has it open, Kelvo could still get in.
+    wait_until(lambda: not driver("clip_formats", check=False)["ok"], 15,
+               what="the clipboard held")
+    return other, thread
 
 
 class Kelvo:

@@ -5,9 +5,8 @@ import os
 import shutil
 import subprocess
 import tempfile
-import threading
 
-from harness import KelvoTestCase, Driver, wait_until, winpath, ARTIFACTS
+from harness import KelvoTestCase, hold_clipboard, wait_until, winpath, ARTIFACTS
 
 REG_NONE, REG_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_QWORD = 0, 1, 3, 4, 7, 11
 SETTINGS = {  # name: (type, default bytes)
@@ -119,19 +118,7 @@ class OutputFolders(FaultTestCase):
 class HeldClipboard(FaultTestCase):
     def hold_clipboard(self, ms):
         """Another program opens the clipboard and keeps it for ms."""
-        other = Driver()
-        started = threading.Event()
-
-        def run():
-            started.set()
-            other("clip_hold", ms)
-        thread = threading.Thread(target=run)
-        thread.start()
-        started.wait()
-        # Until the other program really has it open, Kelvo could still get in.
-        wait_until(lambda: not self.driver("clip_formats", check=False)["ok"], 15,
-                   what="the clipboard held")
-        return other, thread
+        return hold_clipboard(self.driver, ms)
 
     def test_paint_and_serial_output_while_another_program_holds_the_clipboard(self):
         k = self.start()
