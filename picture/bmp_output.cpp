@@ -116,17 +116,17 @@ private:
     std::vector<uint8_t> png_;
 };
 
-// Creates the file (CREATE_NEW: only if there is none of that name) and
-// writes the picture. A file not written whole is removed.
-SerialTry WritePictureFile(const PictureFile& picture, const char* path, DWORD disposition)
+// Creates a file of a name not yet taken and writes the picture; the
+// serial road never replaces a file. A file not written whole is removed.
+SerialTry WriteNewPictureFile(const PictureFile& picture, const char* path)
 {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition,
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
                       || GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-        return disposition == CREATE_NEW && exists ? SerialTry::kExists : SerialTry::kFailed;
+        return exists ? SerialTry::kExists : SerialTry::kFailed;
     }
     bool written = picture.WriteTo(file);
     written = CloseHandle(file) && written;
@@ -136,6 +136,45 @@ SerialTry WritePictureFile(const PictureFile& picture, const char* path, DWORD d
         return SerialTry::kFailed;
     }
     return SerialTry::kWritten;
+}
+
+// The folder part of a path, "." when it has none. Wide, because in the
+// Shift-JIS code page a second byte of a character can be a backslash.
+std::wstring FolderOf(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : std::wstring(L".");
+    // "C:\x.bmp" keeps its backslash: "C:" alone is that drive's current folder.
+    return path.substr(0, slash == 0 || path[slash - 1] == L':' ? slash + 1 : slash);
+}
+
+// Writes the picture to path, replacing a file of that name only once the
+// new one is whole: it is written to a new file in the same folder and
+// moved over the old one. Until that move the old file is as it was, and
+// if anything fails (a full disk, a pulled stick, a share gone) the old
+// file stays and the new one is removed.
+bool ReplaceWithPictureFile(const PictureFile& picture, const char* path)
+{
+    const std::wstring target = WideFromAnsi(path);
+    wchar_t temporary[MAX_PATH];
+    // Same folder, so that the move is a rename on one volume.
+    if (target.empty() || !GetTempFileNameW(FolderOf(target).c_str(), L"kvo", 0, temporary))
+        return false;
+    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    bool whole = false;
+    if (file != INVALID_HANDLE_VALUE) {
+        // On the disk before it takes the old file's place, so that a power
+        // cut right after the move cannot leave an empty picture there.
+        whole = picture.WriteTo(file) && FlushFileBuffers(file);
+        whole = CloseHandle(file) && whole;
+    }
+    if (whole && MoveFileExW(temporary, target.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temporary);
+    return false;
 }
 
 std::wstring WideDialogText(HWND dialog, int id)
@@ -290,7 +329,7 @@ void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason)
 bool SaveClipboardAs(HWND window, const char* path, PictureFormat format)
 {
     PictureFile picture(format);
-    if (!picture.Make(window) || WritePictureFile(picture, path, CREATE_ALWAYS) != SerialTry::kWritten)
+    if (!picture.Make(window) || !ReplaceWithPictureFile(picture, path))
         return false;
     SetMainTitleFromPath(window, path);
     return true;
@@ -313,8 +352,7 @@ void SaveNextSerialBmp(HWND window, const char* baseName)
     SerialTry result;
     if (picture.Make(window)) {
         result = WriteNextSerialFile(&g_serialCounter, [&](uint16_t number) {
-            return nameOf(number) ? WritePictureFile(picture, name.data(), CREATE_NEW)
-                                  : SerialTry::kFailed;
+            return nameOf(number) ? WriteNewPictureFile(picture, name.data()) : SerialTry::kFailed;
         });
     } else {
         // The number of a failed file is skipped, not taken back.

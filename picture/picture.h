@@ -24,7 +24,8 @@ HBITMAP MakeBitmapFromDib(HGLOBAL dib, HPALETTE palette);
 // unless PNG is chosen in dialog 110. Not persisted.
 extern PictureFormat g_outputFormat;
 // Writes the current picture (capturing the screen when there is none),
-// replacing a file of that name; a file not written whole is removed.
+// replacing a file of that name only once the new file is whole: on any
+// failure the old file is left as it was and nothing new is left behind.
 bool SaveClipboardAsBmp(HWND window, const char* path);
 bool SaveClipboardAs(HWND window, const char* path, PictureFormat format);
 // The next serial file in g_outputFormat; shows its own error.

@@ -1,6 +1,7 @@
 """Faults from outside: output folders that are read-only or full, a
 clipboard another program holds open, registry values of the wrong type
 or length."""
+import errno
 import os
 import shutil
 import subprocess
@@ -114,6 +115,49 @@ class OutputFolders(FaultTestCase):
             self.assertEqual(os.listdir(folder), [], "a cut file would claim to be a whole picture")
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
 
+    def test_a_failed_save_over_a_file_leaves_the_old_file_whole(self):
+        from PIL import Image
+        folder = os.path.join(self.dir, "full")
+        mount_tmpfs(folder, "64k")
+        self.addCleanup(unmount, folder)
+        # The old files are small, the new picture (noise) is not: emptying
+        # an old file would not make room enough for it.
+        olds = {}
+        for name in ("old.bmp", "old.png"):
+            Image.new("RGB", (8, 8), (0x12, 0x34, 0x56)).save(os.path.join(folder, name))
+            with open(os.path.join(folder, name), "rb") as f:
+                olds[name] = f.read()
+        # Then the disk is filled up to the last byte.
+        fd = os.open(os.path.join(folder, "filler"), os.O_WRONLY | os.O_CREAT)
+        try:
+            for chunk in (65536, 4096, 512, 1):
+                while True:
+                    try:
+                        os.write(fd, b"\0" * chunk)
+                    except OSError as e:
+                        self.assertEqual(e.errno, errno.ENOSPC)
+                        break
+        finally:
+            os.close(fd)
+        picture = os.path.join(self.dir, "noise.bmp")
+        Image.frombytes("RGB", (200, 100), os.urandom(200 * 100 * 3)).save(picture)
+        self.driver("clip_load", winpath(picture))
+        k = self.start()
+        for name in olds:
+            self.driver.post_command(k.hwnd, 40008)
+            dialog = self.driver.wait_window("#32770", "名前を付けて保存")
+            self.driver("set_text", dialog, 1148, winpath(os.path.join(folder, name)))
+            self.driver("click", dialog, 1)
+            question = wait_until(lambda: [h for h in self.driver("windows", "#32770")["hwnds"]
+                                           if h != dialog and self.driver.state(h)["visible"]],
+                                  10, what="the replace question")[0]
+            self.driver("click", question, 6)
+            self.expect_error(os.path.join(folder, name))
+            with open(os.path.join(folder, name), "rb") as f:
+                self.assertEqual(f.read(), olds[name], f"{name} changed")
+            self.assertEqual(sorted(os.listdir(folder)), ["filler", "old.bmp", "old.png"],
+                             "a file was left behind")
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
 
 class HeldClipboard(FaultTestCase):
     def hold_clipboard(self, ms):
