@@ -7,13 +7,16 @@
 namespace {
 
 // Hands bitmap to the clipboard; on failure the bitmap is still ours and
-// is deleted so that nothing leaks.
-bool PlaceOnClipboard(HWND owner, HBITMAP bitmap)
+// is deleted so that nothing leaks. *sequence is the clipboard's sequence
+// number read while the clipboard is still held, so that no other
+// program's copy can come in between.
+bool PlaceOnClipboard(HWND owner, HBITMAP bitmap, DWORD* sequence)
 {
     if (!OpenClipboardSoon(owner))
         return false;
     EmptyClipboard();
     bool placed = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    *sequence = placed ? GetClipboardSequenceNumber() : 0;
     CloseClipboard();
     return placed;
 }
@@ -65,11 +68,12 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
         bitmap = CopyScreen(screen.get(), rect);
     if (bitmap && pngAhead)
         StartPngOfGrab(bitmap);
-    bool placed = bitmap && PlaceOnClipboard(owner, bitmap);
+    DWORD sequence = 0;
+    bool placed = bitmap && PlaceOnClipboard(owner, bitmap, &sequence);
     if (bitmap && !placed)
         DeleteObject(bitmap);
     if (placed && pngAhead)
-        PngOfGrabOnClipboard();
+        PngOfGrabOnClipboard(owner, sequence);
     if (!placed) {
         DropPngOfGrab();
         MessageBeep(0);

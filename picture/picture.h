@@ -59,11 +59,14 @@ bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngOptions& options
 // A fresh grab's PNG, made ahead for the PNG file that follows it. Start
 // takes the grab's pixels from bitmap before it returns (the bitmap may
 // then go to the clipboard) and encodes them on a worker thread. Once the
-// clipboard holds the grab, OnClipboard notes its sequence number; Take hands
-// the PNG over only while the clipboard still holds that grab, and false
-// otherwise. Take and Drop end the worker and free everything.
+// clipboard holds the grab, OnClipboard is given the sequence number read
+// before the clipboard was closed and the owner it was opened with; Take
+// hands the PNG over only while the clipboard still holds that grab, and
+// false otherwise. Take and Drop end the worker and free everything. The
+// PNG belongs to the thread that started it: another thread's Take finds
+// none and its Drop leaves it alone.
 void StartPngOfGrab(HBITMAP bitmap);
-void PngOfGrabOnClipboard();
+void PngOfGrabOnClipboard(HWND owner, DWORD heldSequence);
 bool TakePngOfGrab(std::vector<uint8_t>* png);
 void DropPngOfGrab();
 

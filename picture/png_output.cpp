@@ -12,23 +12,29 @@
 
 namespace {
 
-// A grab's PNG, encoded on a worker thread while the main thread hands
+// A grab's PNG, encoded on a worker thread while the grabbing thread hands
 // the grab to the clipboard (under Wine that hand-over copies the whole
 // bitmap into the Wine server and takes about half as long as the
-// encoding).
+// encoding). Each thread has its own: a print job that grabs the screen on
+// its own thread (the clipboard was empty) cannot end or free the one the
+// main thread is about to write.
 struct PngAhead {
     HANDLE worker = nullptr;
     HGLOBAL dib = nullptr;
     // Empty unless the encoding succeeded.
     std::vector<uint8_t> png;
-    // The clipboard's sequence number once it holds the grab; 0 before.
+    // The clipboard's sequence number while it holds the grab; 0 when it
+    // never did.
     DWORD sequence = 0;
 };
-PngAhead g_ahead;
+thread_local PngAhead g_ahead;
 
-DWORD WINAPI EncodeAhead(void*)
+// Runs on the worker; the grabbing thread reads the result only after the
+// worker has ended.
+DWORD WINAPI EncodeAhead(void* state)
 {
-    EncodePng(g_ahead.dib, &g_ahead.png);
+    auto* ahead = static_cast<PngAhead*>(state);
+    EncodePng(ahead->dib, &ahead->png);
     return 0;
 }
 
@@ -208,15 +214,26 @@ void StartPngOfGrab(HBITMAP bitmap)
     DropPngOfGrab();
     g_ahead.dib = MakeDibFromBitmapAs(bitmap, nullptr, 0);
     if (g_ahead.dib)
-        g_ahead.worker = CreateThread(nullptr, 0, EncodeAhead, nullptr, 0, nullptr);
+        g_ahead.worker = CreateThread(nullptr, 0, EncodeAhead, &g_ahead, 0, nullptr);
     if (!g_ahead.worker)
         DropPngOfGrab();
 }
 
-void PngOfGrabOnClipboard()
+void PngOfGrabOnClipboard(HWND owner, DWORD heldSequence)
 {
-    if (g_ahead.worker)
-        g_ahead.sequence = GetClipboardSequenceNumber();
+    if (!g_ahead.worker || heldSequence == 0)
+        return;
+    // heldSequence was read before the clipboard was closed: no other
+    // program could change it then. Closing may still move the number on
+    // by one step of its own (Wine adds there the DIB formats it makes
+    // from the bitmap). Another program's copy in between takes two steps
+    // at least (emptying, then placing), and its emptying alone makes it
+    // the clipboard's owner; either way the grab is no longer what the
+    // clipboard holds.
+    const DWORD now = GetClipboardSequenceNumber();
+    const bool stillTheGrab = now - heldSequence <= 1 && GetClipboardOwner() == owner
+                              && IsClipboardFormatAvailable(CF_BITMAP);
+    g_ahead.sequence = stillTheGrab ? now : 0;
 }
 
 namespace {

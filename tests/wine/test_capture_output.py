@@ -7,8 +7,8 @@ import tempfile
 
 from PIL import Image
 
-from harness import (ARTIFACTS, KelvoTestCase, assert_pause, capture_pause, screen_image,
-                     settled_screenshot, unmanaged, wait_until, winpath)
+from harness import (ARTIFACTS, KelvoTestCase, assert_pause, capture_pause, hold_clipboard,
+                     screen_image, settled_screenshot, unmanaged, wait_until, winpath)
 import printing as P
 
 WM_SYSCOMMAND = 0x0112
@@ -210,6 +210,36 @@ class FileTarget(CaptureOutputTestCase):
                    what="the file")
         with Image.open(os.path.join(self.dir, "out0001.PNG")) as im:
             self.assertEqual((im.size, im.convert("RGB").getpixel((20, 15))), ((40, 30), (0, 255, 0)))
+
+    def test_the_png_made_at_the_grab_is_written_while_another_program_holds_the_clipboard(self):
+        # Clipboard viewers and history tools open the clipboard to read a
+        # new picture. The PNG encoded at the grab needs no clipboard: it is
+        # written while another program holds it. Encoding the clipboard's
+        # picture afresh would have to wait for it and then give up.
+        self.driver("reg_set", "PREVIEW", 3, "01000000")
+        k = self.start()
+        self.serial_output(k, True, png=True)
+        self.command(k)
+        box = self.preview_box()
+        other, thread = hold_clipboard(self.driver, 30000)
+        try:
+            self.answer(box, IDYES)
+            wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- out0001.PNG"
+                       or self.driver.find("#32770", "Kelvoｴﾗｰ"), 20, what="the file or a message")
+            self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- out0001.PNG",
+                             "the file was not written")
+            self.assertFalse(self.driver("clip_formats", check=False)["ok"],
+                             "the clipboard was let go before the file was written")
+        finally:
+            other.proc.kill()
+            thread.join()
+            other.close()
+        # It is the picture on the clipboard, pixel for pixel.
+        with Image.open(os.path.join(self.dir, "out0001.PNG")) as im:
+            written = im.convert("RGB")
+        clip = self.driver.clip_image()
+        self.assertEqual(written.size, (1024, 768))
+        self.assertEqual(written.tobytes(), clip.tobytes())
 
     def test_preview_no_writes_nothing(self):
         self.driver("reg_set", "PREVIEW", 3, "01000000")
