@@ -138,17 +138,6 @@ SerialTry WriteNewPictureFile(const PictureFile& picture, const char* path)
     return SerialTry::kWritten;
 }
 
-// The folder part of a path, "." when it has none. Wide, because in the
-// Shift-JIS code page a second byte of a character can be a backslash.
-std::wstring FolderOf(const std::wstring& path)
-{
-    size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos)
-        return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : std::wstring(L".");
-    // "C:\x.bmp" keeps its backslash: "C:" alone is that drive's current folder.
-    return path.substr(0, slash == 0 || path[slash - 1] == L':' ? slash + 1 : slash);
-}
-
 // Writes the picture to path, replacing a file of that name only once the
 // new one is whole: it is written to a new file in the same folder and
 // moved over the old one. Until that move the old file is as it was, and
@@ -159,7 +148,7 @@ bool ReplaceWithPictureFile(const PictureFile& picture, const char* path)
     const std::wstring target = WideFromAnsi(path);
     wchar_t temporary[MAX_PATH];
     // Same folder, so that the move is a rename on one volume.
-    if (target.empty() || !GetTempFileNameW(FolderOf(target).c_str(), L"kvo", 0, temporary))
+    if (target.empty() || !GetTempFileNameW(FolderOfPath(target).c_str(), L"kvo", 0, temporary))
         return false;
     HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -148,3 +148,13 @@ bool FormatWithText(const char* pattern, const char* text, char* out, size_t out
     out[pos] = 0;
     return true;
 }
+
+std::wstring FolderOfPath(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : std::wstring(L".");
+    // A root keeps its separator: "C:" alone means that drive's current folder.
+    bool root = slash == 0 || (slash == 2 && path[1] == L':');
+    return path.substr(0, root ? slash + 1 : slash);
+}

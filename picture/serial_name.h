@@ -1,10 +1,11 @@
 // Names of serially numbered output files: the base name (output folder
 // and file prefix), "<base><number>.BMP" or ".PNG" and the search for a
 // number whose file does not exist yet; the format a saved file's name
-// asks for; and a bounded "%s" filler for the texts that show a name. Everything writes into the
-// caller's buffer of a given capacity (terminator included), never past
-// it; a result that does not fit is refused, leaving an empty string, so
-// a cut name is never used as a file name.
+// asks for; the folder of a path; and a bounded "%s" filler for the texts
+// that show a name. Everything writes into the caller's buffer of a
+// given capacity (terminator included), never past it; a result that does
+// not fit is refused, leaving an empty string, so a cut name is never
+// used as a file name.
 //
 // Texts are byte strings in the ANSI code page and are copied as they
 // stand. Only the trailing-backslash test needs to know the code page:
@@ -14,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 // The formats a picture is written in. BMP is every road's default.
 enum class PictureFormat { kBmp, kPng };
@@ -47,6 +49,14 @@ bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis
 // (".BMP" unless given). False when it does not fit in outCapacity.
 bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity,
                           const char* extension = ".BMP");
+
+// The folder a file of path is in, where a file written to replace it is
+// made first: the path up to its last backslash or slash, that separator
+// kept only for a root ("C:\\", "\\"); "C:" for a name on a drive's
+// current folder ("C:x.bmp"), "." for a bare name. Wide (UTF-16): in the
+// double-byte ANSI code pages a character's second byte can be the
+// backslash byte.
+std::wstring FolderOfPath(const std::wstring& path);
 
 // What became of one serial number's file.
 enum class SerialTry {

@@ -1,6 +1,6 @@
 // Serial file names, the search for a free number, the format a saved
-// name asks for, the trailing-backslash rule in Shift-JIS, and the bounded
-// text filler.
+// name asks for, the trailing-backslash rule in Shift-JIS, the folder a
+// replacing file is made in, and the bounded text filler.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -118,6 +118,19 @@ TEST(SerialName, BackslashIsAddedOnlyWhenMissing)
     EXPECT_EQ(Base("C:\\", ""), "C:\\");
     EXPECT_EQ(Base("", "cap"), "\\cap");
     EXPECT_EQ(Base("", ""), "\\");
+}
+
+TEST(SerialName, FolderOfAPathIsWhereItsReplacementIsMade)
+{
+    EXPECT_EQ(FolderOfPath(L"C:\\pic\\old.bmp"), L"C:\\pic");
+    EXPECT_EQ(FolderOfPath(L"C:\\old.bmp"), L"C:\\");
+    EXPECT_EQ(FolderOfPath(L"C:old.bmp"), L"C:");
+    EXPECT_EQ(FolderOfPath(L"old.bmp"), L".");
+    EXPECT_EQ(FolderOfPath(L"\\old.bmp"), L"\\");
+    EXPECT_EQ(FolderOfPath(L"\\\\server\\share\\old.png"), L"\\\\server\\share");
+    EXPECT_EQ(FolderOfPath(L"pic/old.png"), L"pic");
+    // "表" (U+8868) is 0x95 0x5C in Shift-JIS; as UTF-16 it is no separator.
+    EXPECT_EQ(FolderOfPath(L"C:\\\u8868\\\u8868.bmp"), L"C:\\\u8868");
 }
 
 TEST(SerialName, ShiftJisTrailByteIsNotABackslash)
