@@ -12,6 +12,8 @@ namespace {
 
 int32_t g_hPos, g_vPos;      // picture column and row at the view's corner
 int32_t g_hRange, g_vRange;  // from the last unzoomed paint
+// Parts of a pixel the wheel has turned on each bar, kept apart.
+WheelCarry g_hWheel, g_vWheel;
 
 // The thumbs show where the view is.
 void SetScrollPositions(HWND window)
@@ -44,7 +46,7 @@ void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
     if (g_zoom) {
         StretchBlt(dc, 0, top, w, h - 16, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     } else {
-        ScrollRanges r = ComputeScrollRanges(info.bmWidth, info.bmHeight, w, h);
+        ScrollRanges r = ComputeScrollRanges(info.bmWidth, info.bmHeight, w, h, top);
         g_hRange = r.horizontal;
         g_vRange = r.vertical;
         // A new picture smaller than the last is not drawn from beyond its
@@ -62,7 +64,7 @@ void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
         else
             ShowScrollBar(window, SB_VERT, FALSE);
         SetScrollPositions(window);
-        BitBlt(dc, 0, top, w, h - 16, memory, g_hPos, g_vPos, SRCCOPY);
+        BitBlt(dc, 0, top, w, h - top, memory, g_hPos, g_vPos, SRCCOPY);
     }
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     SelectObject(memory, previous);
@@ -142,15 +144,20 @@ void OnMainKeyDown(HWND window, WPARAM key)
 void OnMainWheel(HWND window, WPARAM wParam, bool tilt)
 {
     // Shift turns the wheel sideways, as in every picture viewer.
-    int bar = tilt || (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) ? SB_HORZ : SB_VERT;
-    UINT lines = 3;
-    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-    int32_t range = CurrentRange(bar);
-    int64_t distance = WheelDistance(GET_WHEEL_DELTA_WPARAM(wParam), lines, range);
+    bool across = tilt || (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT);
+    int bar = across ? SB_HORZ : SB_VERT;
+    // The user's own settings: lines a notch down, characters a notch
+    // across (each may ask for a page a notch instead).
+    UINT perNotch = 3;
+    SystemParametersInfoW(across ? SPI_GETWHEELSCROLLCHARS : SPI_GETWHEELSCROLLLINES, 0,
+                          &perNotch, 0);
     // Turned away from the user the wheel goes up (or left); tilted to the
     // right it goes right.
+    int32_t delta = GET_WHEEL_DELTA_WPARAM(wParam);
     if (!tilt)
-        distance = -distance;
+        delta = -delta;
+    int32_t range = CurrentRange(bar);
+    int64_t distance = WheelDistance(delta, perNotch, range, across ? g_hWheel : g_vWheel);
     int32_t pos = bar == SB_HORZ ? g_hPos : g_vPos;
     MoveView(window, bar, ScrollBy(pos, range, distance));
 }

@@ -13,9 +13,10 @@ static int32_t Clamp32(int64_t v)
 }
 
 ScrollRanges ComputeScrollRanges(int32_t pictureWidth, int32_t pictureHeight,
-                                 int32_t clientWidth, int32_t clientHeight)
+                                 int32_t clientWidth, int32_t clientHeight,
+                                 int32_t toolbarHeight)
 {
-    int64_t viewHeight = int64_t(clientHeight) - kScrollHeightMargin;
+    int64_t viewHeight = int64_t(clientHeight) - toolbarHeight;
     ScrollRanges r;
     r.horizontal = Clamp32(int64_t(pictureWidth) - clientWidth);
     r.vertical = Clamp32(int64_t(pictureHeight) - viewHeight);
@@ -50,7 +51,7 @@ int32_t ScrollPosition(int32_t position, int32_t range, int request, uint16_t th
     }
 }
 
-int64_t WheelDistance(int32_t delta, uint32_t linesPerNotch, int32_t range)
+int64_t WheelDistance(int32_t delta, uint32_t linesPerNotch, int32_t range, WheelCarry& carry)
 {
     int64_t perNotch = linesPerNotch == kWheelPageScroll
                            ? (range > 0 ? range / kPageDivisor : 0)
@@ -58,5 +59,11 @@ int64_t WheelDistance(int32_t delta, uint32_t linesPerNotch, int32_t range)
     // Held to 31 bits, so that the product below fits 64 bits.
     if (perNotch > std::numeric_limits<int32_t>::max())
         perNotch = std::numeric_limits<int32_t>::max();
-    return int64_t(delta) * perNotch / kWheelDelta;
+    int64_t turned = int64_t(delta) * perNotch;
+    // A part of a pixel turned one way does not hold back a turn the other.
+    if ((turned < 0 && carry.fraction > 0) || (turned > 0 && carry.fraction < 0))
+        carry.fraction = 0;
+    int64_t total = carry.fraction + turned;
+    carry.fraction = total % kWheelDelta;
+    return total / kWheelDelta;
 }

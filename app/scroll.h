@@ -14,12 +14,6 @@ constexpr int kScrollThumbTrack = 5;
 // A page step is a tenth of the range.
 constexpr int32_t kPageDivisor = 10;
 
-// Rows hidden under the toolbar and scroll bar: the picture is drawn into
-// a destination 16 pixels shorter than the client area, and scrolled as
-// if the view were 32 pixels shorter.
-constexpr int32_t kDrawHeightMargin = 16;
-constexpr int32_t kScrollHeightMargin = 32;
-
 struct ScrollRanges {
     int32_t horizontal;  // picture width - view width
     int32_t vertical;    // picture height - view height
@@ -27,8 +21,11 @@ struct ScrollRanges {
     bool verticalBar;    // the picture is taller than the view
 };
 
+// The view is the client area below the toolbar: its height is the client
+// height less the toolbar's, which grows with the display's scale.
 ScrollRanges ComputeScrollRanges(int32_t pictureWidth, int32_t pictureHeight,
-                                 int32_t clientWidth, int32_t clientHeight);
+                                 int32_t clientWidth, int32_t clientHeight,
+                                 int32_t toolbarHeight);
 
 // Position after request on a bar with the given range. thumb is the
 // 16-bit thumb position that comes with the thumb requests; every other
@@ -48,7 +45,18 @@ constexpr uint32_t kWheelPageScroll = 0xFFFFFFFF;
 // A line of the wheel, in pixels of the picture.
 constexpr int32_t kWheelLinePixels = 16;
 
-// Pixels to scroll for a wheel turn of delta (positive away from the user
-// or to the right) with the system's lines per notch: kWheelLinePixels a
-// line, or a page step (range / 10) a notch. Signed like delta.
-int64_t WheelDistance(int32_t delta, uint32_t linesPerNotch, int32_t range);
+// What a wheel has turned on one bar but not yet scrolled: less than a
+// pixel, in kWheelDelta-ths of one. Precision touchpads and fine wheels
+// report a notch in many small parts, each worth a fraction of a pixel;
+// kept from message to message, they add up to the distance of whole
+// notches.
+struct WheelCarry {
+    int64_t fraction = 0;
+};
+
+// Pixels to scroll for a wheel turn of delta (positive down or to the
+// right) with the system's lines (or characters) per notch:
+// kWheelLinePixels a line, or a page step (range / 10) a notch in page
+// mode. What is left below a pixel stays in carry for the next turn the
+// same way; a turn the other way starts afresh. Signed like delta.
+int64_t WheelDistance(int32_t delta, uint32_t linesPerNotch, int32_t range, WheelCarry& carry);

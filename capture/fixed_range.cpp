@@ -53,6 +53,10 @@ void OnInitDialog(HWND dialog)
     EnableEdits(dialog, g_working.enabled != 0);
     SetNumber(dialog, IDC_RANGE_HORZ, g_working.screenWidth);
     SetNumber(dialog, IDC_RANGE_VERT, g_working.screenHeight);
+    // Where the numbers start: with a monitor left of the primary one the
+    // screen's left edge is negative, and a left of 0 is not its edge.
+    SetNumber(dialog, IDC_RANGE_ORIGIN_X, g_working.screenLeft);
+    SetNumber(dialog, IDC_RANGE_ORIGIN_Y, g_working.screenTop);
     SetNumber(dialog, IDC_RANGE_LEFT, g_working.left);
     SetNumber(dialog, IDC_RANGE_TOP, g_working.top);
     SetNumber(dialog, IDC_RANGE_WIDTH, g_working.width);

@@ -219,6 +219,12 @@ DIALOGS = {
         ctl(1044, 'static-centre', 'horz'),
         ctl(NO_ID, 'static', '×'),
         ctl(1045, 'static-centre', 'vert'),
+        # The screen's top-left corner: negative with a monitor left of or
+        # above the primary one.
+        ctl(NO_ID, 'static', '左上：'),
+        ctl(1046, 'static-centre', 'x'),
+        ctl(NO_ID, 'static', ','),
+        ctl(1047, 'static-centre', 'y'),
         ctl(1041, 'group', '指定範囲'),
         ctl(1043, 'static', '左から：'),
         ctl(1034, 'edit', ''),

@@ -129,5 +129,7 @@
 #define IDC_RANGE_LEFT_LABEL     1043
 #define IDC_RANGE_HORZ           1044
 #define IDC_RANGE_VERT           1045
+#define IDC_RANGE_ORIGIN_X       1046
+#define IDC_RANGE_ORIGIN_Y       1047
 
 #endif /* KELVO_RES_RESOURCE_H */

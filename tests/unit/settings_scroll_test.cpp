@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "app/scroll.h"
 #include "app/settings_table.h"
@@ -84,7 +85,7 @@ TEST(Settings, EncodingIsLittleEndianAndCutToTheWidth)
 
 TEST(Scroll, RangesOfA1024x768PictureIn640x480)
 {
-    ScrollRanges r = ComputeScrollRanges(1024, 768, 640, 480);
+    ScrollRanges r = ComputeScrollRanges(1024, 768, 640, 480, 32);
     EXPECT_EQ(r.horizontal, 384);
     EXPECT_EQ(r.vertical, 320);
     EXPECT_TRUE(r.horizontalBar);
@@ -119,7 +120,7 @@ TEST(Scroll, SmallRangesAndPicturesSmallerThanTheView)
     // Empty clipboard right after start: ranges 0, positions stay 0.
     EXPECT_EQ(ScrollPosition(0, 0, kScrollPageDown, 0), 0);
 
-    ScrollRanges r = ComputeScrollRanges(100, 100, 640, 480);
+    ScrollRanges r = ComputeScrollRanges(100, 100, 640, 480, 32);
     EXPECT_FALSE(r.horizontalBar);
     EXPECT_FALSE(r.verticalBar);
     EXPECT_EQ(r.vertical, 100 - 448);
@@ -129,31 +130,96 @@ TEST(Scroll, SmallRangesAndPicturesSmallerThanTheView)
     EXPECT_EQ(ScrollBy(0, r.vertical, 48), 0);
 }
 
+int64_t Wheel(int32_t delta, uint32_t perNotch, int32_t range)
+{
+    WheelCarry carry;
+    return WheelDistance(delta, perNotch, range, carry);
+}
+
 TEST(Scroll, WheelGoesSixteenPixelsALine)
 {
     // Three lines a notch, the system's default: 48 pixels, either way.
-    EXPECT_EQ(WheelDistance(120, 3, 320), 48);
-    EXPECT_EQ(WheelDistance(-240, 3, 320), -96);
+    EXPECT_EQ(Wheel(120, 3, 320), 48);
+    EXPECT_EQ(Wheel(-240, 3, 320), -96);
     // A finer wheel reports parts of a notch.
-    EXPECT_EQ(WheelDistance(30, 3, 320), 12);
-    EXPECT_EQ(WheelDistance(120, 0, 320), 0);
+    EXPECT_EQ(Wheel(30, 3, 320), 12);
+    EXPECT_EQ(Wheel(120, 0, 320), 0);
     // "A page a notch": the page step, a tenth of the range.
-    EXPECT_EQ(WheelDistance(-120, kWheelPageScroll, 320), -32);
-    EXPECT_EQ(WheelDistance(120, kWheelPageScroll, -100), 0);
+    EXPECT_EQ(Wheel(-120, kWheelPageScroll, 320), -32);
+    EXPECT_EQ(Wheel(120, kWheelPageScroll, -100), 0);
     // Absurd settings do not overflow.
-    EXPECT_GT(WheelDistance(INT32_MAX, 0xFFFFFFFE, 320), 0);
+    EXPECT_GT(Wheel(INT32_MAX, 0xFFFFFFFE, 320), 0);
+    EXPECT_LT(Wheel(INT32_MIN, 0xFFFFFFFE, 320), 0);
     // The move itself stops at the ends.
     EXPECT_EQ(ScrollBy(300, 320, 48), 320);
     EXPECT_EQ(ScrollBy(20, 320, -48), 0);
 }
 
+// Sums the distances of the turns, one message each, on one bar.
+int64_t Turns(std::initializer_list<int32_t> deltas, uint32_t perNotch, int32_t range,
+              WheelCarry& carry)
+{
+    int64_t sum = 0;
+    for (int32_t d : deltas)
+        sum += WheelDistance(d, perNotch, range, carry);
+    return sum;
+}
+
+TEST(Scroll, PartsOfANotchAddUpToTheNotch)
+{
+    // One line a notch: 40 is 5 1/3 pixels; three of them are a notch, 16.
+    WheelCarry carry;
+    EXPECT_EQ(Turns({40, 40, 40}, 1, 320, carry), 16);
+    EXPECT_EQ(carry.fraction, 0);
+    // Four of 30 and three of 40 are two notches, in any mix.
+    EXPECT_EQ(Turns({30, 40, 30, 40, 30, 40, 30}, 1, 320, carry), 32);
+    // Slow scrolling: a touchpad's smallest turns still move the picture.
+    EXPECT_EQ(Turns({1, 1, 1, 1}, 1, 320, carry), 0);
+    EXPECT_EQ(Turns({1, 1, 1, 1}, 1, 320, carry), 1);  // eight: 128 / 120 of a pixel
+    // The same upwards.
+    WheelCarry up;
+    EXPECT_EQ(Turns({-40, -40, -40, -40, -40, -40}, 1, 320, up), -32);
+    // In page mode a notch is the page step, 38 for a range of 384: four
+    // quarters of it (9 1/2 pixels each) make the whole step.
+    WheelCarry page;
+    EXPECT_EQ(Turns({30, 30, 30, 30}, kWheelPageScroll, 384, page), 38);
+    EXPECT_EQ(Turns({-30, -30, -30, -30}, kWheelPageScroll, 384, page), -38);
+}
+
+TEST(Scroll, ATurnTheOtherWayStartsAfresh)
+{
+    WheelCarry carry;
+    EXPECT_EQ(WheelDistance(40, 1, 320, carry), 5);  // a third of a pixel left over
+    // Back the other way: the third does not shorten the turn.
+    EXPECT_EQ(WheelDistance(-40, 1, 320, carry), -5);
+    EXPECT_EQ(WheelDistance(-40, 1, 320, carry), -5);
+    EXPECT_EQ(WheelDistance(-40, 1, 320, carry), -6);
+    EXPECT_EQ(carry.fraction, 0);
+}
+
 TEST(Scroll, BarsFollowTheViewNotTheClientHeight)
 {
-    // The view is 32 rows shorter than the client area.
-    EXPECT_FALSE(ComputeScrollRanges(640, 448, 640, 480).verticalBar);
-    EXPECT_TRUE(ComputeScrollRanges(640, 449, 640, 480).verticalBar);
-    EXPECT_FALSE(ComputeScrollRanges(640, 100, 640, 480).horizontalBar);
-    EXPECT_TRUE(ComputeScrollRanges(641, 100, 640, 480).horizontalBar);
+    // The view is the client area below a toolbar of 32 rows.
+    EXPECT_FALSE(ComputeScrollRanges(640, 448, 640, 480, 32).verticalBar);
+    EXPECT_TRUE(ComputeScrollRanges(640, 449, 640, 480, 32).verticalBar);
+    EXPECT_FALSE(ComputeScrollRanges(640, 100, 640, 480, 32).horizontalBar);
+    EXPECT_TRUE(ComputeScrollRanges(641, 100, 640, 480, 32).horizontalBar);
+}
+
+TEST(Scroll, ScaledToolbarLeavesTheLastRowsInReach)
+{
+    // At 150 % and 200 % the toolbar is taller: the range grows with it, so
+    // the last row of the picture reaches the bottom of the client area.
+    for (int32_t toolbar : {28, 42, 56}) {
+        ScrollRanges r = ComputeScrollRanges(2000, 1500, 900, 700, toolbar);
+        EXPECT_EQ(r.vertical, 1500 - (700 - toolbar)) << toolbar;
+        EXPECT_EQ(r.horizontal, 2000 - 900) << toolbar;
+        // Scrolled to the end, the last row is drawn at the view's bottom.
+        EXPECT_EQ(toolbar + (1500 - r.vertical), 700) << toolbar;
+    }
+    // A picture exactly as tall as the view needs no bar, one row more does.
+    EXPECT_FALSE(ComputeScrollRanges(100, 644, 640, 700, 56).verticalBar);
+    EXPECT_TRUE(ComputeScrollRanges(100, 645, 640, 700, 56).verticalBar);
 }
 
 }  // namespace

@@ -5,11 +5,17 @@ capture still has the screen's real pixel size. A move to a monitor of
 another scale (WM_DPICHANGED) redraws the toolbar and takes the suggested
 place. On one 2048 x 1536 screen (see harness.OtherDisplay), where even the
 largest dialog fits at 200 %."""
-from harness import OtherDisplay, OtherDisplayTestCase, wait_until, settled_screenshot, xdotool
+import os
+import tempfile
+
+from harness import (OtherDisplay, OtherDisplayTestCase, wait_until, settled_screenshot, xdotool,
+                     screen_image, winpath, ARTIFACTS)
+from test_main_window import coded_picture, decode
 
 DESKTOP_KEY = r"Control Panel\Desktop"
 REG_DWORD = 4
 DESKTOP, CUSTOMIZE = 40014, 40059
+WM_HSCROLL, WM_VSCROLL, SB_THUMBPOSITION = 0x0114, 0x0115, 4
 DIALOGS = [(40004, "倍率の設定"), (40009, "ﾌｧｲﾙ連続生成"), (40011, "ｷｰの指定"),
            (40012, "ﾊﾞｰｼﾞｮﾝ情報"), (40053, "ｽﾅｯﾌﾟｼｮｯﾄの設定"), (40057, "矩形範囲指定")]
 # Where the five menus of the menu bar lie at 100 %.
@@ -115,6 +121,42 @@ class Scales(OtherDisplayTestCase):
 
     def test_200_percent(self):
         self.check_scale(192, 32)
+
+    def test_last_row_and_column_scroll_into_view_at_150_and_200_percent(self):
+        path = os.path.join(tempfile.mkdtemp(prefix="dpi-", dir=ARTIFACTS), "coded.bmp")
+        coded_picture(1024, 768).save(path)
+        for dpi in (144, 192):
+            with self.subTest(dpi=dpi):
+                self.use_scale(dpi)
+                self.driver("clip_load", winpath(path))
+                k = self.start()
+                try:
+                    self.driver("move", k.hwnd, 100, 80, 800, 600)
+                    self.driver("invalidate", k.hwnd)
+                    scroll = lambda: self.driver("probe", k.hwnd, 2)["result"]
+                    wait_until(lambda: scroll()["v"]["shown"] and scroll()["h"]["shown"], 10,
+                               what="scroll bars")
+                    # The thumbs dragged to the ends of their bars.
+                    for message, bar in ((WM_HSCROLL, "h"), (WM_VSCROLL, "v")):
+                        end = scroll()[bar]["max"]
+                        self.driver("send", k.hwnd, message, SB_THUMBPOSITION | end << 16, 0)
+                    cx, cy, w, h = self.driver.state(k.hwnd)["client"]
+                    top = self.driver("toolbar", k.hwnd)["height"]
+                    self.assertGreater(top, 32)  # the toolbar grows with the scale
+
+                    def corners():
+                        shot = screen_image()
+                        return [decode(shot.getpixel((cx + x, cy + y)))
+                                for x, y in ((w - 1, h - 1), (0, h - 1), (w - 1, top))]
+                    # The picture's last column at the client area's right edge,
+                    # its last row at the bottom edge.
+                    wait_until(lambda: corners() == [(1023, 767), (1024 - w, 767),
+                                                     (1023, 768 - (h - top))], 10,
+                               what="the last row and column at the window's edges")
+                    settled_screenshot(f"dpi{dpi}-scrolled-to-the-end")
+                finally:
+                    # The next scale needs a Kelvo of its own.
+                    k.stop()
 
     def test_move_to_a_monitor_of_another_scale(self):
         k = self.start()

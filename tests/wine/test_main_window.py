@@ -16,13 +16,15 @@ WM_USER = 0x0400
 WM_KEYDOWN = 0x0100
 WM_HSCROLL = 0x0114
 WM_VSCROLL = 0x0115
+WM_MOUSEWHEEL, WM_MOUSEHWHEEL = 0x020A, 0x020E
 WM_SYSCOMMAND = 0x0112
 SC_MINIMIZE = 0xF020
 WM_LBUTTONDBLCLK = 0x0203
 WM_RBUTTONDOWN = 0x0204
 SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBPOSITION = 1, 2, 3, 4
 VK_PRIOR, VK_NEXT = 0x21, 0x22
-REG_BINARY, REG_DWORD = 3, 4
+REG_SZ, REG_BINARY, REG_DWORD = 1, 3, 4
+DESKTOP_KEY = r"Control Panel\Desktop"
 
 NOTIFY = WM_USER + 1
 FIXTURES = os.path.join(os.environ.get("KELVO_SOURCE_DIR", "../.."), "tests", "fixtures")
@@ -317,7 +319,8 @@ class Display(KelvoTestCase):
 
     def start_with_coded_picture(self):
         """Kelvo showing the 1024 x 768 coded picture in a 640 x 480 client
-        area."""
+        area; returns it and the vertical range, the picture's height less
+        the client area's below the toolbar."""
         self.driver("clip_load", winpath(self.coded))
         k = self.start()
         self.driver("invalidate", k.hwnd)
@@ -326,12 +329,13 @@ class Display(KelvoTestCase):
                    what="scroll bars")
         self.client_size(k, 640, 480)
         self.driver("invalidate", k.hwnd)
-        wait_until(lambda: self.scroll(k)["h"]["max"] == 384 and self.scroll(k)["v"]["max"] == 320,
-                   10, what="ranges 384 and 320")
-        return k
+        vrange = 768 - (480 - self.driver("toolbar", k.hwnd)["height"])
+        wait_until(lambda: self.scroll(k)["h"]["max"] == 384 and self.scroll(k)["v"]["max"] == vrange,
+                   10, what=f"ranges 384 and {vrange}")
+        return k, vrange
 
     def test_scroll_ranges_steps_and_page_keys_on_a_1024x768_picture(self):
-        k = self.start_with_coded_picture()
+        k, vrange = self.start_with_coded_picture()
         wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="picture at its corner")
 
         def step(message, request, expect, what, thumb=0):
@@ -339,17 +343,19 @@ class Display(KelvoTestCase):
             bar = "h" if message == WM_HSCROLL else "v"
             self.assertEqual(self.scroll(k)[bar]["pos"], expect, what)
 
+        page = vrange // 10
         step(WM_HSCROLL, SB_PAGEDOWN, 38, "horizontal page step 384 / 10")
-        step(WM_VSCROLL, SB_PAGEDOWN, 32, "vertical page step 320 / 10")
-        step(WM_VSCROLL, SB_LINEDOWN, 33, "line step")
-        wait_until(lambda: self.view_origin(k) == (38, 33), 10, what="view at (38, 33)")
-        step(WM_VSCROLL, SB_THUMBPOSITION, 320, "thumb to the bottom", thumb=320)
-        step(WM_VSCROLL, SB_THUMBPOSITION, 300, "thumb to 300", thumb=300)
+        step(WM_VSCROLL, SB_PAGEDOWN, page, f"vertical page step {vrange} / 10")
+        step(WM_VSCROLL, SB_LINEDOWN, page + 1, "line step")
+        wait_until(lambda: self.view_origin(k) == (38, page + 1), 10, what="view after the steps")
+        step(WM_VSCROLL, SB_THUMBPOSITION, vrange, "thumb to the bottom", thumb=vrange)
+        step(WM_VSCROLL, SB_THUMBPOSITION, vrange - 20, "thumb 20 above", thumb=vrange - 20)
         self.driver("send", k.hwnd, WM_KEYDOWN, VK_NEXT, 0)
-        self.assertEqual(self.scroll(k)["v"]["pos"], 320, "Page Down at 300 stops at 320")
+        self.assertEqual(self.scroll(k)["v"]["pos"], vrange, "Page Down stops at the range")
         self.driver("send", k.hwnd, WM_KEYDOWN, VK_PRIOR, 0)
-        self.assertEqual(self.scroll(k)["v"]["pos"], 288)
-        wait_until(lambda: self.view_origin(k) == (38, 288), 10, what="view at (38, 288)")
+        self.assertEqual(self.scroll(k)["v"]["pos"], vrange - page)
+        wait_until(lambda: self.view_origin(k) == (38, vrange - page), 10,
+                   what="view a page above the bottom")
         settled_screenshot("main-window-scrolled")
         # Resizing returns the view to the picture's corner, and the thumbs
         # with it.
@@ -363,7 +369,7 @@ class Display(KelvoTestCase):
         return s["h"]["pos"], s["v"]["pos"]
 
     def test_wheel_scrolls_and_a_picture_that_fits_never_does(self):
-        k = self.start_with_coded_picture()
+        k, _ = self.start_with_coded_picture()
         cx, cy, w, h = self.driver.state(k.hwnd)["client"]
         xdotool("mousemove", cx + w // 2, cy + h // 2)
         # Three lines of 16 pixels a notch (the system's default); Shift
@@ -391,6 +397,37 @@ class Display(KelvoTestCase):
         wait_until(lambda: screen_image().getpixel((cx + 5, cy + top + 5)) == (0, 255, 0), 10,
                    what="the picture still at the top")
         self.assertEqual(self.positions(k), (0, 0))
+
+    def desktop_setting(self, name, text):
+        """Sets a mouse setting of the user's for the Kelvo started next."""
+        saved = self.driver("reg_get", "HKCU", DESKTOP_KEY, name)
+        if saved["found"]:
+            self.addCleanup(self.driver, "reg_set", "HKCU", DESKTOP_KEY, name, saved["type"],
+                            saved["data"] or "-")
+        else:
+            self.addCleanup(self.driver, "reg_del", "HKCU", DESKTOP_KEY, name)
+        self.driver("reg_set", "HKCU", DESKTOP_KEY, name, REG_SZ,
+                    (text.encode("ascii") + b"\0").hex())
+
+    def test_parts_of_a_notch_add_up_and_across_goes_by_characters(self):
+        # One line a notch down (16 pixels), two characters across (32).
+        self.desktop_setting("WheelScrollLines", "1")
+        self.desktop_setting("WheelScrollChars", "2")
+        k, _ = self.start_with_coded_picture()
+        wait_until(lambda: self.view_origin(k) == (0, 0), 10, what="picture at its corner")
+        cx, cy, w, h = self.driver.state(k.hwnd)["client"]
+        point = (cy + h // 2) << 16 | (cx + w // 2)
+
+        def turn(message, delta):
+            self.driver("send", k.hwnd, message, (delta & 0xFFFF) << 16, point)
+        # A fine wheel's thirds of a notch down (5 1/3 pixels each) and a
+        # touchpad's quarters of a notch to the right, mixed: each bar keeps
+        # its own parts, and they add up to one whole notch each.
+        for message, delta in [(WM_MOUSEWHEEL, -40), (WM_MOUSEHWHEEL, 30), (WM_MOUSEWHEEL, -40),
+                               (WM_MOUSEHWHEEL, 30), (WM_MOUSEWHEEL, -40), (WM_MOUSEHWHEEL, 30),
+                               (WM_MOUSEHWHEEL, 30)]:
+            turn(message, delta)
+        wait_until(lambda: self.view_origin(k) == (32, 16), 10, what="view at (32, 16)")
 
     def test_zoom_stretches_the_picture_into_the_view(self):
         self.driver("clip_load", winpath(self.quads))

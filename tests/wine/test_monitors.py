@@ -3,13 +3,14 @@ the virtual screen from (-1024, 0) to (1024, 768). The desktop capture,
 the rectangle selection, the window pick, the fixed range, dialogs and the
 notification icon's popup menu work on both (an Xorg display; see
 harness.OtherDisplay)."""
-from PIL import ImageChops
+from PIL import Image, ImageChops
 
 from harness import (OtherDisplay, OtherDisplayTestCase, wait_until, screen_image, screenshot,
-                     xdotool, x_point, rgb, WM_USER)
+                     settled_screenshot, xdotool, x_point, rgb, WM_USER)
 
 DESKTOP, WINDOW, RECTANGLE, ABOUT, FIXED_RANGE = 40014, 40015, 40016, 40012, 40057
 ENABLE, LEFT, TOP, WIDTH, HEIGHT, HORZ, VERT = 1038, 1034, 1033, 1035, 1036, 1044, 1045
+ORIGIN_X, ORIGIN_Y = 1046, 1047
 IDOK, IDCANCEL = 1, 2
 NOTIFY, WM_RBUTTONDOWN = WM_USER + 1, 0x0204
 BLUE, ORANGE, GREEN, GREY = 0x3366CC, 0xFF8000, 0x20A040, 0x606060
@@ -134,6 +135,24 @@ class TwoMonitors(OtherDisplayTestCase):
         self.wait_shown(k)
         self.assertEqual(self.clip_size(), (2024, 68))
         self.assertTrue(same_image(self.driver.clip_image(), crop(before, -1000, 700, 1024, 768)))
+
+    def test_fixed_range_dialog_shows_where_the_screen_starts(self):
+        k = self.start()
+        self.driver.post_command(k.hwnd, FIXED_RANGE)
+        dialog = self.driver.wait_window("#32770", "矩形範囲指定", 10)
+        # A left of 0 is the primary monitor's edge: the screen starts 1024
+        # pixels further left, and is 2048 wide from there.
+        self.assertEqual([self.driver("control", dialog, c)["text"]
+                          for c in (HORZ, VERT, ORIGIN_X, ORIGIN_Y)], ["2048", "768", "-1024", "0"])
+        for control in (ORIGIN_X, ORIGIN_Y):
+            self.assertTrue(self.driver("control", dialog, control)["visible"])
+        wait_until(lambda: self.driver.state(dialog)["visible"], 10, what="the dialog shown")
+        # For the eye: the dialog as the user sees it.
+        shot = settled_screenshot("two-monitors-fixed-range")
+        with Image.open(shot) as im:
+            crop(im, *self.driver.state(dialog)["rect"]).save(shot[:-4] + "-dialog.png")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
 
     def test_dialog_and_popup_menu_open_on_the_left_monitor(self):
         k = self.start()
