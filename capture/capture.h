@@ -33,8 +33,9 @@ private:
 };
 
 // --- grab -------------------------------------------------------------
-// Copies the rectangle between start and end (normalised in place), or the
-// whole virtual screen when start is null, into a display-compatible bitmap and
+// Copies the rectangle between start and end (normalised in place) as far
+// as it lies on the virtual screen, or the whole virtual screen when start
+// is null, into a display-compatible bitmap and
 // makes it the clipboard's CF_BITMAP. Resets owner's title and the pick
 // mode. Beeps when the bitmap cannot be made. With pngAhead the grab's PNG
 // file is started on a worker thread meanwhile (StartPngOfGrab), for an

@@ -107,6 +107,18 @@ class WindowPick(PickingTestCase):
         after = screen_image()
         self.assertTrue(same_image(after.crop((768, 0, 1024, 768)), before.crop((768, 0, 1024, 768))))
 
+    def test_a_window_past_the_screen_edge_is_grabbed_as_far_as_it_shows(self):
+        k = self.start()
+        self.place(800, 650, 150, 200, BLUE)
+        self.place(900, 700, 30, 30, ORANGE)
+        before = screen_image()
+        self.put_marker_picture()
+        self.pick(k, [(820, 680), (830, 690)])
+        xdotool("mouseup", 1)
+        self.wait_shown_normally(k)
+        self.assert_clip_size((150, 768 - 650))
+        self.assertTrue(same_image(self.driver.clip_image(), before.crop((800, 650, 950, 768))))
+
     def test_pick_over_a_dialog_button_grabs_the_button(self):
         k = self.start()
         self.programs.append(subprocess.Popen([WINE, "winver"], env=wine_environ(),
