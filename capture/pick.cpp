@@ -34,11 +34,10 @@ void InvertBand(Corner a, Corner b)
 }
 
 // --- the frame around the window under the cursor ------------------------
-// Drawn on the screen rather than in the window's own device context: a
-// window of another process cannot be drawn on reliably (under Wine such
-// drawing never reaches the screen), while the screen's context shows over
-// every window, as the rubber band does. The frame stays while the cursor
-// is over the same window, and is inverted back before anything else.
+// Drawn on the screen's context, as the rubber band is, which shows over
+// the windows of every process under Windows and Wine alike. The frame
+// stays while the cursor is over the same window, so that it can be seen,
+// and is inverted back before the grab or when the pick ends.
 struct ShownFrame {
     bool shown;
     FrameBox box;  // screen coordinates
