@@ -179,5 +179,21 @@ void ShowHelp(HWND window, bool helpOnHelp)
             WinHelpA(window, "KELVO.HLP", HELP_FORCEFILE, 0);
         return;
     }
-    ShellExecuteW(window, L"open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Without the shell's own error box, so that the one message names the
+    // guide's file, which the user can then open by hand.
+    SHELLEXECUTEINFOW run{};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_FLAG_NO_UI;
+    run.hwnd = window;
+    run.lpVerb = L"open";
+    run.lpFile = page.c_str();
+    run.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&run) && reinterpret_cast<INT_PTR>(run.hInstApp) > 32)
+        return;
+    INT_PTR why = reinterpret_cast<INT_PTR>(run.hInstApp);
+    std::wstring text = L"ヘルプを開けませんでした( " + page + L" )\n";
+    if (why == SE_ERR_NOASSOC || why == SE_ERR_ASSOCINCOMPLETE)
+        text += L".html のファイルを開くプログラムが登録されていません。\n";
+    text += L"このファイルをブラウザーで開いてください。";
+    ShowMessage(window, text.c_str(), L"Kelvoｴﾗｰ", MB_OK | MB_ICONEXCLAMATION);
 }

@@ -33,8 +33,9 @@ private:
 };
 
 // --- grab -------------------------------------------------------------
-// Copies the rectangle between start and end (normalised in place), or the
-// whole virtual screen when start is null, into a display-compatible bitmap and
+// Copies the rectangle between start and end (normalised in place) as far
+// as it lies on the virtual screen, or the whole virtual screen when start
+// is null, into a display-compatible bitmap and
 // makes it the clipboard's CF_BITMAP. Resets owner's title and the pick
 // mode. Beeps when the bitmap cannot be made. With pngAhead the grab's PNG
 // file is started on a worker thread meanwhile (StartPngOfGrab), for an
@@ -53,7 +54,12 @@ void DesktopCommand(HWND mainWindow, bool goesOut = false);
 enum class PickMode { None, Window, Rectangle };
 extern PickMode g_pickMode;
 
-void WindowPickCommand(HWND mainWindow);  // 40015
+// 40015: the main window waits for the press that starts a window pick,
+// and its title says so until the pick ends.
+void WindowPickCommand(HWND mainWindow);
+// Puts back the title that the window pick's hint replaced, unless
+// something has retitled the window since.
+void EndPickHint(HWND mainWindow);
 void OnPickButtonDown(HWND mainWindow);
 void OnPickMouseMove(HWND mainWindow);
 void OnPickButtonUp(HWND mainWindow);
@@ -61,6 +67,9 @@ void OnPickButtonUp(HWND mainWindow);
 bool OnPickDoubleClick(HWND mainWindow);
 // WM_CAPTURECHANGED: a pick that loses the mouse ends without a grab.
 void OnPickCaptureLost(HWND mainWindow);
+// Frames the window on the screen (inverted, 4 pixels at 100 %) and keeps
+// its rectangle as the pick's corners; the frame of the window framed
+// before is taken away. Nothing changes for a window with nothing on screen.
 void InvertWindowFrame(HWND window);
 void InvertRectFrame(int x1, int y1, int x2, int y2);
 

@@ -23,3 +23,9 @@ void NormalizeCorners(Corner& start, Corner& end);
 // origin = start, width = end.x - start.x, height = end.y - start.y.
 // Differences that do not fit 32 bits saturate instead of wrapping.
 GrabRect RectFromCorners(const Corner& start, const Corner& end);
+
+// The part of rect that lies on screen (the virtual screen): the screen
+// cannot be read beyond its edges, and a window that runs past one is
+// grabbed as far as it shows. Empty (width and height 0, at rect's corner)
+// when the two do not overlap or either is empty.
+GrabRect ClipToScreen(const GrabRect& rect, const GrabRect& screen);

@@ -1,14 +1,16 @@
 // States of the mouse picks and the boxes of their frames.
 #include "capture/drag_rules.h"
 
-bool WindowFrameBox(const FrameBox& windowRect, FrameBox& local)
+bool WindowFrameBox(const FrameBox& windowRect, const GrabRect& screen, FrameBox& box)
 {
     if (windowRect.right <= windowRect.left || windowRect.bottom <= windowRect.top)
         return false;
-    Corner start{windowRect.left, windowRect.top};
-    Corner end{windowRect.right, windowRect.bottom};
-    GrabRect size = RectFromCorners(start, end);
-    local = FrameBox{0, 0, size.width, size.height};
+    GrabRect window = RectFromCorners(Corner{windowRect.left, windowRect.top},
+                                      Corner{windowRect.right, windowRect.bottom});
+    GrabRect shown = ClipToScreen(window, screen);
+    if (shown.width <= 0 || shown.height <= 0)
+        return false;
+    box = FrameBox{shown.x, shown.y, shown.x + shown.width, shown.y + shown.height};
     return true;
 }
 

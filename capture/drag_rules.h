@@ -21,9 +21,11 @@ struct FrameBox {
     int32_t bottom;
 };
 
-// The box of a window's frame in the window's own coordinates (origin 0, 0).
-// False for an empty rectangle, which gets no frame.
-bool WindowFrameBox(const FrameBox& windowRect, FrameBox& local);
+// The box of a window's frame on the screen, in screen coordinates: the
+// part of the window that lies on screen (the virtual screen), which is
+// the part a pick grabs. False for an empty rectangle or one wholly off
+// the screen, which gets no frame.
+bool WindowFrameBox(const FrameBox& windowRect, const GrabRect& screen, FrameBox& box);
 
 // The rubber band between two points in either order.
 FrameBox BandBox(Corner a, Corner b);

@@ -58,7 +58,9 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
     GrabRect rect;
     if (start && end) {
         NormalizeCorners(*start, *end);
-        rect = RectFromCorners(*start, *end);
+        // A picked window may run past the screen's edge; reading beyond
+        // it fails for the whole rectangle (a black picture under Wine).
+        rect = ClipToScreen(RectFromCorners(*start, *end), VirtualScreenRect());
     } else {
         rect = VirtualScreenRect();
     }

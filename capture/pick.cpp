@@ -6,6 +6,8 @@
 #include "app/app.h"
 #include "app/dpi.h"
 
+#include <string>
+
 PickMode g_pickMode = PickMode::None;
 PickCorners g_pickCorners;
 
@@ -31,7 +33,61 @@ void InvertBand(Corner a, Corner b)
     InvertRectFrame(a.x, a.y, b.x, b.y);
 }
 
+// --- the frame around the window under the cursor ------------------------
+// Drawn on the screen's context, as the rubber band is, which shows over
+// the windows of every process under Windows and Wine alike. The frame
+// stays while the cursor is over the same window, so that it can be seen,
+// and is inverted back before the grab or when the pick ends.
+struct ShownFrame {
+    bool shown;
+    FrameBox box;  // screen coordinates
+    int thickness;
+};
+ShownFrame g_windowFrame{};
+
+void InvertScreenFrame(const FrameBox& box, int thickness)
+{
+    ScreenDC screen;
+    if (screen)
+        InvertFrame(screen.get(), box, thickness);
+}
+
+void EraseWindowFrame()
+{
+    if (!g_windowFrame.shown)
+        return;
+    InvertScreenFrame(g_windowFrame.box, g_windowFrame.thickness);
+    g_windowFrame.shown = false;
+}
+
+// --- what to do, in the title, while a window pick waits -----------------
+const wchar_t kWindowPickHint[] =
+    L"ｳｨﾝﾄﾞｳ選択: この中で左ボタンを押し、取り込むウィンドウまでドラッグしてください";
+std::wstring g_titleBeforeHint;
+
+std::wstring WindowTitle(HWND window)
+{
+    std::wstring title(size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+    title.resize(size_t(GetWindowTextW(window, &title[0], int(title.size()))));
+    return title;
+}
+
+void ShowPickHint(HWND mainWindow)
+{
+    std::wstring title = WindowTitle(mainWindow);
+    if (title != kWindowPickHint)
+        g_titleBeforeHint = title;
+    SetWindowTextW(mainWindow, kWindowPickHint);
+}
+
 }  // namespace
+
+void EndPickHint(HWND mainWindow)
+{
+    // A title set meanwhile (a grab from elsewhere, an opened file) stays.
+    if (WindowTitle(mainWindow) == kWindowPickHint)
+        SetWindowTextW(mainWindow, g_titleBeforeHint.c_str());
+}
 
 void InvertFrame(HDC dc, const FrameBox& box, int thickness)
 {
@@ -60,6 +116,7 @@ void SetPickCursor(int cursorId)
 void WindowPickCommand(HWND mainWindow)
 {
     g_pickMode = PickMode::Window;
+    ShowPickHint(mainWindow);
     SetForegroundWindow(mainWindow);
 }
 
@@ -99,11 +156,8 @@ void OnPickMouseMove(HWND)
         return;
     Corner cursor = CursorPosition();
     if (g_mainPick.windowMode) {
-        // The window itself, or the control under the cursor; the frame only
-        // flashes, what lasts is its rectangle in the corners.
-        HWND target = WindowFromPoint(POINT{cursor.x, cursor.y});
-        InvertWindowFrame(target);
-        InvertWindowFrame(target);
+        // The window itself, or the control under the cursor.
+        InvertWindowFrame(WindowFromPoint(POINT{cursor.x, cursor.y}));
         return;
     }
     BandStep step = MoveBand(g_pickCorners, cursor);
@@ -120,6 +174,8 @@ void OnPickButtonUp(HWND mainWindow)
     ReleaseCapture();
     if (rectangleMode)
         InvertBand(g_pickCorners.start, g_pickCorners.lastDrawn);
+    EraseWindowFrame();
+    EndPickHint(mainWindow);
     GrabScreen(mainWindow, &g_pickCorners.start, &g_pickCorners.end);
     ShowWindow(mainWindow, SW_SHOWNORMAL);
     InvalidateRect(mainWindow, nullptr, TRUE);
@@ -135,6 +191,8 @@ void OnPickCaptureLost(HWND mainWindow)
         return;
     if (left.bandShown)
         InvertBand(left.bandStart, left.bandEnd);
+    EraseWindowFrame();
+    EndPickHint(mainWindow);
     g_pickMode = PickMode::None;
     SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
     // Back as it was before the pick minimised it, normal or maximised
@@ -146,22 +204,23 @@ void OnPickCaptureLost(HWND mainWindow)
 
 void InvertWindowFrame(HWND window)
 {
-    if (!IsWindow(window))
-        return;
-    HDC dc = GetWindowDC(window);
-    if (!dc)
-        return;
     RECT r{};
-    FrameBox local{};
-    if (GetWindowRect(window, &r)
-        && WindowFrameBox(FrameBox{r.left, r.top, r.right, r.bottom}, local)) {
-        g_pickCorners.start = Corner{r.left, r.top};
-        g_pickCorners.end = Corner{r.right, r.bottom};
-        // 4 pixels at 100 %, as wide as the scale of the window's monitor.
-        UINT dpi = MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
-        InvertFrame(dc, local, ScaleForDpi(4, dpi));
-    }
-    ReleaseDC(window, dc);
+    FrameBox box{};
+    if (!IsWindow(window) || !GetWindowRect(window, &r)
+        || !WindowFrameBox(FrameBox{r.left, r.top, r.right, r.bottom}, VirtualScreenRect(), box))
+        return;
+    // The corners hold the whole window; the grab keeps what is on screen.
+    g_pickCorners.start = Corner{r.left, r.top};
+    g_pickCorners.end = Corner{r.right, r.bottom};
+    // 4 pixels at 100 %, as wide as the scale of the window's monitor.
+    int thickness = ScaleForDpi(4, MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)));
+    if (g_windowFrame.shown && g_windowFrame.thickness == thickness
+        && g_windowFrame.box.left == box.left && g_windowFrame.box.top == box.top
+        && g_windowFrame.box.right == box.right && g_windowFrame.box.bottom == box.bottom)
+        return;
+    EraseWindowFrame();
+    InvertScreenFrame(box, thickness);
+    g_windowFrame = ShownFrame{true, box, thickness};
 }
 
 void InvertRectFrame(int x1, int y1, int x2, int y2)

@@ -148,6 +148,7 @@ void RunSelectionLoop(HWND selection)
 void RectangleCommand(HWND mainWindow)
 {
     g_pickMode = PickMode::Rectangle;
+    EndPickHint(mainWindow);
     SelectRectangle(mainWindow);
 }
 

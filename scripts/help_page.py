@@ -6,6 +6,7 @@
 writes docs/README-ja.txt as a UTF-8 HTML page: its title line as the
 heading, a table of contents, and every "■" section as a heading with its
 text kept as it is laid out (the guide aligns its columns with spaces).
+Where the guide says "this file" (このファイル), the page says "this page".
 The version is the program's own version text (string IDS_VERSION of the
 resource script).
 """
@@ -18,6 +19,27 @@ STYLE = """body { font-family: "Yu Gothic UI", Meiryo, "MS PGothic", sans-serif;
        max-width: 54em; margin: 2em auto; padding: 0 1em; line-height: 1.6; }
 pre { font-family: "MS Gothic", "ＭＳ ゴシック", monospace; white-space: pre-wrap; }
 h2 { border-bottom: 1px solid #999; }"""
+
+
+# The text guide speaks of itself as "this file"; on the page those lines
+# speak of the page. Each wording must be found, so that a change to the
+# guide cannot leave the page calling itself README-ja.txt.
+AS_PAGE = [
+    ("README-ja.txt  このファイル", "README-ja.txt  このページのテキスト版"),
+    ("kelvo-help.html このファイルの Web ページ版", "kelvo-help.html このページ"),
+    ("kelvo-help.html(このファイルの Web ページ版)", "kelvo-help.html(このページ)"),
+]
+
+
+def as_page(text):
+    for said, meant in AS_PAGE:
+        if said not in text:
+            raise SystemExit(f"docs/README-ja.txt no longer says {said!r}: update help_page.py")
+        text = text.replace(said, meant)
+    if "このファイル" in text:
+        raise SystemExit("docs/README-ja.txt speaks of このファイル where help_page.py "
+                         "does not know it: update AS_PAGE")
+    return text
 
 
 def version(source):
@@ -47,7 +69,8 @@ def blocks(lines):
 
 
 def page(text):
-    lines = text.splitlines()
+    """The page of the Japanese guide's text."""
+    lines = as_page(text).splitlines()
     title = lines[0].strip()
     sections, current = [], None
     intro = []

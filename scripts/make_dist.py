@@ -9,11 +9,13 @@ image plug-in (ifstb.sph in the 64-bit zip, ifstb.spi in the 32-bit one),
 the DDE client, the user guides in Japanese and English, and the Japanese
 guide as the web page that Kelvo's help opens. The version is the
 program's own version text (string IDS_VERSION of the resource script).
-The guides get CRLF line ends and, for the Japanese one, a UTF-8
-byte-order mark, so that Notepad on a Japanese Windows reads them.
+The guides get CRLF line ends and a UTF-8 byte-order mark, so that
+Notepad on a Japanese Windows reads them, and are stored readable by
+everyone (mode 0644).
 """
 import os
 import sys
+import time
 import zipfile
 
 from help_page import guide_text, page, version
@@ -24,10 +26,18 @@ PROGRAMS = {
 }
 
 
-def guide(source, name, ver, bom):
+def guide(source, name, ver):
     text = guide_text(source, name, ver)
-    data = text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
-    return (b"\xef\xbb\xbf" if bom else b"") + data
+    return b"\xef\xbb\xbf" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+
+
+def add_text(z, name, data):
+    # writestr with a bare name stores mode 0600: unpacked on a shared
+    # folder, nobody but the unpacker could read the guides.
+    info = zipfile.ZipInfo(name, date_time=time.localtime()[:6])
+    info.external_attr = 0o100644 << 16
+    info.compress_type = zipfile.ZIP_DEFLATED
+    z.writestr(info, data)
 
 
 def pack(source, bindir, out, ver, flavour):
@@ -39,9 +49,9 @@ def pack(source, bindir, out, ver, flavour):
             if not os.path.exists(full):
                 raise SystemExit(f"missing {full}")
             z.write(full, f"{folder}/{name}")
-        z.writestr(f"{folder}/README-ja.txt", guide(source, "README-ja.txt", ver, True))
-        z.writestr(f"{folder}/README-en.txt", guide(source, "README-en.txt", ver, False))
-        z.writestr(f"{folder}/kelvo-help.html", page(guide_text(source, "README-ja.txt", ver)))
+        add_text(z, f"{folder}/README-ja.txt", guide(source, "README-ja.txt", ver))
+        add_text(z, f"{folder}/README-en.txt", guide(source, "README-en.txt", ver))
+        add_text(z, f"{folder}/kelvo-help.html", page(guide_text(source, "README-ja.txt", ver)))
     os.replace(path + ".part", path)
     return path
 

@@ -54,4 +54,31 @@ TEST(Corners, HugeSpansSaturate)
     EXPECT_EQ(r.height, INT32_MAX);
 }
 
+TEST(Corners, AWindowPastTheScreenEdgeIsClippedToTheScreen)
+{
+    auto same = [](GrabRect a, GrabRect b) {
+        return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+    };
+    GrabRect screen{0, 0, 1024, 768};
+    // The bottom runs past the screen: what shows of it.
+    EXPECT_TRUE(same(ClipToScreen(GrabRect{800, 650, 150, 200}, screen), GrabRect{800, 650, 150, 118}));
+    // Past the left and top edges too.
+    EXPECT_TRUE(same(ClipToScreen(GrabRect{-40, -10, 100, 50}, screen), GrabRect{0, 0, 60, 40}));
+    // On the screen: unchanged; larger than it: the screen.
+    EXPECT_TRUE(same(ClipToScreen(GrabRect{10, 10, 100, 50}, screen), GrabRect{10, 10, 100, 50}));
+    EXPECT_TRUE(same(ClipToScreen(GrabRect{-5, -5, 2000, 2000}, screen), screen));
+    // A virtual screen with a monitor left of the primary one.
+    EXPECT_TRUE(same(ClipToScreen(GrabRect{-1100, 700, 200, 100}, GrabRect{-1024, 0, 2048, 768}),
+                     GrabRect{-1024, 700, 124, 68}));
+    // Wholly off the screen, or touching only its edge: nothing.
+    GrabRect off = ClipToScreen(GrabRect{1024, 100, 50, 50}, screen);
+    EXPECT_EQ(off.width, 0);
+    EXPECT_EQ(off.height, 0);
+    EXPECT_EQ(ClipToScreen(GrabRect{100, 800, 50, 50}, screen).height, 0);
+    EXPECT_EQ(ClipToScreen(GrabRect{10, 10, 0, 50}, screen).width, 0);
+    // Extreme corners and spans do not wrap.
+    EXPECT_TRUE(same(ClipToScreen(GrabRect{-5, -5, INT32_MAX, INT32_MAX}, screen), screen));
+    EXPECT_EQ(ClipToScreen(GrabRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, screen).width, 0);
+}
+
 }  // namespace

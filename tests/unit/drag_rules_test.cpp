@@ -7,27 +7,33 @@ namespace {
 
 bool Same(Corner a, Corner b) { return a.x == b.x && a.y == b.y; }
 
-TEST(FrameBoxes, WindowFrameSitsAtTheWindowsOwnOrigin)
+TEST(FrameBoxes, WindowFrameIsThePartOfTheWindowOnTheScreen)
 {
-    FrameBox local{-1, -1, -1, -1};
-    ASSERT_TRUE(WindowFrameBox(FrameBox{100, 50, 300, 130}, local));
-    EXPECT_EQ(local.left, 0);
-    EXPECT_EQ(local.top, 0);
-    EXPECT_EQ(local.right, 200);
-    EXPECT_EQ(local.bottom, 80);
-    // Off-screen windows keep their size.
-    ASSERT_TRUE(WindowFrameBox(FrameBox{-40, -10, 60, 10}, local));
-    EXPECT_EQ(local.right, 100);
-    EXPECT_EQ(local.bottom, 20);
+    const GrabRect screen{0, 0, 1024, 768};
+    FrameBox box{-1, -1, -1, -1};
+    ASSERT_TRUE(WindowFrameBox(FrameBox{100, 50, 300, 130}, screen, box));
+    EXPECT_EQ(box.left, 100);
+    EXPECT_EQ(box.top, 50);
+    EXPECT_EQ(box.right, 300);
+    EXPECT_EQ(box.bottom, 130);
+    // A window running past the edges is framed where it shows.
+    ASSERT_TRUE(WindowFrameBox(FrameBox{-40, 700, 60, 900}, screen, box));
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.top, 700);
+    EXPECT_EQ(box.right, 60);
+    EXPECT_EQ(box.bottom, 768);
 }
 
-TEST(FrameBoxes, EmptyWindowGetsNoFrame)
+TEST(FrameBoxes, EmptyOrHiddenWindowGetsNoFrame)
 {
-    FrameBox local{7, 7, 7, 7};
-    EXPECT_FALSE(WindowFrameBox(FrameBox{10, 10, 10, 50}, local));
-    EXPECT_FALSE(WindowFrameBox(FrameBox{10, 10, 50, 10}, local));
-    EXPECT_FALSE(WindowFrameBox(FrameBox{50, 10, 10, 50}, local));
-    EXPECT_EQ(local.right, 7);
+    const GrabRect screen{0, 0, 1024, 768};
+    FrameBox box{7, 7, 7, 7};
+    EXPECT_FALSE(WindowFrameBox(FrameBox{10, 10, 10, 50}, screen, box));
+    EXPECT_FALSE(WindowFrameBox(FrameBox{10, 10, 50, 10}, screen, box));
+    EXPECT_FALSE(WindowFrameBox(FrameBox{50, 10, 10, 50}, screen, box));
+    // Wholly off the screen (a minimised window's place under Windows).
+    EXPECT_FALSE(WindowFrameBox(FrameBox{-32000, -32000, -31840, -31972}, screen, box));
+    EXPECT_EQ(box.right, 7);
 }
 
 TEST(FrameBoxes, BandIsTheSameWhicheverWayItWasDragged)

@@ -2,6 +2,7 @@
 from the win64 zip into a fresh Wine prefix starts, captures the desktop
 and opens a PNG through its bundled plug-in."""
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -63,6 +64,29 @@ class Distribution(unittest.TestCase):
                     offset = int.from_bytes(machine[0x3C:0x40], "little")
                     kind = int.from_bytes(machine[offset + 4:offset + 6], "little")
                     self.assertEqual(kind, 0x8664 if "win64" in name else 0x14C, name + program)
+
+    def test_guides_are_readable_by_everyone_and_name_the_menus_as_kelvo_shows_them(self):
+        with open(os.path.join(SOURCE, "res", "kelvo.rc"), encoding="utf-8") as f:
+            menus = re.findall(r'^\s*POPUP "([^"(]+)\(&', f.read(), re.M)
+        self.assertIn("ｵﾌﾟｼｮﾝ", menus)
+        for name, path in self.zips.items():
+            folder = name[:-4]
+            with zipfile.ZipFile(path) as z:
+                for guide in ("README-ja.txt", "README-en.txt", "kelvo-help.html"):
+                    mode = z.getinfo(f"{folder}/{guide}").external_attr >> 16
+                    self.assertEqual(mode & 0o777, 0o644, guide)
+                en = z.read(f"{folder}/README-en.txt")
+                self.assertTrue(en.startswith(b"\xef\xbb\xbf"))
+                text = en[3:].decode("utf-8")
+                for english in ("File >", "Options >", "Capture >", "Output >", "Help >"):
+                    self.assertNotIn(english, text)
+                # Each menu as the menu bar shows it, translated where it first comes.
+                for menu in menus:
+                    self.assertRegex(text, re.escape(menu) + r" \([A-Z][a-z ]+\)")
+                # The page speaks of itself, not of the text file.
+                page = z.read(f"{folder}/kelvo-help.html").decode("utf-8")
+                self.assertNotIn("このファイル", page)
+                self.assertIn("kelvo-help.html このページ", page)
 
     def test_unpacked_win64_runs_in_a_fresh_prefix(self):
         unpacked = os.path.join(self.tmp, "unpacked")

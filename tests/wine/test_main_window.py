@@ -550,6 +550,23 @@ class Help(KelvoTestCase):
         self.assertFalse(os.path.exists(self.opened))
 
 
+    def test_a_guide_no_program_opens_is_named_in_a_message(self):
+        # .html names a file type that has no program to open it.
+        self.driver("reg_set", "HKLM", self.CLASSES + r"\.html", "", 1,
+                    (b"KelvoNoViewer\0").hex())
+        k = self.start()
+        page = winpath(os.path.join(harness.BIN, "kelvo-help.html"))
+        self.driver.post_command(k.hwnd, 40055)
+        box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ", timeout=20)
+        texts = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
+                                    if c["class"] == "Static" and c["text"]], 10, what="text")
+        self.assertIn(f"( {page} )", texts[0])
+        settled_screenshot("help-not-opened")
+        self.driver("click", box, 1)  # IDOK
+        self.driver("wait_gone", box, 10000)
+        self.assertFalse(os.path.exists(self.opened))
+
+
 class Screenshots(KelvoTestCase):
     def test_main_window_with_a_picture_and_the_customisation_dialog(self):
         k = self.start()

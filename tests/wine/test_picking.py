@@ -6,7 +6,7 @@ import subprocess
 from PIL import ImageChops
 
 from harness import (KelvoTestCase, WINE, assert_pause, capture_pause, wait_until, wine_environ,
-                     screenshot, screen_image, unmanaged, xdotool)
+                     screenshot, settled_screenshot, screen_image, unmanaged, xdotool)
 
 WINDOW = 40015
 RECTANGLE = 40016
@@ -18,6 +18,7 @@ RANGE_TITLE = "矩形範囲指定"
 ENABLE, LEFT, TOP, WIDTH, HEIGHT, HORZ, VERT = 1038, 1034, 1033, 1035, 1036, 1044, 1045
 
 BLUE, ORANGE, GREEN, GREY = 0x3366CC, 0xFF8000, 0x20A040, 0x606060
+PICK_HINT = "ｳｨﾝﾄﾞｳ選択: この中で左ボタンを押し、取り込むウィンドウまでドラッグしてください"
 
 
 def same_image(a, b):
@@ -107,6 +108,68 @@ class WindowPick(PickingTestCase):
         after = screen_image()
         self.assertTrue(same_image(after.crop((768, 0, 1024, 768)), before.crop((768, 0, 1024, 768))))
 
+    def test_title_says_what_to_do_and_a_frame_shows_the_window_under_the_cursor(self):
+        k = self.start()
+        self.place(790, 100, 200, 150, BLUE)
+        self.place(790, 300, 100, 60, ORANGE)
+        self.driver("set_title", k.hwnd, "Kelvo --- SHOT0001.BMP")
+        before = screen_image()
+
+        def inverted(p):
+            return screen_image().getpixel(p) == tuple(255 - c for c in before.getpixel(p))
+
+        self.driver.send_command(k.hwnd, WINDOW)
+        self.assertEqual(self.driver.title(k.hwnd), PICK_HINT)
+        settled_screenshot("window-pick-hint")
+        self.pick(k, [(850, 150), (860, 160)])
+        # A frame 4 pixels wide along the inside of the window's edges
+        # stays on the screen while the cursor is over it.
+        wait_until(lambda: inverted((790, 175)), 10, what="the frame around the blue window")
+        screenshot("window-pick-frame")
+        shown = screen_image()
+        for p in [(793, 175), (986, 175), (890, 100), (890, 249)]:
+            self.assertEqual(shown.getpixel(p), tuple(255 - c for c in before.getpixel(p)), p)
+        for p in [(794, 175), (985, 175), (890, 104), (890, 245)]:
+            self.assertEqual(shown.getpixel(p), before.getpixel(p), p)
+        # Onto the other window: the frame follows.
+        xdotool("mousemove", 820, 330)
+        wait_until(lambda: inverted((790, 330)) and not inverted((790, 175)), 10,
+                   what="the frame moved to the orange window")
+        screenshot("window-pick-frame-moved")
+        xdotool("mouseup", 1)
+        self.wait_shown_normally(k)
+        # The frame is gone before the grab and from the screen.
+        self.assert_clip_size((100, 60))
+        self.assertTrue(same_image(self.driver.clip_image(), before.crop((790, 300, 890, 360))))
+        after = screen_image()
+        self.assertTrue(same_image(after.crop((768, 0, 1024, 768)), before.crop((768, 0, 1024, 768))))
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+
+        # A pick that ends without a grab gives the title back.
+        self.driver("set_title", k.hwnd, "Kelvo --- SHOT0002.BMP")
+        self.pick(k, [(850, 150)])
+        wait_until(lambda: inverted((790, 175)), 10, what="the frame around the blue window")
+        self.driver.post_command(k.hwnd, 40004)  # a dialog takes the mouse
+        dialog = self.driver.wait_window("#32770", "倍率の設定", 10)
+        self.wait_shown_normally(k)
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        xdotool("mouseup", 1)
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- SHOT0002.BMP")
+        wait_until(lambda: not inverted((790, 175)), 10, what="the frame erased")
+
+    def test_a_window_past_the_screen_edge_is_grabbed_as_far_as_it_shows(self):
+        k = self.start()
+        self.place(800, 650, 150, 200, BLUE)
+        self.place(900, 700, 30, 30, ORANGE)
+        before = screen_image()
+        self.put_marker_picture()
+        self.pick(k, [(820, 680), (830, 690)])
+        xdotool("mouseup", 1)
+        self.wait_shown_normally(k)
+        self.assert_clip_size((150, 768 - 650))
+        self.assertTrue(same_image(self.driver.clip_image(), before.crop((800, 650, 950, 768))))
+
     def test_pick_over_a_dialog_button_grabs_the_button(self):
         k = self.start()
         self.programs.append(subprocess.Popen([WINE, "winver"], env=wine_environ(),
@@ -117,12 +180,13 @@ class WindowPick(PickingTestCase):
                   if c["class"] == "Button" and c["id"] == IDOK][0]
         left, top, right, bottom = button["rect"]
         self.put_marker_picture()
-        self.pick(k, [((left + right) // 2, top - 30), ((left + right) // 2, (top + bottom) // 2)])
+        self.pick(k, [((left + right) // 2, top - 30)])
         # The main window is minimised now, so the button can be seen as it
-        # is grabbed.
+        # is grabbed (the frame is around the dialog, not on the button yet).
         wait_until(lambda: screen_image().getpixel((left + 4, top + 4)) != (0, 0, 0), 10,
                    what="the dialog on the screen")
         reference = screen_image().crop((left, top, right, bottom))
+        xdotool("mousemove", (left + right) // 2, (top + bottom) // 2)
         xdotool("mouseup", 1)
         self.wait_shown_normally(k)
         self.assert_clip_size((right - left, bottom - top))
