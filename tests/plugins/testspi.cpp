@@ -13,7 +13,7 @@
 //                         or crashes, hangs or damages its heap on the way,
 //                         or decodes slowly reporting progress ("slow"),
 //                         or answers Kelvo itself in the helper's place
-//                         with a section it only reserved ("section")
+//                         with a section mostly only reserved ("section")
 //
 // GetPluginInfo names the files a plug-in reads "*.k<tag>;*.k<tag><tag>".
 //
@@ -180,7 +180,8 @@ void DecodeSlowly(FARPROC progress, LONG_PTR data)
 }
 
 // What a broken or hostile helper could do: answer Kelvo's request itself
-// with a picture section whose pages are only reserved, never committed.
+// with a picture section whose pages are only reserved, but for the first,
+// which holds the picture.
 // The channel and the answer event are the handles on the helper's
 // command line. The helper ends a little later, as a broken one would.
 void AnswerWithReservedSection()
@@ -202,6 +203,19 @@ void AnswerWithReservedSection()
                                         0, kBytes, nullptr);
     if (!channel || !section)
         return;
+    // Only the first page is committed, and holds a sound 8 x 8 picture;
+    // the rest of the section is reserved.
+    auto* view = static_cast<uint8_t*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, kBytes));
+    if (!view || !VirtualAlloc(view, 4096, MEM_COMMIT, PAGE_READWRITE))
+        return;
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = 8;
+    header.biHeight = 8;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    std::memcpy(view, &header, sizeof header);
+    std::memset(view + 48, 0x80, 8 * 8 * 3);  // the bits at PictureBitsOffset(40)
     // The answer as spi_protocol.cpp lays it out: status, then the
     // picture's numbers in the payload, then the serial answered.
     auto put = [&](size_t offset, uint32_t value) { std::memcpy(channel + offset, &value, 4); };

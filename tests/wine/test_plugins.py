@@ -538,7 +538,8 @@ class HelperProcess(PluginTestCase):
 
     def test_a_picture_section_that_is_only_reserved_is_refused(self):
         # The plug-in answers in the helper's place with a section whose
-        # pages are reserved, not committed: reading it would end Kelvo.
+        # first page holds a sound picture and whose other pages are only
+        # reserved: reading past the first page would end Kelvo.
         k = self.start_with_bad()
         before = self.put_picture()
         self.open_by_drop(k, self.sample_file("section.txt", ["bad"], mode="section"), 30)
