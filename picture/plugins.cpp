@@ -192,6 +192,8 @@ WORD WINAPI SPIInit(DWORD)
     return WORD(g_table.size() > 0xFFFF ? 0xFFFF : g_table.size());
 }
 
+namespace {
+
 // Keeps the wait cursor up while a file is being decoded.
 class WaitCursor {
 public:
@@ -200,6 +202,8 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+}  // namespace
 
 HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
 {
