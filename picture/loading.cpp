@@ -38,6 +38,21 @@ void ShowLoadFailed()
     ShowMessage(nullptr, kLoadFailed, kErrorCaption, MB_OK);
 }
 
+// A file for the plug-ins when they cannot run at all: says which file and
+// why, since every other picture fails the same way until the helper is
+// put back next to kelvo.exe.
+void ShowPluginFailed(const char* path)
+{
+    if (!PluginHelperMissing()) {
+        ShowLoadFailed();
+        return;
+    }
+    std::wstring text = std::wstring(kLoadFailed) + L"( " + WideFromAnsi(path)
+                        + L" )\r\n\r\n画像プラグインを動かす kelvo-spihost.exe が kelvo.exe と"
+                          L"同じフォルダーにないため、BMP 以外のファイルは開けません。";
+    ShowMessage(nullptr, text.c_str(), kErrorCaption, MB_OK);
+}
+
 // Empties the clipboard and places the new picture; on failure the
 // handles are still the caller's.
 bool PlacePicture(HWND window, HBITMAP bitmap, HPALETTE palette)
@@ -187,7 +202,7 @@ bool OpenPictureFile(HWND window, const char* path)
     if (!EndsWithBmp(path)) {
         HBITMAP bitmap = LoadPicture(window, path);
         if (!bitmap) {
-            ShowLoadFailed();
+            ShowPluginFailed(path);
             return false;
         }
         if (!PlacePicture(window, bitmap, nullptr)) {

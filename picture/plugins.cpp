@@ -8,10 +8,14 @@
 // Plug-ins are foreign code. When the helper ends in the middle of a
 // request (a plug-in crashed, or damaged a heap), the module it names as
 // running is left out for the rest of the session and a new helper takes
-// over at the next request, loading the rest. A request that takes longer
-// than the limit ends the helper too; the plug-in is kept when it was
-// decoding a file (another file may be fine), and left out when it hung
-// while being loaded or asked for its information.
+// over, loading the rest; a file being opened then goes on to the next
+// plug-in that takes it, as if the crashed one had refused it. A helper
+// that ended between requests is started again before the next one. Each
+// step of a request (loading one module, one IsSupported, one
+// GetPictureInfo, the decoding from the plug-in's last progress report)
+// has its own limit; a step past it ends the helper too. The plug-in is
+// kept when it was working on a file (another file may be fine), and left
+// out when it hung while being loaded or asked for its information.
 #include "picture/plugins.h"
 
 #include <cstdint>
@@ -26,8 +30,8 @@ namespace {
 
 using spihost::Request;
 
-// Per file, per search or load of the table, per information request.
-constexpr DWORD kRequestLimitMs = 10000;
+// For each step of the helper's, and for starting and ending it.
+constexpr DWORD kStepLimitMs = 10000;
 
 SpiHost g_host;
 // Where the search started: the helper's current directory, from which
@@ -35,11 +39,17 @@ SpiHost g_host;
 std::wstring g_directory;
 std::vector<std::string> g_table;    // kept modules, in table order
 std::vector<std::string> g_leftOut;  // modules that failed the session
+// Set while a request is under way: Kelvo answers messages sent to it
+// meanwhile, and none of them may start another request.
+bool g_busy = false;
 
-ULONGLONG Deadline()
-{
-    return GetTickCount64() + kRequestLimitMs;
-}
+class Busy {
+public:
+    Busy() { g_busy = true; }
+    ~Busy() { g_busy = false; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+};
 
 bool Listed(const std::vector<std::string>& names, const std::string& name)
 {
@@ -73,7 +83,7 @@ bool TableRequest(Request request, const std::vector<std::string>& names)
 {
     if (!spihost::WriteNames(g_host.channel(), names))
         return false;
-    if (g_host.Call(request, Deadline()) != SpiHost::Outcome::kAnswered)
+    if (g_host.Call(request, kStepLimitMs) != SpiHost::Outcome::kAnswered)
         return false;
     std::vector<std::string> kept;
     if (spihost::GetU32(g_host.channel(), spihost::kFieldStatus) != uint32_t(spihost::Status::kOk)
@@ -88,8 +98,11 @@ bool TableRequest(Request request, const std::vector<std::string>& names)
 // and the start tried again without it.
 bool EnsureHelper()
 {
+    // Ended between requests: nothing was running in it to blame.
+    if (g_host.running() && !g_host.alive())
+        g_host.Kill();
     while (!g_host.running()) {
-        if (g_table.empty() || !g_host.Start(g_directory.c_str(), kRequestLimitMs))
+        if (g_table.empty() || !g_host.Start(g_directory.c_str(), kStepLimitMs))
             return false;
         if (TableRequest(Request::kLoad, g_table))
             return true;
@@ -124,12 +137,20 @@ HBITMAP MakePluginBitmap(HWND window, const uint8_t* format, size_t formatSize, 
     return bitmap;
 }
 
+bool PluginHelperMissing()
+{
+    return SpiHost::HelperMissing();
+}
+
 std::vector<std::string> PluginPicturePatterns()
 {
     std::vector<std::string> patterns;
+    if (g_busy)
+        return patterns;
+    Busy busy;
     while (EnsureHelper()) {
         spihost::PayloadWriter(g_host.channel()).finish();
-        SpiHost::Outcome outcome = g_host.Call(Request::kInfo, Deadline());
+        SpiHost::Outcome outcome = g_host.Call(Request::kInfo, kStepLimitMs);
         if (outcome == SpiHost::Outcome::kAnswered) {
             std::vector<std::vector<std::string>> info;
             if (spihost::ReadInfo(g_host.channel(), &info))
@@ -150,36 +171,60 @@ std::vector<std::string> PluginPicturePatterns()
 // does not leave the modules already loaded.
 WORD WINAPI SPIInit(DWORD)
 {
-    g_host.Stop(kRequestLimitMs);
+    if (g_busy)
+        return 0;
+    Busy busy;
+    g_host.Stop(kStepLimitMs);
     g_table.clear();
     g_directory = CurrentDirectory();
     bool searched = false;
     while (!searched) {
-        if (!g_host.Start(g_directory.c_str(), kRequestLimitMs))
+        if (!g_host.Start(g_directory.c_str(), kStepLimitMs))
             break;
         searched = TableRequest(Request::kSearch, g_leftOut);
         if (!searched && !DropHelper(true))
             break;
     }
     if (!searched || g_table.empty()) {
-        g_host.Stop(kRequestLimitMs);
+        g_host.Stop(kStepLimitMs);
         g_table.clear();
     }
     return WORD(g_table.size() > 0xFFFF ? 0xFFFF : g_table.size());
 }
 
+namespace {
+
+// Keeps the wait cursor up while a file is being decoded.
+class WaitCursor {
+public:
+    WaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_WAIT)); }
+    ~WaitCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
 HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
 {
-    if (!path || !EnsureHelper())
+    if (!path || g_busy)
         return nullptr;
-    spihost::PayloadWriter request(g_host.channel());
-    request.Text(path);
-    if (!request.finish())
-        return nullptr;
-    SpiHost::Outcome outcome = g_host.Call(Request::kPicture, Deadline());
-    if (outcome != SpiHost::Outcome::kAnswered) {
-        DropHelper(outcome == SpiHost::Outcome::kEnded);
-        return nullptr;
+    Busy busy;
+    WaitCursor cursor;
+    for (;;) {
+        if (!EnsureHelper())
+            return nullptr;
+        spihost::PayloadWriter request(g_host.channel());
+        request.Text(path);
+        if (!request.finish())
+            return nullptr;
+        SpiHost::Outcome outcome = g_host.Call(Request::kPicture, kStepLimitMs);
+        if (outcome == SpiHost::Outcome::kAnswered)
+            break;
+        // After a crash the file is asked of the rest again, the crashed
+        // plug-in left out; after a hang it is refused.
+        if (!DropHelper(outcome == SpiHost::Outcome::kEnded))
+            return nullptr;
     }
     spihost::PictureAnswer answer;
     if (spihost::GetU32(g_host.channel(), spihost::kFieldStatus) != uint32_t(spihost::Status::kOk)
@@ -198,6 +243,9 @@ HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
 
 void WINAPI SPIEnd(void)
 {
-    g_host.Stop(kRequestLimitMs);
+    if (g_busy)
+        return;
+    Busy busy;
+    g_host.Stop(kStepLimitMs);
     g_table.clear();
 }

@@ -22,6 +22,10 @@ void WINAPI SPIEnd(void);
 HBITMAP MakePluginBitmap(HWND window, const uint8_t* format, size_t formatSize, const uint8_t* bits,
                          size_t bitsSize);
 
+// Whether the helper kelvo-spihost.exe is missing from Kelvo's folder, so
+// that no plug-in can run.
+bool PluginHelperMissing();
+
 // The "*.ext;..." pattern strings the loaded plug-ins give for the files
 // they read (GetPluginInfo), in table order; empty without plug-ins.
 std::vector<std::string> PluginPicturePatterns();

@@ -32,7 +32,95 @@ std::wstring HelperPath()
     return full.substr(0, slash + 1) + kHelperName;
 }
 
+// How often Kelvo looks for the helper's signs of life while it waits.
+constexpr DWORD kPollMs = 100;
+
+// Paints Kelvo's windows that need it; peeking also delivers the messages
+// other threads and programs send. Posted messages, input among them,
+// stay queued for the message loop, so no command reaches Kelvo's
+// windows (and the plug-in manager) in the middle of a request. Bounded,
+// so that a window that never validates cannot hold the wait here.
+void PaintAndAnswerSent()
+{
+    MSG msg;
+    for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
+        DispatchMessageW(&msg);
+}
+
+// Waits up to ms for one of the handles while painting and answering sent
+// messages; the index of the handle signalled, or WAIT_TIMEOUT.
+DWORD WaitPainting(const HANDLE* handles, DWORD count, DWORD ms)
+{
+    ULONGLONG deadline = GetTickCount64() + ms;
+    PaintAndAnswerSent();
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        DWORD left = now >= deadline ? 0 : DWORD(deadline - now);
+        DWORD woke = MsgWaitForMultipleObjects(count, handles, FALSE, left,
+                                               QS_PAINT | QS_SENDMESSAGE);
+        if (woke < WAIT_OBJECT_0 + count)
+            return woke - WAIT_OBJECT_0;
+        if (woke != WAIT_OBJECT_0 + count)
+            return WAIT_TIMEOUT;
+        PaintAndAnswerSent();
+    }
+}
+
+// A job that ends its processes when its last handle closes: Kelvo holds
+// the only one.
+HANDLE MakeKillOnCloseJob()
+{
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
 }  // namespace
+
+// Every page of the view committed and readable.
+static bool WholeAndReadable(const uint8_t* view, size_t size)
+{
+    const DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
+                            | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    size_t at = 0;
+    while (at < size) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(view + at, &region, sizeof region) != sizeof region
+            || region.State != MEM_COMMIT || !(region.Protect & kReadable)
+            || (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)))
+            return false;
+        size_t past = size_t(static_cast<const uint8_t*>(region.BaseAddress) - view)
+                      + region.RegionSize;
+        if (past <= at)
+            return false;
+        at = past;
+    }
+    return true;
+}
+
+SpiHost::~SpiHost()
+{
+    Kill();
+    CloseIf(&job_);
+}
+
+bool SpiHost::HelperMissing()
+{
+    std::wstring path = HelperPath();
+    return path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool SpiHost::alive() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
 
 bool SpiHost::Start(const wchar_t* directory, DWORD timeoutMs)
 {
@@ -81,11 +169,19 @@ bool SpiHost::Start(const wchar_t* directory, DWORD timeoutMs)
         startup.StartupInfo.cb = sizeof startup;
         startup.lpAttributeList = list;
         PROCESS_INFORMATION info{};
+        if (!job_)
+            job_ = MakeKillOnCloseJob();
+        // Put in the job before it runs any code. Where the job cannot be
+        // had (an old system that nests no jobs), the helper still watches
+        // Kelvo between requests.
         started = CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                 EXTENDED_STARTUPINFO_PRESENT, nullptr, directory,
-                                 &startup.StartupInfo, &info)
+                                 EXTENDED_STARTUPINFO_PRESENT | CREATE_SUSPENDED, nullptr,
+                                 directory, &startup.StartupInfo, &info)
                   != FALSE;
         if (started) {
+            if (job_)
+                AssignProcessToJobObject(job_, info.hProcess);
+            ResumeThread(info.hThread);
             CloseHandle(info.hThread);
             process_ = info.hProcess;
         }
@@ -96,38 +192,46 @@ bool SpiHost::Start(const wchar_t* directory, DWORD timeoutMs)
         return false;
     }
     HANDLE waits[2] = {answer_, process_};
-    if (WaitForMultipleObjects(2, waits, FALSE, timeoutMs) != WAIT_OBJECT_0) {
+    if (WaitPainting(waits, 2, timeoutMs) != 0) {
         Kill();
         return false;
     }
     return true;
 }
 
-SpiHost::Outcome SpiHost::Call(spihost::Request request, ULONGLONG deadline)
+SpiHost::Outcome SpiHost::Call(spihost::Request request, DWORD stepLimitMs)
 {
-    if (!process_)
+    if (!alive())
         return Outcome::kEnded;
     ++serial_;
     spihost::PutU32(channel_, spihost::kFieldRequest, uint32_t(request));
     spihost::PutU32(channel_, spihost::kFieldSerial, serial_);
     spihost::PutU32(channel_, spihost::kFieldStatus, uint32_t(spihost::Status::kBadRequest));
+    uint32_t beat = spihost::GetU32(channel_, spihost::kFieldHeartbeat);
+    ULONGLONG deadline = GetTickCount64() + stepLimitMs;
     SetEvent(request_);
     HANDLE waits[2] = {answer_, process_};
     for (;;) {
         ULONGLONG now = GetTickCount64();
-        DWORD wait = now >= deadline ? 0 : DWORD(std::min<ULONGLONG>(deadline - now, 0x7FFFFFFF));
-        DWORD woke = WaitForMultipleObjects(2, waits, FALSE, wait);
-        if (woke == WAIT_OBJECT_0) {
+        uint32_t seen = spihost::GetU32(channel_, spihost::kFieldHeartbeat);
+        if (seen != beat) {
+            beat = seen;
+            deadline = now + stepLimitMs;
+        }
+        if (now >= deadline) {
+            // Ended, so that what the channel names stays put.
+            TerminateProcess(process_, ERROR_TIMEOUT);
+            WaitForSingleObject(process_, 5000);
+            return Outcome::kTimedOut;
+        }
+        DWORD woke = WaitPainting(waits, 2, DWORD(std::min<ULONGLONG>(deadline - now, kPollMs)));
+        if (woke == 0) {
             if (spihost::GetU32(channel_, spihost::kFieldAnswered) == serial_)
                 return Outcome::kAnswered;
             continue;  // an answer to nothing we asked: keep waiting
         }
-        if (woke == WAIT_OBJECT_0 + 1)
+        if (woke == 1)
             return Outcome::kEnded;
-        // Ended, so that what the channel names stays put.
-        TerminateProcess(process_, ERROR_TIMEOUT);
-        WaitForSingleObject(process_, 5000);
-        return Outcome::kTimedOut;
     }
 }
 
@@ -149,6 +253,12 @@ const uint8_t* SpiHost::SharedPicture(const spihost::PictureAnswer& answer)
     picture_ = static_cast<const uint8_t*>(
         MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size_t(answer.capacity)));
     CloseHandle(mapping);
+    // A section the helper only reserved (or made with guard or no-access
+    // pages) maps all the same, and reading it would end Kelvo.
+    if (picture_ && !WholeAndReadable(picture_, size_t(answer.capacity))) {
+        UnmapViewOfFile(picture_);
+        picture_ = nullptr;
+    }
     pictureGeneration_ = answer.generation;
     pictureCapacity_ = answer.capacity;
     return picture_;
@@ -156,13 +266,10 @@ const uint8_t* SpiHost::SharedPicture(const spihost::PictureAnswer& answer)
 
 void SpiHost::Stop(DWORD timeoutMs)
 {
-    if (process_) {
-        ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    if (alive()) {
         spihost::PayloadWriter(channel_).finish();
-        if (Call(spihost::Request::kEnd, deadline) == Outcome::kAnswered) {
-            ULONGLONG now = GetTickCount64();
-            WaitForSingleObject(process_, now >= deadline ? 0 : DWORD(deadline - now));
-        }
+        if (Call(spihost::Request::kEnd, timeoutMs) == Outcome::kAnswered)
+            WaitForSingleObject(process_, timeoutMs);
     }
     Kill();
 }

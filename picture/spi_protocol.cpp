@@ -55,6 +55,11 @@ std::string BusyName(const uint8_t* channel)
     return std::string(reinterpret_cast<const char*>(channel + kBusyNameOffset), length);
 }
 
+void Heartbeat(uint8_t* channel)
+{
+    PutU32(channel, kFieldHeartbeat, GetU32(channel, kFieldHeartbeat) + 1);
+}
+
 void PayloadWriter::Bytes(const void* data, size_t size)
 {
     if (!ok_ || size > kPayloadCapacity - used_) {

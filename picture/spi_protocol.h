@@ -25,7 +25,7 @@
 namespace spihost {
 
 constexpr uint32_t kMagic = 0x4850534B;  // "KSPH"
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr size_t kChannelBytes = 256 * 1024;
 
 // Header fields, byte offsets of 32-bit numbers.
@@ -42,8 +42,15 @@ constexpr size_t kFieldBusyBytes = 28;
 // crash or a hang it names the culprit.
 constexpr size_t kBusyNameOffset = 32;
 constexpr size_t kBusyNameCapacity = 260;
+// A count the helper moves on whenever it starts or ends a call into a
+// plug-in and whenever a decoding plug-in reports progress: Kelvo gives
+// each step its own limit, counted from the last move.
+constexpr size_t kFieldHeartbeat = 296;
 constexpr size_t kPayloadOffset = 512;
 constexpr size_t kPayloadCapacity = kChannelBytes - kPayloadOffset;
+static_assert(kFieldHeartbeat >= kBusyNameOffset + kBusyNameCapacity
+                  && kFieldHeartbeat + 4 <= kPayloadOffset,
+              "the heartbeat lies between the busy name and the payload");
 
 enum class Request : uint32_t {
     kSearch = 1,   // names to leave out -> the modules found and kept, in order
@@ -78,6 +85,7 @@ bool ChannelMatches(const uint8_t* channel);
 
 void SetBusyName(uint8_t* channel, const char* name);
 std::string BusyName(const uint8_t* channel);
+void Heartbeat(uint8_t* channel);
 
 // Appends to the payload area; ok() turns false (and stays) once an item
 // does not fit. finish() stores the payload length in the header.

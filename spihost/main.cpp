@@ -64,16 +64,32 @@ bool HeapsAreSound()
     return true;
 }
 
-// Names the running plug-in in the channel, and checks the heaps after it.
+uint8_t* g_channel;
+
+// The progress callback decoding plug-ins are given: each report is a sign
+// of life that gives the decoding its full limit again. Never cancels.
+int WINAPI Progress(int, int, LONG_PTR)
+{
+    spihost::Heartbeat(g_channel);
+    return 0;
+}
+
+// Names the running plug-in in the channel, and checks the heaps after it;
+// each call into a plug-in starts a step of its own in Kelvo's eyes.
 class ChannelWatch : public PluginCallWatch {
 public:
     explicit ChannelWatch(uint8_t* channel) : channel_(channel) {}
-    void Enter(const char* module) override { spihost::SetBusyName(channel_, module); }
+    void Enter(const char* module) override
+    {
+        spihost::SetBusyName(channel_, module);
+        spihost::Heartbeat(channel_);
+    }
     void Leave() override
     {
         if (!HeapsAreSound())
             TerminateProcess(GetCurrentProcess(), STATUS_HEAP_CORRUPTION);
         spihost::SetBusyName(channel_, nullptr);
+        spihost::Heartbeat(channel_);
     }
 
 private:
@@ -149,7 +165,10 @@ private:
 
 class Host {
 public:
-    explicit Host(uint8_t* channel) : channel_(channel), watch_(channel), table_(&watch_) {}
+    explicit Host(uint8_t* channel) : channel_(channel), watch_(channel), table_(&watch_)
+    {
+        table_.SetProgress(reinterpret_cast<FARPROC>(&Progress));
+    }
 
     // Serves the request in the channel; false when the helper is to end.
     bool Serve()
@@ -252,6 +271,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (!channel || !spihost::ChannelMatches(channel))
         return 2;
     HANDLE request = handles[1], answer = handles[2], kelvo = handles[3];
+    g_channel = channel;
 
     Host host(channel);
     spihost::PutU32(channel, spihost::kFieldAnswered, 0);

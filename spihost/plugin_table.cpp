@@ -194,16 +194,21 @@ PluginDecode PluginTable::DecodeWith(const char* path, UseProc use, void* contex
 PluginDecode PluginTable::DecodeBy(const Plugin& plugin, const char* path, UseProc use,
                                    void* context)
 {
+    {
+        // A call of its own, so that it is a step of its own for the watch.
+        Calling calling(watch_, plugin.name);
+        // The information record is not used; room for either layout of it
+        // (packed or aligned, 32- or 64-bit handle) so no plug-in writes
+        // past it.
+        alignas(8) unsigned char info[64] = {};
+        reinterpret_cast<GetPictureInfoProc>(plugin.getPictureInfo)(path, 0, 0, info);
+    }
     Calling calling(watch_, plugin.name);
-    // The information record is not used; room for either layout of it
-    // (packed or aligned, 32- or 64-bit handle) so no plug-in writes past it.
-    alignas(8) unsigned char info[64] = {};
-    reinterpret_cast<GetPictureInfoProc>(plugin.getPictureInfo)(path, 0, 0, info);
 
     HLOCAL format = nullptr;
     HLOCAL bits = nullptr;
     int result = reinterpret_cast<GetPictureProc>(plugin.getPicture)(path, 0, 0, &format, &bits,
-                                                                     nullptr, 0);
+                                                                     progress_, 0);
     if (result != 0)
         return PluginDecode::kFailed;
     if (format == bits) {

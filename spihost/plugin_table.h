@@ -68,6 +68,9 @@ public:
         return DecodeWith(path, &CallUse<Use>, &use);
     }
 
+    // The progress callback GetPicture is given (none unless set).
+    void SetProgress(FARPROC progress) { progress_ = progress; }
+
     // For each plug-in, its GetPluginInfo strings from number 2 on (none for
     // a module without GetPluginInfo), at most maxStrings of maxText bytes.
     std::vector<std::vector<std::string>> Info(size_t maxStrings, size_t maxText);
@@ -95,5 +98,6 @@ private:
     size_t SearchDirectory(const char* directory, const std::vector<std::string>& leftOut);
 
     PluginCallWatch* watch_;
+    FARPROC progress_ = nullptr;
     std::vector<Plugin> plugins_;
 };

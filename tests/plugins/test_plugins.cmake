@@ -6,6 +6,8 @@ set(KELVO_TEST_PLUGIN_DIR ${CMAKE_BINARY_DIR}/test-plugins)
 
 function(kelvo_test_plugin name tag kind color)
   add_library(${name} SHARED ${CMAKE_CURRENT_LIST_DIR}/testspi.cpp)
+  # The channel's layout, for the plug-in that answers in the helper's place.
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".spi"
     RUNTIME_OUTPUT_DIRECTORY ${KELVO_TEST_PLUGIN_DIR})
   target_compile_definitions(${name} PRIVATE TESTSPI_TAG="${tag}" TESTSPI_KIND_${kind}

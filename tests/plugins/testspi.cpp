@@ -10,7 +10,10 @@
 //   TESTSPI_KIND_NOIS     exports no IsSupported; must never be called
 //   TESTSPI_KIND_GARBAGE  accepts like GOOD and reports success with the
 //                         broken result the file's "mode" line asks for,
-//                         or crashes, hangs or damages its heap on the way
+//                         or crashes, hangs or damages its heap on the way,
+//                         or decodes slowly reporting progress ("slow"),
+//                         or answers Kelvo itself in the helper's place
+//                         with a section mostly only reserved ("section")
 //
 // GetPluginInfo names the files a plug-in reads "*.k<tag>;*.k<tag><tag>".
 //
@@ -23,6 +26,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "picture/spi_protocol.h"
 
 #ifndef TESTSPI_TAG
 #error TESTSPI_TAG names the variant
@@ -160,13 +165,90 @@ void Misbehave(const std::string& m)
     }
 }
 
+using ProgressProc = int(WINAPI*)(int num, int denom, LONG_PTR data);
+
+// Twelve seconds of decoding, longer than the helper is given for any one
+// step, with a progress report every fifth of a second.
+void DecodeSlowly(FARPROC progress, LONG_PTR data)
+{
+    constexpr int kReports = 60;
+    for (int i = 0; i < kReports; ++i) {
+        Sleep(200);
+        if (progress)
+            reinterpret_cast<ProgressProc>(progress)(i + 1, kReports, data);
+    }
+}
+
+// What a broken or hostile helper could do: answer Kelvo's request itself
+// with a picture section whose pages are only reserved, but for the first,
+// which holds the picture.
+// The channel and the answer event are the handles on the helper's
+// command line. The helper ends a little later, as a broken one would.
+void AnswerWithReservedSection()
+{
+    const char* p = GetCommandLineA();
+    p = *p == '"' ? std::strchr(p + 1, '"') + 1 : std::strchr(p, ' ');
+    unsigned long numbers[4] = {};
+    for (unsigned long& n : numbers) {
+        char* end = nullptr;
+        n = std::strtoul(p, &end, 10);
+        p = end;
+    }
+    auto channelHandle = reinterpret_cast<HANDLE>(ULONG_PTR(numbers[0]));
+    auto answerEvent = reinterpret_cast<HANDLE>(ULONG_PTR(numbers[2]));
+    auto* channel = static_cast<uint8_t*>(
+        MapViewOfFile(channelHandle, FILE_MAP_WRITE, 0, 0, spihost::kChannelBytes));
+    constexpr DWORD kBytes = 1 << 20;
+    HANDLE section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE,
+                                        0, kBytes, nullptr);
+    if (!channel || !section)
+        return;
+    // Only the first page is committed, and holds a sound 8 x 8 picture;
+    // the rest of the section is reserved.
+    auto* view = static_cast<uint8_t*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, kBytes));
+    if (!view || !VirtualAlloc(view, 4096, MEM_COMMIT, PAGE_READWRITE))
+        return;
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = 8;
+    header.biHeight = 8;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    std::memcpy(view, &header, sizeof header);
+    std::memset(view + 48, 0x80, 8 * 8 * 3);  // the bits at PictureBitsOffset(40)
+    // The answer as spi_protocol.cpp lays it out: status, then the
+    // picture's numbers in the payload, then the serial answered.
+    auto put = [&](size_t offset, uint32_t value) { std::memcpy(channel + offset, &value, 4); };
+    size_t at = spihost::kPayloadOffset;
+    for (uint32_t value : {uint32_t(reinterpret_cast<ULONG_PTR>(section)), 0x7FFFFFFFu,
+                           uint32_t(sizeof(BITMAPINFOHEADER)), uint32_t(8 * 8 * 3), 0u,
+                           uint32_t(kBytes), 0u}) {
+        put(at, value);
+        at += 4;
+    }
+    put(spihost::kFieldPayloadBytes, uint32_t(at - spihost::kPayloadOffset));
+    put(spihost::kFieldStatus, uint32_t(spihost::Status::kOk));
+    uint32_t serial;
+    std::memcpy(&serial, channel + spihost::kFieldSerial, 4);
+    put(spihost::kFieldAnswered, serial);
+    SetEvent(answerEvent);
+    Sleep(3000);
+    TerminateProcess(GetCurrentProcess(), 9);
+}
+
 // The broken results: each one must be refused by the host without
 // touching memory it does not own. "palette" and "topdown" are sound
 // pictures, for checking that the refusals are not refusing everything.
-int Garbage(const TestFile& file, HLOCAL* format, HLOCAL* bits)
+int Garbage(const TestFile& file, HLOCAL* format, HLOCAL* bits, FARPROC progress, LONG_PTR data)
 {
     const std::string& m = file.mode;
     Misbehave(m);
+    if (m == "section")
+        AnswerWithReservedSection();
+    if (m == "slow") {
+        DecodeSlowly(progress, data);
+        return SolidPicture(4, 4, format, bits) ? 0 : 4;
+    }
     if (m == "heap")
         return SolidPicture(4, 4, format, bits) ? 0 : 4;
     if (m == "bogus") {
@@ -309,7 +391,8 @@ __declspec(dllexport) int WINAPI GetPictureInfo(LPCSTR, LONG_PTR, unsigned, void
 }
 
 __declspec(dllexport) int WINAPI GetPicture(LPCSTR path, LONG_PTR, unsigned flag, HLOCAL* format,
-                                            HLOCAL* bits, FARPROC, LONG_PTR)
+                                            HLOCAL* bits, [[maybe_unused]] FARPROC progress,
+                                            [[maybe_unused]] LONG_PTR data)
 {
     Log("GetPicture");
 #if defined(TESTSPI_KIND_FAIL)
@@ -326,7 +409,7 @@ __declspec(dllexport) int WINAPI GetPicture(LPCSTR path, LONG_PTR, unsigned flag
         return 2;
 #if defined(TESTSPI_KIND_GARBAGE)
     if (!file.mode.empty())
-        return Garbage(file, format, bits);
+        return Garbage(file, format, bits, progress, data);
 #endif
     return SolidPicture(file.width, file.height, format, bits) ? 0 : 4;
 #endif

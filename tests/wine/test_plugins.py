@@ -15,6 +15,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import threading
 
 from PIL import Image
 
@@ -30,6 +31,7 @@ TEST_PLUGINS_32 = os.path.normpath(os.path.join(os.environ.get("KELVO_BIN32", BI
                                                 "test-plugins"))
 MESSAGE, CAPTION = "読込に失敗しました", "Kelvoｴﾗｰ"
 IDOK, IDCANCEL = 1, 2
+WM_COMMAND, PREVIEW = 0x0111, 40002
 FILE_NAME, FILE_TYPES = 1148, 1136
 # Colours of the test plug-ins' pictures (tests/plugins/test_plugins.cmake).
 COLOUR = {"a": (255, 0, 0), "b": (0, 255, 0), "bad": (255, 255, 0)}
@@ -144,6 +146,24 @@ class PluginTestCase(KelvoTestCase):
 
     def solid(self, size, colour):
         return [colour] * (size[0] * size[1])
+
+    def drop_in_background(self, k, path, timeout=30.0):
+        """Drops a file on Kelvo from another thread, for a plug-in that
+        keeps Kelvo waiting; joined at the end of the test."""
+        x, y, w, h = self.driver.state(k.hwnd)["client"]
+        display = ":%d" % harness.env()["display"]
+        thread = threading.Thread(target=xdnd.drop_files,
+                                  args=(display, x + w // 2, y + h // 2, [path], timeout))
+        thread.start()
+        self.addCleanup(thread.join)
+
+    def helpers(self):
+        """Process ids of the running kelvo-spihost.exe."""
+        return self.driver("processes", "kelvo-spihost.exe")["pids"]
+
+    def end_helpers(self):
+        for pid in self.helpers():
+            self.driver("terminate", pid, check=False)
 
     def spicall(self, k, *args):
         """Calls Kelvo's exports inside Kelvo: init N | load PATH | end."""
@@ -394,10 +414,11 @@ class ExportedFunctions(PluginTestCase):
 
 class FailingPlugins(PluginTestCase):
     def test_a_plugin_that_crashes_hangs_or_damages_its_heap_ends_only_the_helper(self):
-        # The faulty plug-in is asked first; the helper ends, Kelvo shows
-        # the message and keeps its picture, and the next file opens in a
-        # new helper: through the good plug-in when the faulty one crashed
-        # (it is left out), through the faulty one itself when it only hung.
+        # The faulty plug-in is asked first; the helper ends. When it
+        # crashed (or damaged its heap) it is left out and the same file
+        # goes on to the good plug-in, as if the faulty one had refused it.
+        # When it only hung, Kelvo shows the message and keeps its picture,
+        # and the next file opens in a new helper through the faulty one.
         cwd = self.folder("cwd", ("tspi_bad", "p1bad"), ("tspi_a", "p2a"))
         good = self.sample_file("good.txt", ["bad", "a"], size=(3, 2))
         for mode, left_out in (("crash", True), ("heap", True), ("hang", False)):
@@ -409,9 +430,14 @@ class FailingPlugins(PluginTestCase):
                 before = self.put_picture()
                 # The drop is finished once Kelvo has given up on the plug-in.
                 self.open_by_drop(k, self.sample_file(mode + ".txt", ["bad", "a"], mode=mode), 30)
-                self.expect_failure_message(k)
-                self.assertEqual(list(self.driver.clip_image().getdata()), before)
-                self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+                if left_out:
+                    self.expect_title(k, mode + ".txt")
+                    self.assertEqual(list(self.driver.clip_image().getdata()),
+                                     self.solid((5, 4), COLOUR["a"]))
+                else:
+                    self.expect_failure_message(k)
+                    self.assertEqual(list(self.driver.clip_image().getdata()), before)
+                    self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
                 mark = len(self.calls())
                 self.open_by_drop(k, good)
                 self.expect_title(k, "good.txt")
@@ -423,6 +449,105 @@ class FailingPlugins(PluginTestCase):
                                                       "bad GetPictureInfo", "bad GetPicture"])
                 self.assertEqual(self.driver("windows", "#32770")["hwnds"], [])
                 self.assertEqual(k.stop(), 0)
+
+
+class HelperProcess(PluginTestCase):
+    """The helper kelvo-spihost.exe as a process: started again when it has
+    ended, never outliving Kelvo, limits on each step, Kelvo answering
+    while it waits, and a helper missing or handing back a bad section."""
+
+    def start_with_bad(self):
+        k = self.start(cwd=self.folder("cwd", "tspi_bad"))
+        self.wait_loaded(["bad"])
+        return k
+
+    def wait_decoding(self):
+        wait_until(lambda: "bad GetPicture" in self.calls(), 15, what="the plug-in decoding")
+
+    def test_a_helper_ended_between_requests_is_started_again(self):
+        k = self.start(cwd=self.folder("cwd", "tspi_a"))
+        self.wait_loaded(["a"])
+        (pid,) = self.helpers()
+        self.driver("terminate", pid)  # as from Task Manager
+        self.open_by_drop(k, self.sample_file("for-a.txt", ["a"]))
+        self.expect_title(k, "for-a.txt")
+        self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((5, 4), COLOUR["a"]))
+        self.assertNotIn(pid, self.helpers())
+        self.assertEqual(k.stop(), 0)
+
+    def test_the_helper_ends_with_kelvo_while_a_plugin_hangs(self):
+        self.addCleanup(self.end_helpers)
+        k = self.start_with_bad()
+        self.drop_in_background(k, self.sample_file("hang.txt", ["bad"], mode="hang"), 5)
+        self.wait_decoding()
+        self.assertEqual(len(self.helpers()), 1)
+        k.kill()
+        wait_until(lambda: self.helpers() == [], 2, what="no helper left")
+
+    def test_a_decoding_that_reports_progress_may_take_longer_than_the_limit(self):
+        # 12 s of decoding, more than any one step may take, with a
+        # progress report every 0.2 s; the wait cursor shows meanwhile.
+        k = self.start_with_bad()
+        self.drop_in_background(k, self.sample_file("slow.txt", ["bad"], mode="slow"))
+        self.wait_decoding()
+        self.assertTrue(self.driver("probe", k.hwnd, 9)["result"]["wait"])
+        wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- slow.txt", 30,
+                   what="the slow picture")
+        self.assertEqual(list(self.driver.clip_image().getdata()),
+                         self.solid((4, 4), COLOUR["bad"]))
+        self.assertFalse(self.driver("probe", k.hwnd, 9)["result"]["wait"])
+        self.assertEqual(k.stop(), 0)
+
+    def test_kelvo_answers_while_it_waits_but_takes_no_command(self):
+        k = self.start_with_bad()
+        self.drop_in_background(k, self.sample_file("hang.txt", ["bad"], mode="hang"))
+        self.wait_decoding()
+        # A command posted meanwhile (as input is queued) waits for the
+        # answer; a message sent meanwhile is answered at once.
+        self.driver("post", k.hwnd, WM_COMMAND, PREVIEW, 0)
+        self.assertTrue(self.driver("send", k.hwnd, 0, 0, 0, 2000, check=False)["ok"],
+                        "Kelvo did not answer while it waited")
+        self.assertFalse(self.driver.toolbar(k.hwnd)[PREVIEW]["checked"])
+        self.assertTrue(self.helpers())
+        self.expect_failure_message(k, timeout=30)
+        wait_until(lambda: self.driver.toolbar(k.hwnd)[PREVIEW]["checked"], 10,
+                   what="the command taken after the answer")
+        self.assertEqual(k.stop(), 0)
+
+    def test_a_missing_helper_is_named_in_the_message_and_bmp_still_opens(self):
+        alone = self.folder("kelvo")
+        for name in ("kelvo.exe", "hook.dll", "ifstb.sph"):
+            shutil.copy(os.path.join(BIN, name), alone)
+        k = self.start(exe_dir=alone, cwd=alone)
+        png = os.path.join(self.dir, "pic.png")
+        Image.new("RGB", (6, 6), (1, 2, 3)).save(png)
+        self.open_by_drop(k, png)
+        box = self.driver.wait_window("#32770", CAPTION, timeout=15)
+        (text,) = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
+                                      if c["class"] == "Static" and c["text"]], 10, what="the text")
+        self.assertIn(winpath(png), text)
+        self.assertIn("kelvo-spihost.exe", text)
+        self.driver("click", box, IDOK)
+        self.driver("wait_gone", box, 10000)
+        bmp = os.path.join(self.dir, "pic.bmp")
+        Image.new("RGB", (6, 6), (1, 2, 3)).save(bmp)
+        self.open_by_drop(k, bmp)
+        self.expect_title(k, "pic.bmp")
+        self.assertEqual(list(self.driver.clip_image().getdata()), self.solid((6, 6), (1, 2, 3)))
+        self.assertEqual(k.stop(), 0)
+
+    def test_a_picture_section_that_is_only_reserved_is_refused(self):
+        # The plug-in answers in the helper's place with a section whose
+        # first page holds a sound picture and whose other pages are only
+        # reserved: reading past the first page would end Kelvo.
+        k = self.start_with_bad()
+        before = self.put_picture()
+        self.open_by_drop(k, self.sample_file("section.txt", ["bad"], mode="section"), 30)
+        self.expect_failure_message(k)
+        self.assertIsNone(k.proc.poll())
+        self.assertEqual(list(self.driver.clip_image().getdata()), before)
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        self.assertEqual(k.stop(), 0)
 
 
 class OpenDialog(PluginTestCase):

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -267,7 +268,7 @@ Reply CmdWaitGone(const Args& a)
 Reply CmdMessage(const Args& a, bool post)
 {
     if (a.size() < 5)
-        return Fail("send/post hwnd msg wparam lparam");
+        return Fail("send/post hwnd msg wparam lparam [ms]");
     HWND w = Handle(a[1]);
     UINT msg = UINT(Number(a[2]));
     WPARAM wp = WPARAM(Number(a[3]));
@@ -275,7 +276,8 @@ Reply CmdMessage(const Args& a, bool post)
     if (post)
         return PostMessageW(w, msg, wp, lp) ? Reply() : Fail("PostMessage failed");
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(w, msg, wp, lp, SMTO_NORMAL, 30000, &result))
+    DWORD ms = a.size() > 5 ? DWORD(Number(a[5])) : 30000;
+    if (!SendMessageTimeoutW(w, msg, wp, lp, SMTO_NORMAL, ms, &result))
         return Fail("SendMessage failed or timed out");
     return Reply().Num("result", static_cast<long long>(result));
 }
@@ -1113,6 +1115,39 @@ Reply CmdBroadcast(const Args& a)
     return Reply();
 }
 
+// processes name: the ids of the running processes of that file name
+// (in this Wine prefix only).
+Reply CmdProcesses(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("processes name");
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return Fail("CreateToolhelp32Snapshot failed");
+    std::wstring name = Wide(a[1]);
+    std::string list = "[";
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, name.c_str()) == 0)
+            list += (list.size() > 1 ? "," : "") + std::to_string(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return Reply().Add("pids", list + "]");
+}
+
+// terminate pid: ends a process, as Task Manager does.
+Reply CmdTerminate(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("terminate pid");
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, DWORD(Number(a[1])));
+    if (!process)
+        return Fail("OpenProcess failed");
+    bool ended = TerminateProcess(process, 1) && WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended ? Reply() : Fail("TerminateProcess failed");
+}
+
 // record path text...: writes the texts, one a line, into a new file. Used
 // as the command of a file association, to see what the shell opened.
 Reply CmdRecord(const Args& a)
@@ -1179,6 +1214,8 @@ Reply Dispatch(const Args& a)
     if (c == "notify_icon") return CmdNotifyIcon(a);
     if (c == "broadcast") return CmdBroadcast(a);
     if (c == "record") return CmdRecord(a);
+    if (c == "processes") return CmdProcesses(a);
+    if (c == "terminate") return CmdTerminate(a);
     return Fail("unknown command " + c);
 }
 

@@ -26,6 +26,7 @@ enum Request : WPARAM {
     kTextFit = 6,     // each control's text measured in its own font
     kToolbar = 7,     // the toolbar's image and button sizes
     kDpiChange = 8,   // WM_DPICHANGED as Windows sends it (see DpiChange)
+    kCursor = 9,      // whether the thread's cursor is the wait cursor
 };
 
 std::string Utf8(const wchar_t* w)
@@ -376,6 +377,11 @@ void Answer(HWND window, WPARAM request, HWND replyTo)
     case kTextFit: json = TextFit(window); break;
     case kToolbar: json = ToolbarSizes(window); break;
     case kDpiChange: json = DpiChange(window, argument); break;
+    case kCursor:
+        json = std::string("{\"wait\":")
+               + (GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)) ? "true" : "false")
+               + "}";
+        break;
     default: json = "{}"; break;
     }
     COPYDATASTRUCT data{};
