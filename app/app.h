@@ -39,9 +39,13 @@ INT_PTR RunDialog(int templateId, DLGPROC procedure);
 // another program has it open at this moment.
 bool OpenClipboardSoon(HWND window);
 
-// How long the end of the program (or of the Windows session) waits for
-// print jobs that are still running.
+// How long the end of the program waits for print jobs that are still
+// running.
 constexpr DWORD kPrintJobsAtExitMs = 6000;
+// The same at the end of the Windows session, well inside the five
+// seconds after which Windows 10 and 11 end a program that has not
+// answered.
+constexpr DWORD kPrintJobsAtSessionEndMs = 3000;
 
 // Message boxes with the program's Japanese texts.
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);

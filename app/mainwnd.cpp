@@ -313,8 +313,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         // not end normally, so what the user chose is kept now.
         if (wParam) {
             SaveSettings();
-            WaitForPrintJobs(kPrintJobsAtExitMs);
+            WaitForPrintJobs(kPrintJobsAtSessionEndMs);
         }
+        return 0;
+    case kPrintJobEndedMessage:
+        OnPrintJobEnded(window);
         return 0;
     case WM_COMMAND:
         OnCommand(window, LOWORD(wParam), lParam);

@@ -25,9 +25,12 @@ bool SameName(HSZ a, HSZ b)
     return a && b && DdeCmpStringHandles(a, b) == 0;
 }
 
-void PostCaptureAndOutput()
+// False when the command could not be queued (the main window is gone,
+// or its queue is full under a burst of requests): the client is then
+// told busy, never that a capture it will not get was accepted.
+bool PostCaptureAndOutput()
 {
-    PostMessageA(g_mainWindow, WM_COMMAND, kCmdPrint, kCaptureAndOutputMarker);
+    return PostMessageA(g_mainWindow, WM_COMMAND, kCmdPrint, kCaptureAndOutputMarker) != FALSE;
 }
 
 bool IsPrintExecute(HDDEDATA data)
@@ -48,17 +51,13 @@ HDDEDATA CALLBACK DdeCallback(UINT type, UINT, HCONV, HSZ hsz1, HSZ hsz2, HDDEDA
         return reinterpret_cast<HDDEDATA>(
             SameName(hsz2, g_serviceName) && SameName(hsz1, g_topicName) ? TRUE : FALSE);
     case XTYP_EXECUTE:
-        if (SameName(hsz1, g_topicName) && IsPrintExecute(data)) {
-            PostCaptureAndOutput();
-            return reinterpret_cast<HDDEDATA>(DDE_FACK);
-        }
+        if (SameName(hsz1, g_topicName) && IsPrintExecute(data))
+            return reinterpret_cast<HDDEDATA>(PostCaptureAndOutput() ? DDE_FACK : DDE_FBUSY);
         return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
     case XTYP_POKE:
         // Any data in any format: the poke itself is the request.
-        if (SameName(hsz2, g_itemName)) {
-            PostCaptureAndOutput();
-            return reinterpret_cast<HDDEDATA>(DDE_FACK);
-        }
+        if (SameName(hsz2, g_itemName))
+            return reinterpret_cast<HDDEDATA>(PostCaptureAndOutput() ? DDE_FACK : DDE_FBUSY);
         return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
     case XTYP_ADVSTART:
     case XTYP_ADVSTOP:

@@ -7,8 +7,14 @@
 // else the default printer).
 void StartPrint(HWND owner, bool automatic);
 // Lets print jobs that are still running finish, waiting at most
-// timeoutMs in all; called when the program ends.
+// timeoutMs in all and handling the messages sent to the calling thread
+// meanwhile; called when the program or the Windows session ends.
 void WaitForPrintJobs(DWORD timeoutMs);
+// Posted to the owner window by a print worker when its job has ended.
+constexpr UINT kPrintJobEndedMessage = WM_APP + 1;
+// The main window's answer to it: the end of the session is no longer
+// held up once no job is left.
+void OnPrintJobEnded(HWND mainWindow);
 LRESULT CALLBACK PrintWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 void ScaleCommand(HWND mainWindow);  // 40004

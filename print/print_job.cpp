@@ -52,6 +52,50 @@ HDC CreateDcFromSettings(HGLOBAL devMode, HGLOBAL devNames)
 // Workers still running, kept so that the program can let them finish
 // when it ends instead of cutting their pages off.
 std::vector<HANDLE> g_workers;
+// Jobs started and not yet reported ended; counted on the main thread.
+int g_jobsPrinting;
+
+const wchar_t kPrintingReason[] = L"印刷中です";
+
+// While a page is on its way, a log-off or shutdown shows why Kelvo holds
+// it up instead of ending it unasked. Both functions are looked up, not
+// imported: Windows XP has neither and would not start the program. Only
+// the thread that made the window may set or clear its reason.
+void SetShutdownReason(HWND window, bool printing)
+{
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    if (printing) {
+        using Create = BOOL(WINAPI*)(HWND, LPCWSTR);
+        if (auto create = reinterpret_cast<Create>(GetProcAddress(user, "ShutdownBlockReasonCreate")))
+            create(window, kPrintingReason);
+    } else {
+        using Destroy = BOOL(WINAPI*)(HWND);
+        if (auto destroy =
+                reinterpret_cast<Destroy>(GetProcAddress(user, "ShutdownBlockReasonDestroy")))
+            destroy(window);
+    }
+}
+
+// Waits for one worker, at most timeoutMs, handling the messages other
+// threads send to this one meanwhile: a worker that grabs the screen
+// itself sends the main window its new title and the clipboard's
+// notices, and would wait on this thread as long as this thread waits on
+// it. Posted messages and input stay queued.
+bool WaitForWorker(HANDLE worker, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
+        DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, left, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0)
+            return true;
+        if (woke != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
 
 void ForgetFinishedWorkers()
 {
@@ -199,8 +243,12 @@ void FreeRequest(PrintRequest* request)
 DWORD WINAPI PrintWorker(void* parameter)
 {
     auto* request = static_cast<PrintRequest*>(parameter);
+    HWND owner = request->owner;
     RunJob(*request);
     FreeRequest(request);
+    // The page is with the printer (or will never be): the main thread
+    // lifts the hold on the end of the session.
+    PostMessageW(owner, kPrintJobEndedMessage, 0, 0);
     return 0;
 }
 
@@ -228,10 +276,17 @@ void WaitForPrintJobs(DWORD timeoutMs)
     DWORD start = GetTickCount();
     for (HANDLE worker : g_workers) {
         DWORD spent = GetTickCount() - start;
-        WaitForSingleObject(worker, spent < timeoutMs ? timeoutMs - spent : 0);
+        WaitForWorker(worker, spent < timeoutMs ? timeoutMs - spent : 0);
         CloseHandle(worker);
     }
     g_workers.clear();
+}
+
+void OnPrintJobEnded(HWND mainWindow)
+{
+    if (g_jobsPrinting > 0 && --g_jobsPrinting == 0)
+        SetShutdownReason(mainWindow, false);
+    ForgetFinishedWorkers();
 }
 
 void StartPrint(HWND owner, bool automatic)
@@ -278,6 +333,8 @@ void StartPrint(HWND owner, bool automatic)
     HANDLE worker = CreateThread(nullptr, 0, PrintWorker, request, 0, &threadId);
     if (worker) {
         g_workers.push_back(worker);
+        if (g_jobsPrinting++ == 0)
+            SetShutdownReason(owner, true);
         return;
     }
     if (request->dc)

@@ -13,8 +13,9 @@ Both are idempotent; cleanup also runs after an interrupted setup.
 
 A few test modules move the prefix for a while onto another display
 (start_display, stop_display): two monitors side by side, which Xvfb
-cannot show, on an Xorg server with the dummy video driver; or one large
-screen for the scaled-display tests.
+cannot show, on an Xorg server with the dummy video driver; one large
+screen for the scaled-display tests; or one small screen for the DDE load
+test, whose thousand captures and files are quicker at that size.
 """
 import json
 import os
@@ -184,10 +185,12 @@ def restart_wine(info, display):
 # The other displays a test module may move the prefix onto.
 TWO_MONITORS = "two-monitors"  # Xorg: 1024 x 768 twice, the primary one right
 LARGE = "large"                # Xvfb: one 2048 x 1536 monitor, room for 200 %
+SMALL = "small"                # Xvfb: one 640 x 480 monitor, for many quick captures
+XVFB_SCREENS = {LARGE: "2048x1536x24", SMALL: "640x480x24"}
 
 
 def start_display(state, layout):
-    """Starts the X server of layout (TWO_MONITORS or LARGE) and moves the
+    """Starts the X server of layout (TWO_MONITORS, LARGE or SMALL) and moves the
     prefix onto it. On two monitors Windows sees the virtual screen from
     (-1024, 0) to (1024, 768). Returns the display number."""
     path = os.path.join(state, "env.json")
@@ -202,7 +205,7 @@ def start_display(state, layout):
                    "-sharevts", "-config", config,
                    "-logfile", os.path.join(state, "xorg-two-monitors.log")]
     else:
-        command = ["Xvfb", f":{display}", "-screen", "0", "2048x1536x24", "-nolisten", "tcp"]
+        command = ["Xvfb", f":{display}", "-screen", "0", XVFB_SCREENS[layout], "-nolisten", "tcp"]
     server = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                               start_new_session=True)
     _servers[server.pid] = server

@@ -76,6 +76,7 @@ class OtherDisplay:
     after it. Every Wine process of the prefix ends at both moves."""
     TWO_MONITORS = wineenv.TWO_MONITORS  # 1024 x 768 twice, the primary one right
     LARGE = wineenv.LARGE                # one 2048 x 1536 monitor
+    SMALL = wineenv.SMALL                # one 640 x 480 monitor
     LEFT = -1024  # on two monitors: the left one's left edge in Windows
 
     @staticmethod

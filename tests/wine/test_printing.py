@@ -1,9 +1,10 @@
 """Printing through the real PDF printer: where the picture lands at each
 scale, the 0 scale, the RLE8 page, the printing notice, the Print dialog,
 an empty clipboard, and the scale dialog."""
+import threading
 import time
 
-from harness import (KelvoTestCase, click_arrow, screenshot, screen_image, unmanaged,
+from harness import (Driver, KelvoTestCase, click_arrow, screenshot, screen_image, unmanaged,
                      wait_until, winpath)
 import printing as P
 
@@ -244,6 +245,40 @@ class Dialog(PrintTestCase):
         self.driver.post_command(k.hwnd, 40005)
         self.assertEqual(k.exit_code(timeout=30), 0)
         P.wait_pdf(P.PDF_DIR, before, accept=P.grid_page)
+
+    def test_a_page_the_job_grabs_itself_comes_out_whole_when_the_session_ends(self):
+        WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
+        k = self.start()
+        mark = P.place_mark(self.driver)
+        self.addCleanup(self.driver, "destroy", mark, check=False)
+        self.driver("clip_empty")
+        before = P.pdfs(P.PDF_DIR)
+        self.driver.post_command(k.hwnd, P.PRINT, 0)
+        dialog = self.driver.wait_window("#32770", "印刷", 20)
+        # Another program has the clipboard for a moment, so the job's own
+        # grab of the screen (the clipboard is empty) falls inside the
+        # handling of the end of the session.
+        other = Driver()
+        self.addCleanup(other.close)
+        holding = threading.Thread(target=other, args=("clip_hold", 1200))
+        holding.start()
+        self.addCleanup(holding.join)
+        wait_until(lambda: self.driver("clip_opener")["hwnd"] != 0, 10,
+                   what="the clipboard held by the other program")
+        self.driver("click", dialog, 1)
+        self.driver("wait_gone", dialog, 15000)
+        self.assertNotEqual(self.driver("send", k.hwnd, WM_QUERYENDSESSION, 0, 0)["result"], 0)
+        # Windows 10 and 11 end a program that takes about five seconds over
+        # this message; the page must be out before Kelvo answers.
+        reply = self.driver("send", k.hwnd, WM_ENDSESSION, 1, 0, 4000, check=False)
+        self.assertTrue(reply["ok"], "WM_ENDSESSION not answered within 4 s")
+        # Then Windows ends the program without its message loop ending.
+        k.kill()
+        # A complete document whose page shows the desktop grabbed by the
+        # job, the run's patch where it was on the screen.
+        path = P.wait_pdf(P.PDF_DIR, before, accept=P.desktop_page)
+        self.assertEqual(P.page_count(path), 1)
+
 
 class ScaleDialog(PrintTestCase):
     def test_letters_store_zero_and_cancel_keeps_the_value(self):

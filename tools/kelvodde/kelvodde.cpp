@@ -78,7 +78,8 @@ void Usage(FILE* to)
         "             2 no service answers: Kelvo is not running\n"
         "             3 refused by the service\n"
         "             4 other DDE failure; after no answer within --timeout the\n"
-        "               request may still be carried out (Kelvo may have queued it)\n",
+        "               request may still be carried out (Kelvo may have queued it),\n"
+        "               after a busy answer it is not\n",
         to);
 }
 
@@ -203,9 +204,15 @@ bool Acknowledged(HDDEDATA result, DWORD status)
 
 // Refusals by the service are exit 3; everything else that goes wrong in
 // a transaction is exit 4.
-int TransactionFailure(const char* what, const Options& o)
+int TransactionFailure(const char* what, const Options& o, DWORD status = 0)
 {
     UINT error = DdeGetLastError(g_instance);
+    if (error == DMLERR_NO_ERROR && (status & DDE_FBUSY)) {
+        // Kelvo could not queue the request: nothing will be carried out.
+        std::fprintf(stderr, "kelvodde: %s: Kelvo was too busy to queue it; nothing was done\n",
+                     what);
+        return kDdeFailure;
+    }
     // A completed transaction with a negative acknowledgement sets no error.
     if (error == DMLERR_NO_ERROR)
         error = DMLERR_NOTPROCESSED;
@@ -263,7 +270,7 @@ int Execute(HCONV conversation, const Options& o, const std::string& text)
             std::string what = "execute \"" + text + "\"";
             if (o.repeat > 1)
                 what += " (" + std::to_string(n + 1) + " of " + std::to_string(o.repeat) + ")";
-            return TransactionFailure(what.c_str(), o);
+            return TransactionFailure(what.c_str(), o, status);
         }
     }
     if (!o.quiet)
@@ -287,7 +294,7 @@ int Poke(HCONV conversation, const Options& o)
             DWORD(o.argument.size()), conversation, item.get(), format, XTYP_POKE, o.timeoutMs,
             &status);
         if (!Acknowledged(ok, status))
-            return TransactionFailure(("poke to " + o.item).c_str(), o);
+            return TransactionFailure(("poke to " + o.item).c_str(), o, status);
     }
     if (!o.quiet)
         std::printf("kelvodde: poke to %s accepted%s\n", o.item.c_str(),

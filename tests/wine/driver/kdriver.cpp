@@ -268,16 +268,18 @@ Reply CmdWaitGone(const Args& a)
 Reply CmdMessage(const Args& a, bool post)
 {
     if (a.size() < 5)
-        return Fail("send/post hwnd msg wparam lparam [ms]");
+        return Fail("send/post hwnd msg wparam lparam [timeout_ms]");
     HWND w = Handle(a[1]);
     UINT msg = UINT(Number(a[2]));
     WPARAM wp = WPARAM(Number(a[3]));
     LPARAM lp = LPARAM(Number(a[4]));
     if (post)
         return PostMessageW(w, msg, wp, lp) ? Reply() : Fail("PostMessage failed");
+    // A shorter limit stands for a sender that gives up, as Windows does
+    // with a program that takes too long over the end of the session.
+    DWORD limit = a.size() > 5 ? DWORD(Number(a[5])) : 30000;
     DWORD_PTR result = 0;
-    DWORD ms = a.size() > 5 ? DWORD(Number(a[5])) : 30000;
-    if (!SendMessageTimeoutW(w, msg, wp, lp, SMTO_NORMAL, ms, &result))
+    if (!SendMessageTimeoutW(w, msg, wp, lp, SMTO_NORMAL, limit, &result))
         return Fail("SendMessage failed or timed out");
     return Reply().Num("result", static_cast<long long>(result));
 }
@@ -561,6 +563,12 @@ Reply CmdClipEmpty(const Args&)
     EmptyClipboard();
     CloseClipboard();
     return Reply();
+}
+
+// The window that has the clipboard open at this moment (0: none).
+Reply CmdClipOpener(const Args&)
+{
+    return Reply().Num("hwnd", HandleValue(GetOpenClipboardWindow()));
 }
 
 // Holds the clipboard open for ms milliseconds (another program busy with it).
@@ -1188,6 +1196,7 @@ Reply Dispatch(const Args& a)
     if (c == "clip_put_mono") return CmdClipPutMono(a);
     if (c == "set_title") return CmdSetTitle(a);
     if (c == "clip_hold") return CmdClipHold(a);
+    if (c == "clip_opener") return CmdClipOpener(a);
     if (c == "reg_get") return CmdRegGet(a);
     if (c == "reg_set") return CmdRegSet(a);
     if (c == "reg_del") return CmdRegDel(a);
