@@ -12,12 +12,12 @@
 #include "app/app.h"
 #include "picture/bmp_reader.h"
 #include "picture/global_memory.h"
+#include "picture/load_failure.h"
 #include "picture/plugin_rules.h"
 #include "picture/plugins.h"
 
 namespace {
 
-const wchar_t kLoadFailed[] = L"読込に失敗しました";
 const wchar_t kErrorCaption[] = L"Kelvoｴﾗｰ";
 
 // Files beyond this are not mapped: no picture the reader accepts needs
@@ -33,24 +33,11 @@ bool EndsWithBmp(const char* path)
            == CSTR_EQUAL;
 }
 
-void ShowLoadFailed()
+// Names the file and why it could not be opened: the caption and the
+// text's first words stay what they always were.
+void ShowLoadFailed(const char* path, LoadFailure failure)
 {
-    ShowMessage(nullptr, kLoadFailed, kErrorCaption, MB_OK);
-}
-
-// A file for the plug-ins when they cannot run at all: says which file and
-// why, since every other picture fails the same way until the helper is
-// put back next to kelvo.exe.
-void ShowPluginFailed(const char* path)
-{
-    if (!PluginHelperMissing()) {
-        ShowLoadFailed();
-        return;
-    }
-    std::wstring text = std::wstring(kLoadFailed) + L"( " + WideFromAnsi(path)
-                        + L" )\r\n\r\n画像プラグインを動かす kelvo-spihost.exe が kelvo.exe と"
-                          L"同じフォルダーにないため、BMP 以外のファイルは開けません。";
-    ShowMessage(nullptr, text.c_str(), kErrorCaption, MB_OK);
+    ShowMessage(nullptr, LoadFailedText(WideFromAnsi(path), failure).c_str(), kErrorCaption, MB_OK);
 }
 
 // Empties the clipboard and places the new picture; on failure the
@@ -151,47 +138,71 @@ std::wstring OpenFilter()
 
 }  // namespace
 
-HGLOBAL ReadDibFile(HANDLE file)
+HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure)
 {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart < 14
-        || static_cast<unsigned long long>(size.QuadPart) > kMaxBmpFile)
-        return nullptr;
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (!mapping)
-        return nullptr;
-    auto* data = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    LoadFailure why = LoadFailure::kUnreadable;
     HGLOBAL dib = nullptr;
-    if (data) {
-        size_t length = size_t(size.QuadPart);
-        BmpPlan plan{};
-        if (PlanBmpRead(data, length, &plan) == BmpStatus::kOk) {
-            dib = GlobalAlloc(GMEM_MOVEABLE, plan.dibSize);
-            bool built = false;
-            if (dib) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size)) {
+        why = LoadFailureOfFileError(GetLastError());
+    } else if (static_cast<unsigned long long>(size.QuadPart) > kMaxBmpFile) {
+        why = LoadFailure::kTooLarge;
+    } else if (size.QuadPart < 14) {
+        // Too short to map usefully (an empty file cannot be mapped at
+        // all); the reader still tells "not a BMP" from "cut short".
+        uint8_t head[14] = {};
+        DWORD got = 0;
+        if (ReadFile(file, head, DWORD(size.QuadPart), &got, nullptr)) {
+            BmpPlan plan{};
+            why = LoadFailureOfBmp(PlanBmpRead(head, got, &plan));
+        } else {
+            why = LoadFailureOfFileError(GetLastError());
+        }
+    } else if (HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) {
+        auto* data = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+        if (data) {
+            size_t length = size_t(size.QuadPart);
+            BmpPlan plan{};
+            BmpStatus status = PlanBmpRead(data, length, &plan);
+            if (status != BmpStatus::kOk) {
+                why = LoadFailureOfBmp(status);
+            } else if (!(dib = GlobalAlloc(GMEM_MOVEABLE, plan.dibSize))) {
+                why = LoadFailure::kNoMemory;
+            } else {
                 LockedBlock<uint8_t> p(dib);
-                built = p && BuildBmpDib(data, length, plan, p.get(), plan.dibSize) == BmpStatus::kOk;
+                status = p ? BuildBmpDib(data, length, plan, p.get(), plan.dibSize)
+                           : BmpStatus::kBadArguments;
+                if (status != BmpStatus::kOk)
+                    why = p ? LoadFailureOfBmp(status) : LoadFailure::kNoMemory;
             }
-            if (!built && dib) {
+            if (status != BmpStatus::kOk && dib) {
                 GlobalFree(dib);
                 dib = nullptr;
             }
+            UnmapViewOfFile(data);
+        } else {
+            why = LoadFailure::kNoMemory;
         }
-        UnmapViewOfFile(data);
+        CloseHandle(mapping);
+    } else {
+        why = LoadFailureOfFileError(GetLastError());
     }
-    CloseHandle(mapping);
+    if (!dib && failure)
+        *failure = why;
     return dib;
 }
 
-HGLOBAL LoadDibFile(const char* path)
+HGLOBAL LoadDibFile(const char* path, LoadFailure* failure)
 {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     HGLOBAL dib = nullptr;
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        dib = ReadDibFile(file);
+        dib = ReadDibFile(file, failure);
         CloseHandle(file);
+    } else if (failure) {
+        *failure = LoadFailureOfFileError(GetLastError());
     }
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     return dib;
@@ -200,34 +211,48 @@ HGLOBAL LoadDibFile(const char* path)
 bool OpenPictureFile(HWND window, const char* path)
 {
     if (!EndsWithBmp(path)) {
+        // A file that cannot be opened is said so here: the plug-ins would
+        // only report that none of them took it.
+        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            ShowLoadFailed(path, LoadFailureOfFileError(GetLastError()));
+            return false;
+        }
+        CloseHandle(file);
         HBITMAP bitmap = LoadPicture(window, path);
         if (!bitmap) {
-            ShowPluginFailed(path);
+            ShowLoadFailed(path, LastPluginFailure());
             return false;
         }
         if (!PlacePicture(window, bitmap, nullptr)) {
             DeleteObject(bitmap);
-            ShowLoadFailed();
+            ShowLoadFailed(path, LoadFailure::kClipboard);
             return false;
         }
     } else {
-        HGLOBAL dib = LoadDibFile(path);
-        if (!dib)
+        LoadFailure failure = LoadFailure::kUnreadable;
+        HGLOBAL dib = LoadDibFile(path, &failure);
+        if (!dib) {
+            ShowLoadFailed(path, failure);
             return false;
+        }
         int colors = 0;
         HPALETTE palette = MakePaletteFromDib(dib, &colors);
         if (!palette && colors != 0) {
             GlobalFree(dib);
+            ShowLoadFailed(path, LoadFailure::kNoMemory);
             return false;
         }
         HBITMAP bitmap = MakeBitmapFromDib(dib, palette);
         GlobalFree(dib);
-        if (!bitmap || !PlacePicture(window, bitmap, palette)) {
+        bool placed = bitmap && PlacePicture(window, bitmap, palette);
+        if (!placed) {
             if (bitmap)
                 DeleteObject(bitmap);
             if (palette)
                 DeleteObject(palette);
-            ShowLoadFailed();
+            ShowLoadFailed(path, bitmap ? LoadFailure::kClipboard : LoadFailure::kNoMemory);
             return false;
         }
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "picture/load_failure.h"
 #include "picture/serial_name.h"
 
 // Compression of every Capture DIB made from the current picture:
@@ -71,9 +72,12 @@ bool TakePngOfGrab(std::vector<uint8_t>* png);
 void DropPngOfGrab();
 
 // --- loading ----------------------------------------------------------
+// Opens a file as the current picture; on failure the "Kelvoｴﾗｰ" message
+// names the file and the reason, and the current picture stays.
 bool OpenPictureFile(HWND window, const char* path);
-HGLOBAL LoadDibFile(const char* path);
-HGLOBAL ReadDibFile(HANDLE file);
+// A BMP file as a packed DIB, or null with the reason in *failure.
+HGLOBAL LoadDibFile(const char* path, LoadFailure* failure = nullptr);
+HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure = nullptr);
 void OpenCommand(HWND window);  // 40023
 bool ChooseBmpFile(HWND owner, char* buffer, int mode);
 // The save dialog with BMP and PNG types, starting on *format; on

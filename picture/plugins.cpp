@@ -39,6 +39,9 @@ SpiHost g_host;
 std::wstring g_directory;
 std::vector<std::string> g_table;    // kept modules, in table order
 std::vector<std::string> g_leftOut;  // modules that failed the session
+// What the last LoadPicture learnt when it gave no bitmap, for the
+// message that names the reason (the export itself can only return null).
+LoadFailure g_lastFailure = LoadFailure::kNoPlugin;
 // Set while a request is under way: Kelvo answers messages sent to it
 // meanwhile, and none of them may start another request.
 bool g_busy = false;
@@ -124,17 +127,29 @@ std::wstring CurrentDirectory()
 }  // namespace
 
 HBITMAP MakePluginBitmap(HWND window, const uint8_t* format, size_t formatSize, const uint8_t* bits,
-                         size_t bitsSize)
+                         size_t bitsSize, LoadFailure* failure)
 {
-    if (CheckPluginDib(format, formatSize, bitsSize) != PluginDibStatus::kOk)
+    PluginDibStatus status = CheckPluginDib(format, formatSize, bitsSize);
+    if (status != PluginDibStatus::kOk) {
+        if (failure)
+            *failure = LoadFailureOfPluginDib(status);
         return nullptr;
+    }
     HDC dc = GetDC(window);
-    if (!dc)
-        return nullptr;
-    auto* bmi = reinterpret_cast<const BITMAPINFO*>(format);
-    HBITMAP bitmap = CreateDIBitmap(dc, &bmi->bmiHeader, CBM_INIT, bits, bmi, DIB_RGB_COLORS);
-    ReleaseDC(window, dc);
+    HBITMAP bitmap = nullptr;
+    if (dc) {
+        auto* bmi = reinterpret_cast<const BITMAPINFO*>(format);
+        bitmap = CreateDIBitmap(dc, &bmi->bmiHeader, CBM_INIT, bits, bmi, DIB_RGB_COLORS);
+        ReleaseDC(window, dc);
+    }
+    if (!bitmap && failure)
+        *failure = LoadFailure::kNoMemory;
     return bitmap;
+}
+
+LoadFailure LastPluginFailure()
+{
+    return g_lastFailure;
 }
 
 bool PluginHelperMissing()
@@ -207,17 +222,25 @@ public:
 
 HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
 {
+    g_lastFailure = LoadFailure::kPluginStopped;
     if (!path || g_busy)
         return nullptr;
     Busy busy;
     WaitCursor cursor;
     for (;;) {
-        if (!EnsureHelper())
+        if (!EnsureHelper()) {
+            if (SpiHost::HelperMissing())
+                g_lastFailure = LoadFailure::kHelperMissing;
+            else if (g_table.empty())
+                g_lastFailure = LoadFailure::kNoPlugins;
             return nullptr;
+        }
         spihost::PayloadWriter request(g_host.channel());
         request.Text(path);
-        if (!request.finish())
+        if (!request.finish()) {
+            g_lastFailure = LoadFailure::kUnreadable;
             return nullptr;
+        }
         SpiHost::Outcome outcome = g_host.Call(Request::kPicture, kStepLimitMs);
         if (outcome == SpiHost::Outcome::kAnswered)
             break;
@@ -226,9 +249,11 @@ HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
         if (!DropHelper(outcome == SpiHost::Outcome::kEnded))
             return nullptr;
     }
+    auto status = spihost::Status(spihost::GetU32(g_host.channel(), spihost::kFieldStatus));
+    g_lastFailure = status == spihost::Status::kNoTaker ? LoadFailure::kNoPlugin
+                                                        : LoadFailure::kPluginFailed;
     spihost::PictureAnswer answer;
-    if (spihost::GetU32(g_host.channel(), spihost::kFieldStatus) != uint32_t(spihost::Status::kOk)
-        || !spihost::ReadPictureAnswer(g_host.channel(), &answer))
+    if (status != spihost::Status::kOk || !spihost::ReadPictureAnswer(g_host.channel(), &answer))
         return nullptr;
     const uint8_t* view = g_host.SharedPicture(answer);
     if (!view)
@@ -238,7 +263,7 @@ HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
     std::vector<uint8_t> format(view, view + answer.formatBytes);
     return MakePluginBitmap(window, format.data(), format.size(),
                             view + spihost::PictureBitsOffset(answer.formatBytes),
-                            size_t(answer.bitsBytes));
+                            size_t(answer.bitsBytes), &g_lastFailure);
 }
 
 void WINAPI SPIEnd(void)

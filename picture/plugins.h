@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "picture/load_failure.h"
+
 extern "C" {
 WORD WINAPI SPIInit(DWORD start);
 HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path);
@@ -18,9 +20,13 @@ void WINAPI SPIEnd(void);
 
 // A device bitmap on the window's display from a plug-in's picture (format
 // block and bits), after checking that the header describes what came
-// with it; null when it does not or the platform cannot make it.
+// with it; null when it does not or the platform cannot make it, with
+// the reason in *failure when given.
 HBITMAP MakePluginBitmap(HWND window, const uint8_t* format, size_t formatSize, const uint8_t* bits,
-                         size_t bitsSize);
+                         size_t bitsSize, LoadFailure* failure = nullptr);
+
+// Why the last LoadPicture gave no bitmap.
+LoadFailure LastPluginFailure();
 
 // Whether the helper kelvo-spihost.exe is missing from Kelvo's folder, so
 // that no plug-in can run.

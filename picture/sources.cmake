@@ -6,6 +6,7 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bmp_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/serial_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_rules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/load_failure.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spi_protocol.cpp
 )
 list(APPEND KELVO_WIN32_SOURCES

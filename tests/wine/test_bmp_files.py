@@ -448,31 +448,51 @@ class OpenAndSave(BmpTestCase):
         self.assertEqual(self.files(), [])
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
 
-    def test_a_failed_open_leaves_the_current_picture(self):
+    def test_a_failed_open_names_the_file_and_the_reason_and_leaves_the_picture(self):
         k = self.start()
         self.driver("clip_put", 40, 30, 0xFF00FF)
         x, y, w, h = self.driver.state(k.hwnd)["client"]
         display = ":%d" % harness.env()["display"]
         before = self.picture_pixels()
-        # A broken BMP fails silently.
-        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2,
-                                        [os.path.join(SUITE, "b", "rletopdown.bmp")]))
-        self.driver("send", k.hwnd, 0, 0, 0)
-        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
-        self.assertEqual(self.picture_pixels(), before)
-        # A file no plug-in reads gives the message.
-        text = os.path.join(self.dir, "notes.txt")
-        with open(text, "w") as f:
+        whole = os.path.join(self.dir, "whole.bmp")
+        Image.new("RGB", (8, 8), (1, 2, 3)).save(whole)
+        with open(whole, "rb") as f:
+            data = f.read()
+        # A BMP cut inside its info header.
+        damaged = os.path.join(self.dir, "damaged.bmp")
+        with open(damaged, "wb") as f:
+            f.write(data[:30])
+        # Text named .png: the bundled plug-in reads PNG but does not take it.
+        notes = os.path.join(self.dir, "notes.png")
+        with open(notes, "w") as f:
             f.write("not a picture\n")
-        self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [text]))
-        box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ")
-        texts = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
-                                    if c["class"] == "Static" and c["text"]], 10, what="text")
-        self.assertEqual(texts, ["読込に失敗しました"])
-        self.driver("click", box, IDOK)
-        self.driver("wait_gone", box, 10000)
-        self.assertEqual(self.picture_pixels(), before)
-        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        # A real PNG cut in half: the plug-in takes it and cannot decode it.
+        cut = os.path.join(self.dir, "cut.png")
+        Image.new("RGB", (64, 64), (9, 8, 7)).save(cut)
+        with open(cut, "rb") as f:
+            png = f.read()
+        with open(cut, "wb") as f:
+            f.write(png[:len(png) // 2])
+        for path, reason, shot in [
+                (damaged, "ファイルが壊れています（BMP のヘッダーや大きさが正しくありません）。",
+                 "load-failed-damaged-bmp"),
+                (notes, "画像ファイルではないか、この種類の画像を読める画像プラグインがありません。",
+                 "load-failed-no-plugin"),
+                (cut, "画像プラグインがこのファイルを読み取れませんでした（ファイルが壊れている"
+                      "可能性があります）。", None)]:
+            with self.subTest(file=os.path.basename(path)):
+                self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [path]))
+                box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ")
+                (text,) = message_texts(self.driver, box)
+                lines = text.splitlines()
+                self.assertEqual(lines[0], "読込に失敗しました( %s )" % winpath(path))
+                self.assertEqual(lines[-1], reason)
+                if shot:
+                    settled_screenshot(shot)
+                self.driver("click", box, IDOK)
+                self.driver("wait_gone", box, 10000)
+                self.assertEqual(self.picture_pixels(), before)
+                self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
 
     def test_corpus_files_open_with_imagemagicks_pixels(self):
         k = self.start()

@@ -109,6 +109,20 @@ class Client(TriggerTestCase):
         k.stop()
         self.assertEqual(kelvodde()[0], NO_SERVICE)
 
+    def test_a_bad_command_line_names_what_was_wrong_before_the_usage(self):
+        for args, said in [(["bogus"], "unknown command 'bogus'"),
+                           (["--frobnicate"], "unknown option '--frobnicate'"),
+                           (["--repeat", "0"], "bad value '0' for --repeat"),
+                           (["--timeout"], "option --timeout needs a value"),
+                           (["execute"], "command 'execute' needs an argument"),
+                           (["connect", "x"], "command 'connect' takes no argument, got 'x'")]:
+            with self.subTest(args=args):
+                code, out, err = kelvodde(*args)
+                self.assertEqual((code, out), (USAGE, ""))
+                lines = err.splitlines()
+                self.assertEqual(lines[0], "kelvodde: " + said)
+                self.assertTrue(lines[1].startswith("usage: kelvodde"), err)
+
     def test_options_after_the_command_and_a_late_answer_that_still_captures(self):
         k = self.start_with_file_output()
         self.assertEqual(kelvodde("poke", "--repeat", "2", "--quiet"), (ACCEPTED, "", ""))

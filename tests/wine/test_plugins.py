@@ -135,7 +135,9 @@ class PluginTestCase(KelvoTestCase):
         box = self.driver.wait_window("#32770", CAPTION, timeout=timeout)
         texts = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
                                     if c["class"] == "Static" and c["text"]], 10, what="the text")
-        self.assertEqual(texts, [MESSAGE])
+        # The file and the reason follow on the same text.
+        self.assertEqual(len(texts), 1, texts)
+        self.assertTrue(texts[0].startswith(MESSAGE + "( "), texts)
         self.driver("click", box, IDOK)
         self.driver("wait_gone", box, 10000)
         self.driver("send", k.hwnd, 0, 0, 0)

@@ -95,8 +95,9 @@ bool ParseNumber(const char* text, long minimum, long* out)
 
 // Options may stand before or after the command word and its argument;
 // after "--" every word is taken as it stands (an execute text that
-// begins with "--").
-bool ParseOptions(int argc, char** argv, Options* o)
+// begins with "--"). On refusal *error says what was wrong, for the line
+// before the usage text.
+bool ParseOptions(int argc, char** argv, Options* o, std::string* error)
 {
     std::string words[2];
     int wordCount = 0;
@@ -104,8 +105,10 @@ bool ParseOptions(int argc, char** argv, Options* o)
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         if (optionsEnded || name.compare(0, 2, "--") != 0) {
-            if (wordCount == 2)
+            if (wordCount == 2) {
+                *error = "unexpected word '" + name + "'";
                 return false;
+            }
             words[wordCount++] = name;
             continue;
         }
@@ -121,8 +124,17 @@ bool ParseOptions(int argc, char** argv, Options* o)
             o->quiet = true;
             continue;
         }
-        if (i + 1 >= argc)
+        bool known = name == "--service" || name == "--topic" || name == "--item"
+                     || name == "--format" || name == "--repeat" || name == "--timeout"
+                     || name == "--wait";
+        if (!known) {
+            *error = "unknown option '" + name + "'";
             return false;
+        }
+        if (i + 1 >= argc) {
+            *error = "option " + name + " needs a value";
+            return false;
+        }
         const char* value = argv[++i];
         long number = 0;
         if (name == "--service") {
@@ -140,6 +152,7 @@ bool ParseOptions(int argc, char** argv, Options* o)
         } else if (name == "--wait" && ParseNumber(value, 0, &number)) {
             o->waitMs = DWORD(number);
         } else {
+            *error = "bad value '" + std::string(value) + "' for " + name;
             return false;
         }
     }
@@ -148,12 +161,18 @@ bool ParseOptions(int argc, char** argv, Options* o)
     const std::string& c = o->command;
     bool needsArgument = c == "execute" || c == "request" || c == "advise";
     bool takesArgument = needsArgument || c == "poke";
-    if (c != "print" && c != "connect" && !takesArgument)
+    if (c != "print" && c != "connect" && !takesArgument) {
+        *error = "unknown command '" + c + "'";
         return false;
-    if (wordCount == 2 && !takesArgument)
+    }
+    if (wordCount == 2 && !takesArgument) {
+        *error = "command '" + c + "' takes no argument, got '" + words[1] + "'";
         return false;
-    if (wordCount < 2 && needsArgument)
+    }
+    if (wordCount < 2 && needsArgument) {
+        *error = "command '" + c + "' needs an argument";
         return false;
+    }
     if (wordCount == 2)
         o->argument = words[1];
     return true;
@@ -393,7 +412,9 @@ int main(int argc, char** argv)
         return kAccepted;
     }
     Options options;
-    if (!ParseOptions(argc, argv, &options)) {
+    std::string error;
+    if (!ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "kelvodde: %s\n", error.c_str());
         Usage(stderr);
         return kUsage;
     }
