@@ -279,6 +279,20 @@ BOOL CALLBACK FitVisit(HWND control, LPARAM p)
             widest = itemLine.cx > widest ? itemLine.cx : widest;
         }
     }
+    // A combo box: its widest item, and how wide its list drops.
+    LRESULT dropped = 0;
+    if (lstrcmpiW(cls, L"ComboBox") == 0) {
+        LRESULT count = SendMessageW(control, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t item[1024] = {};
+            if (SendMessageW(control, CB_GETLBTEXTLEN, i, 0) < 1023)
+                SendMessageW(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+            SIZE itemLine{}, itemWrapped{};
+            Measure(dc, item, DT_NOPREFIX, client.right, itemLine, itemWrapped);
+            widest = itemLine.cx > widest ? itemLine.cx : widest;
+        }
+        dropped = SendMessageW(control, CB_GETDROPPEDWIDTH, 0, 0);
+    }
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     // Where the control lies in its parent's client area, and a list box's
@@ -300,7 +314,8 @@ BOOL CALLBACK FitVisit(HWND control, LPARAM p)
              + ",\"widest_item\":" + std::to_string(widest)
              + ",\"rect\":[" + std::to_string(place.left) + "," + std::to_string(place.top) + ","
              + std::to_string(place.right) + "," + std::to_string(place.bottom) + "]"
-             + ",\"item_height\":" + std::to_string(static_cast<long long>(itemHeight)) + "}";
+             + ",\"item_height\":" + std::to_string(static_cast<long long>(itemHeight))
+             + ",\"dropped_width\":" + std::to_string(static_cast<long long>(dropped)) + "}";
     return TRUE;
 }
 
