@@ -1,10 +1,12 @@
 // Opening picture files as the current picture: BMP by the program itself,
-// every other file through the image plug-ins; and the common file dialog
-// for BMP files that the save command shares.
+// every other file through the image plug-ins; and the common file dialogs
+// of the open and save commands.
 #include "picture/picture.h"
 
 #include <commdlg.h>
+#include <dlgs.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -15,6 +17,7 @@
 #include "picture/load_failure.h"
 #include "picture/plugin_rules.h"
 #include "picture/plugins.h"
+#include "picture/serial_name.h"
 
 namespace {
 
@@ -55,8 +58,8 @@ bool PlacePicture(HWND window, HBITMAP bitmap, HPALETTE palette)
     return placed;
 }
 
-// The file dialog's shared name buffer; "*.bmp" at every call, so no
-// earlier name is remembered.
+// The file dialogs' shared name buffer: empty for the open dialog, a
+// proposed name for the save dialog.
 wchar_t g_fileName[MAX_PATH];
 
 // The chosen path in the ANSI code page, in which file names are kept;
@@ -66,14 +69,72 @@ bool AnsiPath(const wchar_t* wide, std::string* path)
     return AnsiFromWide(wide, path) && !path->empty() && path->size() < MAX_PATH;
 }
 
+// The list of file types drops as wide as its longest entry (the open
+// dialog's every-picture entry names each extension), within the monitor;
+// the dialog's own list is only as wide as the box.
+void WidenTypeList(HWND dialog)
+{
+    HWND types = GetDlgItem(dialog, cmb1);
+    if (!types)
+        return;
+    HDC dc = GetDC(types);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(types, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    LRESULT count = SendMessageW(types, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = SendMessageW(types, CB_GETLBTEXTLEN, WPARAM(i), 0);
+        if (length <= 0)
+            continue;
+        std::wstring text(size_t(length) + 1, L'\0');
+        SendMessageW(types, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&text[0]));
+        SIZE extent{};
+        if (GetTextExtentPoint32W(dc, text.c_str(), int(length), &extent) && extent.cx > widest)
+            widest = extent.cx;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(types, dc);
+    // Room for the list's scroll bar and the items' margins.
+    LONG width = widest + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE) + 8;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(types, MONITOR_DEFAULTTONEAREST), &monitor))
+        width = std::min<LONG>(width, monitor.rcWork.right - monitor.rcWork.left);
+    RECT box{};
+    GetWindowRect(types, &box);
+    if (width > box.right - box.left)
+        SendMessageW(types, CB_SETDROPPEDWIDTH, WPARAM(width), 0);
+}
+
 // Hook of both file dialogs: a name the ANSI code page cannot hold is
 // refused while the dialog is still open, rather than being lost or
-// changed into another name.
-UINT_PTR CALLBACK RefuseNamesOutsideCodePage(HWND child, UINT message, WPARAM, LPARAM lParam)
+// changed into another name; the list of types is widened to its longest
+// entry. In the save dialog (lCustData 1) a change of file type also
+// changes the extension of the name in the name box, so the proposed name
+// saves in the type now chosen.
+UINT_PTR CALLBACK FileDialogHook(HWND child, UINT message, WPARAM, LPARAM lParam)
 {
     if (message != WM_NOTIFY)
         return 0;
     auto* notify = reinterpret_cast<OFNOTIFYW*>(lParam);
+    if (notify->hdr.code == CDN_INITDONE) {
+        WidenTypeList(GetParent(child));
+        return 0;
+    }
+    if (notify->hdr.code == CDN_TYPECHANGE && notify->lpOFN->lCustData == 1) {
+        HWND dialog = GetParent(child);
+        wchar_t name[MAX_PATH] = {};
+        if (SendMessageW(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(name)) > 0) {
+            PictureFormat format = notify->lpOFN->nFilterIndex == 2 ? PictureFormat::kPng
+                                                                    : PictureFormat::kBmp;
+            std::wstring renamed = NameForFileType(name, format);
+            if (renamed != name) {
+                // The name box is edt1 in some versions of the dialog, cmb13 in others.
+                SendMessageW(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(renamed.c_str()));
+                SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(renamed.c_str()));
+            }
+        }
+        return 0;
+    }
     std::string path;
     if (notify->hdr.code != CDN_FILEOK || AnsiPath(notify->lpOFN->lpstrFile, &path))
         return 0;
@@ -100,7 +161,7 @@ OPENFILENAMEW FileDialogOf(HWND owner, const wchar_t* filter, DWORD filterIndex,
     ofn.lpstrFileTitle = title;
     ofn.nMaxFileTitle = MAX_PATH;
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK;
-    ofn.lpfnHook = RefuseNamesOutsideCodePage;
+    ofn.lpfnHook = FileDialogHook;
     ofn.lpstrDefExt = L"BMP";
     return ofn;
 }
@@ -116,11 +177,9 @@ bool CopyChosenPath(const wchar_t* chosen, char* buffer)
 }
 
 // The open dialog's filters: every picture Kelvo can open (BMP and what
-// the plug-ins say they read), to choose from the list of file types, and
-// the BMP entry the dialog starts with, as it always has. That entry's
-// pattern is empty (the preset "*.bmp" limits the listing and a name typed
-// without extension gets the default one), so it has to come last: an
-// empty pattern ends the list.
+// the plug-ins say they read), the entry it starts with, then BMP files
+// alone. Each entry is a name and a pattern; a list ends with an empty
+// name, so no pattern may be empty.
 std::wstring OpenFilter()
 {
     std::wstring patterns = WideFromAnsi(AllPicturesPattern(PluginPicturePatterns()).c_str());
@@ -132,9 +191,18 @@ std::wstring OpenFilter()
         filter.push_back(L'\0');
     };
     entry(L"すべての画像ﾌｧｲﾙ(" + patterns + L")", patterns);
-    entry(L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)", L"");
+    entry(L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)", L"*.BMP");
     return filter;  // the string's own terminator ends the list
 }
+
+// What the save dialog remembers while Kelvo runs: the folder of the last
+// file saved through it (empty: the current folder, as at the first save),
+// the file type left chosen in it, and the format of "ﾌｧｲﾙ連続生成" at
+// that time: a later change there is the newer choice and wins.
+std::wstring g_saveFolder;
+bool g_saveTypeKnown = false;
+PictureFormat g_saveType = PictureFormat::kBmp;
+PictureFormat g_outputFormatAtSave = PictureFormat::kBmp;
 
 }  // namespace
 
@@ -263,34 +331,43 @@ bool OpenPictureFile(HWND window, const char* path)
 
 bool ChooseBmpFile(HWND owner, char* buffer, int mode)
 {
-    lstrcpyW(g_fileName, L"*.bmp");
     wchar_t title[MAX_PATH] = {};
-    // One filter whose pattern is empty: the preset name limits the list.
-    static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0\0";
-    OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, 0, title);
-    std::wstring openFilter;
-    if (mode != 1) {
-        openFilter = OpenFilter();
-        ofn.lpstrFilter = openFilter.c_str();
-        ofn.nFilterIndex = 2;
+    if (mode == 1) {
+        lstrcpyW(g_fileName, L"*.bmp");
+        static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0\0";
+        OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, 1, title);
+        return GetSaveFileNameW(&ofn) && CopyChosenPath(g_fileName, buffer);
     }
-    BOOL confirmed = mode == 1 ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
-    return confirmed && CopyChosenPath(g_fileName, buffer);
+    // No preset name: a wild card there would limit the listing whatever
+    // type is chosen.
+    g_fileName[0] = L'\0';
+    std::wstring filter = OpenFilter();
+    OPENFILENAMEW ofn = FileDialogOf(owner, filter.c_str(), 1, title);
+    return GetOpenFileNameW(&ofn) && CopyChosenPath(g_fileName, buffer);
 }
 
 bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format)
 {
-    const bool png = *format == PictureFormat::kPng;
-    lstrcpyW(g_fileName, png ? L"*.png" : L"*.bmp");
+    const PictureFormat start = g_saveTypeKnown && *format == g_outputFormatAtSave ? g_saveType : *format;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    std::string name = ProposedSaveName({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                                         now.wSecond}, start);
+    lstrcpynW(g_fileName, WideFromAnsi(name.c_str()).c_str(), MAX_PATH);
     wchar_t title[MAX_PATH] = {};
-    // A name typed without extension gets the chosen type's. (An empty
-    // pattern, as the open dialog's BMP entry has, would end this list.)
+    // A name typed without extension gets the chosen type's.
     static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0PNG ﾌｧｲﾙ(*.PNG)\0*.PNG\0\0";
-    OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, png ? 2 : 1, title);
+    OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, start == PictureFormat::kPng ? 2 : 1, title);
+    ofn.lCustData = 1;
+    if (!g_saveFolder.empty())
+        ofn.lpstrInitialDir = g_saveFolder.c_str();
     if (!GetSaveFileNameW(&ofn) || !CopyChosenPath(g_fileName, buffer))
         return false;
-    *format = FormatForFileName(buffer, ofn.nFilterIndex == 2 ? PictureFormat::kPng
-                                                              : PictureFormat::kBmp);
+    g_saveFolder = FolderOfPath(g_fileName);
+    g_outputFormatAtSave = *format;
+    g_saveType = ofn.nFilterIndex == 2 ? PictureFormat::kPng : PictureFormat::kBmp;
+    g_saveTypeKnown = true;
+    *format = FormatForFileName(buffer, g_saveType);
     return true;
 }
 

@@ -80,6 +80,10 @@ HGLOBAL LoadDibFile(const char* path, LoadFailure* failure = nullptr);
 HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure = nullptr);
 void OpenCommand(HWND window);  // 40023
 bool ChooseBmpFile(HWND owner, char* buffer, int mode);
-// The save dialog with BMP and PNG types, starting on *format; on
-// confirmation *format is what the name or the chosen type asks for.
+// The save dialog with BMP and PNG types and a proposed name (the date and
+// time), starting in the folder of the last file saved through it and on
+// the type left chosen there (on *format, the "ﾌｧｲﾙ連続生成" format, the
+// first time and after that format changes; in the current folder the
+// first time); on confirmation *format is what the name or the chosen type
+// asks for.
 bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format);

@@ -1,6 +1,7 @@
 // Serial file names and bounded text filling.
 #include "picture/serial_name.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -157,4 +158,27 @@ std::wstring FolderOfPath(const std::wstring& path)
     // A root keeps its separator: "C:" alone means that drive's current folder.
     bool root = slash == 0 || (slash == 2 && path[1] == L':');
     return path.substr(0, root ? slash + 1 : slash);
+}
+
+std::string ProposedSaveName(const LocalMoment& m, PictureFormat format)
+{
+    auto clamp = [](int v, int low, int high) { return v < low ? low : v > high ? high : v; };
+    char name[32];
+    std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d%s", clamp(m.year, 0, 9999),
+                  clamp(m.month, 1, 12), clamp(m.day, 1, 31), clamp(m.hour, 0, 23),
+                  clamp(m.minute, 0, 59), clamp(m.second, 0, 59),
+                  format == PictureFormat::kPng ? ".png" : ".bmp");
+    return name;
+}
+
+std::wstring NameForFileType(const std::wstring& name, PictureFormat format)
+{
+    if (name.size() < 4 || name[name.size() - 4] != L'.')
+        return name;
+    std::wstring ext;
+    for (size_t i = name.size() - 3; i < name.size(); ++i)
+        ext.push_back(name[i] >= L'A' && name[i] <= L'Z' ? wchar_t(name[i] + 32) : name[i]);
+    if (ext != L"bmp" && ext != L"png")
+        return name;
+    return name.substr(0, name.size() - 3) + (format == PictureFormat::kPng ? L"png" : L"bmp");
 }

@@ -58,6 +58,23 @@ bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size
 // backslash byte.
 std::wstring FolderOfPath(const std::wstring& path);
 
+// A moment on the local clock, as the save dialog's proposed name uses it.
+struct LocalMoment {
+    int year, month, day, hour, minute, second;
+};
+
+// The name the save dialog offers, to accept as it stands:
+// "YYYYMMDD-HHMMSS" of the moment and ".bmp" or ".png", e.g.
+// "20261208-091500.bmp"; names made a second apart sort in time order.
+// Fields out of their range (a broken clock) are clamped, so the name
+// keeps its 15 digits and never holds a character a file name cannot.
+std::string ProposedSaveName(const LocalMoment& moment, PictureFormat format);
+
+// The name in the save dialog when its file type changes: a name ending in
+// ".bmp" or ".png" (any case) takes the new type's extension, so that the
+// proposed name still saves in the chosen format; other names are kept.
+std::wstring NameForFileType(const std::wstring& name, PictureFormat format);
+
 // What became of one serial number's file.
 enum class SerialTry {
     kWritten,  // created and written whole

@@ -37,7 +37,7 @@ BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX = 0, 1, 3
 BS_GROUPBOX, BS_AUTORADIOBUTTON = 7, 9
 ES_AUTOHSCROLL = 0x80
 SS_TYPEMASK, SS_LEFT, SS_CENTER, SS_RIGHT, SS_ICON = 0x1F, 0, 1, 2, 3
-LBS_NOTIFY, LBS_SORT = 0x1, 0x2
+LBS_NOTIFY, LBS_SORT, LBS_NOINTEGRALHEIGHT = 0x1, 0x2, 0x100
 UDS_SETBUDDYINT, UDS_ALIGNRIGHT, UDS_AUTOBUDDY, UDS_ARROWKEYS = 0x2, 0x4, 0x10, 0x20
 UDS_NOTHOUSANDS = 0x80
 # No thousands separator: "1,000" in the field would read back as 1.
@@ -177,12 +177,12 @@ DIALOGS = {
         ctl(1013, 'static', 'パス：', (29, 94, 105, 8)),
         ctl(1008, 'group', 'ｵﾌﾟｼｮﾝ', (10, 75, 256, 111)),
         ctl(1015, 'static', '####.BMP', (116, 158, 105, 8)),
-        ctl(1032, 'radio-first', 'RLE8方式', (185, 20, 50, 10)),
+        ctl(1032, 'radio-first', 'RLE8方式', (185, 19, 50, 10)),
         ctl(1033, 'radio', 'RLE4方式', (185, 30, 50, 10)),
-        ctl(1034, 'radio', 'なし', (185, 40, 30, 10)),
+        ctl(1034, 'radio', 'なし', (185, 41, 30, 10)),
         ctl(NO_ID, 'group-after-group', '圧縮', (175, 10, 65, 50)),
         ctl(NO_ID, 'group', 'ｵｰﾄﾅﾝﾊﾞﾘﾝｸﾞ', (10, 10, 140, 50)),
-        ctl(NO_ID, 'static', '注意）圧縮を行うと色情報が失われます', (150, 65, 125, 10)),
+        ctl(NO_ID, 'static', '注意）圧縮を行うと色情報が失われます', (106, 63, 160, 10)),
         ctl(1016, 'static', '保存形式：', (14, 199, 42, 8)),
         ctl(1017, 'radio-first', 'BMP', (58, 198, 34, 10)),
         ctl(1018, 'radio', 'PNG', (96, 198, 34, 10)),
@@ -707,6 +707,8 @@ def kind_problem(kind, c):
     elif kind == 'list':
         if cls != 'LISTBOX' or not style & LBS_NOTIFY or not style & WS_VSCROLL or style & LBS_SORT:
             return 'not an unsorted, notifying list box with a vertical scroll bar'
+        if style & LBS_NOINTEGRALHEIGHT:
+            return 'a list box that may show a part of an item (LBS_NOINTEGRALHEIGHT)'
     else:
         return f'unknown kind {kind}'
     return None

@@ -209,3 +209,22 @@ TEST(SerialName, TextFillerSubstitutesWithinItsBuffer)
 }
 
 }  // namespace
+
+TEST(SerialName, ProposedSaveNameIsTheMomentAndTheFormatsExtension)
+{
+    EXPECT_EQ(ProposedSaveName({2026, 12, 8, 9, 15, 0}, PictureFormat::kBmp), "20261208-091500.bmp");
+    EXPECT_EQ(ProposedSaveName({2027, 1, 31, 23, 59, 59}, PictureFormat::kPng), "20270131-235959.png");
+    // A clock out of range still gives a name of the same shape.
+    EXPECT_EQ(ProposedSaveName({12345, 0, 40, -1, 60, 99}, PictureFormat::kBmp), "99990131-005959.bmp");
+}
+
+TEST(SerialName, ChangingTheFileTypeChangesOnlyAPictureExtension)
+{
+    EXPECT_EQ(NameForFileType(L"20261208-091500.bmp", PictureFormat::kPng), L"20261208-091500.png");
+    EXPECT_EQ(NameForFileType(L"shot.PNG", PictureFormat::kBmp), L"shot.bmp");
+    EXPECT_EQ(NameForFileType(L"shot.png", PictureFormat::kPng), L"shot.png");
+    EXPECT_EQ(NameForFileType(L"shot.txt", PictureFormat::kPng), L"shot.txt");
+    EXPECT_EQ(NameForFileType(L"shot", PictureFormat::kPng), L"shot");
+    EXPECT_EQ(NameForFileType(L".bmp", PictureFormat::kPng), L".png");
+    EXPECT_EQ(NameForFileType(L"", PictureFormat::kPng), L"");
+}

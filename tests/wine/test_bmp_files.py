@@ -20,7 +20,8 @@ IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 SERIAL_OFF, SERIAL_ON, FOLDER, PREFIX = 1009, 1010, 1003, 1002
 RLE8, RLE4, NO_COMPRESSION = 1032, 1033, 1034
 BROWSE, SUFFIX, BMP, PNG = 1004, 1015, 1017, 1018
-FILE_NAME = 1148
+FILE_NAME, FILE_TYPES = 1148, 1136
+LVM_GETITEMCOUNT, WM_COMMAND, CBN_SELENDOK, CB_SHOWDROPDOWN = 0x1004, 0x0111, 9, 0x014F
 # A Korean name: code page 932 has no Hangul.
 NOT_IN_CODE_PAGE = "사진"
 SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")
@@ -391,17 +392,90 @@ class OpenAndSave(BmpTestCase):
         self.driver.post_command(k.hwnd, 40023)
         dialog = self.driver.wait_window("#32770", "開く")
         settled_screenshot("open-dialog")
-        # A name typed without extension gets ".BMP".
+        # A name typed without extension gets BMP's (in the letter case
+        # the file dialog gives it).
         copy = os.path.join(self.dir, "pal8.bmp")
         shutil.copy(os.path.join(SUITE, "g", "pal8.bmp"), copy)
         self.driver("set_text", dialog, FILE_NAME, winpath(os.path.join(self.dir, "pal8")))
         self.driver("click", dialog, IDOK)
-        wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- pal8.BMP", 10,
+        wait_until(lambda: self.driver.title(k.hwnd).lower() == "kelvo --- pal8.bmp", 10,
                    what="the opened file's name")
         self.assertEqual(self.driver.clip_image().size, (127, 64))
         self.assertEqual(list(self.driver.clip_image().getdata()),
                          list(imagemagick_rgb(copy).getdata()))
         self.assertEqual(self.driver.clip_bitmap()["palette"], 256)
+
+    def test_file_dialogs_start_where_the_user_left_them(self):
+        k = self.start()
+        self.driver("clip_put", 64, 32, 0x123456)
+        shots = os.path.join(self.dir, "shots")
+        os.mkdir(shots)
+
+        def name_box(dialog):
+            return self.driver("control", dialog, FILE_NAME)["text"]
+
+        def types_box(dialog):
+            return [c["hwnd"] for c in self.driver("children", dialog)["children"]
+                    if c["id"] == FILE_TYPES][0]
+
+        def choose_type(dialog, name):
+            # The file dialog takes a type when the choice ends (CBN_SELENDOK),
+            # as a click in its list ends it.
+            self.driver("combo_select", dialog, FILE_TYPES, name)
+            self.driver("post", dialog, WM_COMMAND, FILE_TYPES | CBN_SELENDOK << 16, types_box(dialog))
+
+        # The first save offers the date and time as a BMP name; choosing
+        # PNG changes the offered name's extension.
+        self.driver.post_command(k.hwnd, 40008)
+        dialog = self.driver.wait_window("#32770", "名前を付けて保存")
+        self.assertRegex(name_box(dialog), r"^\d{8}-\d{6}\.bmp$")
+        choose_type(dialog, "PNG")
+        wait_until(lambda: name_box(dialog).endswith(".png"), 10, what="the name following the type")
+        self.driver("set_text", dialog, FILE_NAME, winpath(os.path.join(shots, "first")))
+        self.driver("click", dialog, IDOK)
+        wait_until(lambda: os.path.exists(os.path.join(shots, "first.png")), 10, what="first.png")
+
+        # The next save starts in that folder, on PNG, and its offered name
+        # is saved as it stands.
+        self.driver.post_command(k.hwnd, 40008)
+        dialog = self.driver.wait_window("#32770", "名前を付けて保存")
+        offered = name_box(dialog)
+        self.assertRegex(offered, r"^\d{8}-\d{6}\.png$")
+        self.assertEqual(self.driver("combo_items", dialog, FILE_TYPES)["selected"], 1)
+        settled_screenshot("save-dialog-offered-name")
+        self.driver("click", dialog, IDOK)
+        wait_until(lambda: os.path.exists(os.path.join(shots, offered)), 10, what=offered)
+        with Image.open(os.path.join(shots, offered)) as im:
+            self.assertEqual(im.format, "PNG")
+
+        # The open dialog starts on every picture; its BMP entry lists BMP
+        # files only.
+        for name in ("a.bmp", "b.txt"):
+            shutil.copy(os.path.join(SUITE, "g", "pal8.bmp"), os.path.join(shots, name))
+        self.driver.post_command(k.hwnd, 40023)
+        dialog = self.driver.wait_window("#32770", "開く")
+        types = self.driver("combo_items", dialog, FILE_TYPES)
+        self.assertEqual(types["selected"], 0)
+        self.assertTrue(types["items"][0].startswith("すべての画像ﾌｧｲﾙ("), types["items"])
+        # Its list of types drops wide enough to show the longest whole.
+        combo = [c for c in self.driver("probe", dialog, 6)["result"]["controls"]
+                 if c["id"] == FILE_TYPES][0]
+        self.assertGreater(combo["dropped_width"], combo["widest_item"])
+        self.driver("send", types_box(dialog), CB_SHOWDROPDOWN, 1, 0)
+        settled_screenshot("open-dialog-types")
+        self.driver("send", types_box(dialog), CB_SHOWDROPDOWN, 0, 0)
+        listing = [c["hwnd"] for c in self.driver("children", dialog)["children"]
+                   if c["class"] == "SysListView32"][0]
+
+        def listed():
+            return self.driver("send", listing, LVM_GETITEMCOUNT, 0, 0)["result"]
+        wait_until(lambda: listed() == 3, 10, what="a.bmp, first.png and the offered PNG")
+        settled_screenshot("open-dialog-all-pictures")
+        choose_type(dialog, "ﾋﾞｯﾄﾏｯﾌﾟ")
+        wait_until(lambda: listed() == 1, 10, what="a.bmp alone")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(k.stop(), 0)
 
     def test_save_dialog_asks_before_replacing_a_file(self):
         k = self.start()

@@ -1,12 +1,15 @@
-"""Scaled displays. At 150 % and 200 % (LogPixels 144 and 192) the toolbar
-shows images drawn for the scale, the text of every dialog control fits
-the control, menus and dialogs are kept as screenshots, and a desktop
+"""Scaled displays. At 100 %, 150 % and 200 % (LogPixels 96, 144 and 192)
+the text of every dialog control fits the control and no control covers
+another (dialogs kept as screenshots); at 150 % and 200 % the toolbar
+shows images drawn for the scale, menus are kept as screenshots, and a desktop
 capture still has the screen's real pixel size. A move to a monitor of
 another scale (WM_DPICHANGED) redraws the toolbar and takes the suggested
 place. On one 2048 x 1536 screen (see harness.OtherDisplay), where even the
 largest dialog fits at 200 %."""
 import os
 import tempfile
+
+from PIL import Image
 
 from harness import (OtherDisplay, OtherDisplayTestCase, wait_until, settled_screenshot, xdotool,
                      screen_image, winpath, ARTIFACTS)
@@ -55,6 +58,44 @@ def cut_off(control, dpi):
     return None
 
 
+def overlaps(controls, client):
+    """Controls that cover one another or reach past the dialog's client
+    area. A group box holds the controls wholly inside it; an up-down
+    control sits on its edit by design."""
+    def inside(a, b):
+        return b[0] <= a[0] and b[1] <= a[1] and a[2] <= b[2] and a[3] <= b[3]
+
+    def meet(a, b):
+        return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
+
+    def name(c):
+        return f"{c['text']!r} ({c['class'].lower()} {c['id']})"
+
+    shown = [c for c in controls if c["visible"] and c["class"].lower() != "msctls_updown32"]
+    faults = [f"{name(c)} reaches past the dialog" for c in shown
+              if not inside(c["rect"], [0, 0] + client)]
+    for i, a in enumerate(shown):
+        for b in shown[i + 1:]:
+            ra, rb = a["rect"], b["rect"]
+            if not meet(ra, rb):
+                continue
+            groups = [c for c in (a, b) if c["class"].lower() == "button" and c["style"] & 0xF == BS_GROUPBOX]
+            if (a in groups and inside(rb, ra)) or (b in groups and inside(ra, rb)):
+                continue
+            faults.append(f"{name(a)} {ra} and {name(b)} {rb} cover each other")
+    return faults
+
+
+def partial_item(control):
+    """A list box whose last visible item is cut by its bottom edge."""
+    if control["class"].lower() != "listbox" or not control["item_height"]:
+        return None
+    if control["client"][1] % control["item_height"]:
+        return (f"list {control['id']}: {control['client'][1]} pixels high shows a part of an item "
+                f"{control['item_height']} high")
+    return None
+
+
 class Scales(OtherDisplayTestCase):
     LAYOUT = OtherDisplay.LARGE
 
@@ -87,19 +128,6 @@ class Scales(OtherDisplayTestCase):
             xdotool("key", "Escape", "Escape")
             wait_until(lambda: not self.driver.find("#32768", "-"), 5, what="the menu closed")
 
-        faults = []
-        for command, title in DIALOGS:
-            self.driver.post_command(k.hwnd, command)
-            dialog = self.driver.wait_window("#32770", title, 20)
-            wait_until(lambda: self.driver.state(dialog)["visible"], 5, what=title)
-            fit = self.driver("probe", dialog, 6)["result"]
-            self.assertEqual(fit["dpi"], dpi)
-            faults += [f"{title}: {f}" for f in (cut_off(c, dpi) for c in fit["controls"]) if f]
-            settled_screenshot(f"dpi{dpi}-dialog-{command}")
-            self.driver("click", dialog, 2)
-            self.driver("wait_gone", dialog, 10000)
-        self.assertEqual(faults, [])
-
         # The system's own customisation dialog, for the record.
         self.driver.post_command(k.hwnd, CUSTOMIZE)
         dialog = wait_until(lambda: [d for d in self.driver("windows", "#32770")["hwnds"]
@@ -115,6 +143,31 @@ class Scales(OtherDisplayTestCase):
         info = wait_until(self.driver.clip_bitmap, 10, what="the captured desktop")
         self.assertEqual((info["width"], info["height"]), (screen["width"], screen["height"]))
         self.assertEqual((info["width"], info["height"]), (2048, 1536))
+
+    def test_every_dialog_shows_its_text_whole(self):
+        # At each scale: every text fits its control in the control's own
+        # font, no control covers another, no list shows half an item.
+        faults = []
+        for dpi in (96, 144, 192):
+            self.use_scale(dpi)
+            k = self.start()
+            for command, title in DIALOGS:
+                self.driver.post_command(k.hwnd, command)
+                dialog = self.driver.wait_window("#32770", title, 20)
+                wait_until(lambda: self.driver.state(dialog)["visible"], 5, what=title)
+                fit = self.driver("probe", dialog, 6)["result"]
+                self.assertEqual(fit["dpi"], dpi)
+                found = [cut_off(c, dpi) for c in fit["controls"]] + [partial_item(c) for c in fit["controls"]]
+                found += overlaps(fit["controls"], fit["client"])
+                faults += [f"{dpi} dpi, {title}: {f}" for f in found if f]
+                # Kept cut to the dialog, to look at.
+                shot = settled_screenshot(f"dpi{dpi}-dialog-{command}")
+                with Image.open(shot) as im:
+                    im.crop(self.driver.state(dialog)["rect"]).save(shot)
+                self.driver("click", dialog, 2)
+                self.driver("wait_gone", dialog, 10000)
+            self.assertEqual(k.stop(), 0)
+        self.assertEqual(faults, [], "\n".join(faults))
 
     def test_150_percent(self):
         self.check_scale(144, 24)

@@ -562,9 +562,9 @@ class OpenDialog(PluginTestCase):
         self.driver.post_command(k.hwnd, 40023)
         dialog = self.driver.wait_window("#32770", "開く")
         types = self.driver("combo_items", dialog, FILE_TYPES)
-        # The dialog starts with BMP files, as it always has.
+        # The dialog starts with every picture.
         self.assertEqual(types["items"], ["すべての画像ﾌｧｲﾙ(%s)" % patterns, "ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)"])
-        self.assertEqual(types["selected"], 1)
+        self.assertEqual(types["selected"], 0)
         settled_screenshot("plugins-open-dialog")
         self.driver("click", dialog, IDCANCEL)
         self.driver("wait_gone", dialog, 10000)

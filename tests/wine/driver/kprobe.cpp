@@ -280,8 +280,29 @@ BOOL CALLBACK FitVisit(HWND control, LPARAM p)
             widest = itemLine.cx > widest ? itemLine.cx : widest;
         }
     }
+    // A combo box: its widest item, and how wide its list drops.
+    LRESULT dropped = 0;
+    if (lstrcmpiW(cls, L"ComboBox") == 0) {
+        LRESULT count = SendMessageW(control, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t item[1024] = {};
+            if (SendMessageW(control, CB_GETLBTEXTLEN, i, 0) < 1023)
+                SendMessageW(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+            SIZE itemLine{}, itemWrapped{};
+            Measure(dc, item, DT_NOPREFIX, client.right, itemLine, itemWrapped);
+            widest = itemLine.cx > widest ? itemLine.cx : widest;
+        }
+        dropped = SendMessageW(control, CB_GETDROPPEDWIDTH, 0, 0);
+    }
     SelectObject(dc, old);
     ReleaseDC(control, dc);
+    // Where the control lies in its parent's client area, and a list box's
+    // item height, to tell controls that cover each other and a list whose
+    // last visible item is cut.
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+    LRESULT itemHeight = lstrcmpiW(cls, L"ListBox") == 0 ? SendMessageW(control, LB_GETITEMHEIGHT, 0, 0) : 0;
     if (list->size() > 1)
         *list += ",";
     *list += "{\"id\":" + std::to_string(GetDlgCtrlID(control)) + ",\"class\":" + Quote(Utf8(cls))
@@ -291,7 +312,11 @@ BOOL CALLBACK FitVisit(HWND control, LPARAM p)
              + ",\"client\":" + Size(client.right, client.bottom) + ",\"line\":" + Size(line.cx, line.cy)
              + ",\"wrapped\":" + Size(wrapped.cx, wrapped.cy)
              + ",\"font_height\":" + std::to_string(metrics.tmHeight)
-             + ",\"widest_item\":" + std::to_string(widest) + "}";
+             + ",\"widest_item\":" + std::to_string(widest)
+             + ",\"rect\":[" + std::to_string(place.left) + "," + std::to_string(place.top) + ","
+             + std::to_string(place.right) + "," + std::to_string(place.bottom) + "]"
+             + ",\"item_height\":" + std::to_string(static_cast<long long>(itemHeight))
+             + ",\"dropped_width\":" + std::to_string(static_cast<long long>(dropped)) + "}";
     return TRUE;
 }
 
@@ -307,7 +332,10 @@ std::string TextFit(HWND window)
 {
     std::string list = "[";
     EnumChildWindows(window, FitVisit, reinterpret_cast<LPARAM>(&list));
-    return "{\"dpi\":" + std::to_string(DpiOf(window)) + ",\"controls\":" + list + "]}";
+    RECT client{};
+    GetClientRect(window, &client);
+    return "{\"dpi\":" + std::to_string(DpiOf(window)) + ",\"client\":" + Size(client.right, client.bottom)
+           + ",\"controls\":" + list + "]}";
 }
 
 std::string ToolbarSizes(HWND window)
