@@ -11,10 +11,25 @@ namespace {
 
 constexpr int kChannels = 3;
 
-uint32_t Channel(uint32_t pixel, int c)
+// n / d rounded half up, for quotients below 2^16, with 2n + d and
+// 2^17 * d below 2^64. A hardware division for each pixel and channel
+// would take most of the time of a zoomed paint; a floating-point estimate
+// is off by one at most, and whole-number checks put it right.
+uint64_t RoundedQuotient(uint64_t n, uint64_t d, double inverse)
 {
-    return (pixel >> (8 * c)) & 0xFF;
+    uint64_t twice = 2 * n + d;  // the answer is twice / (2d), truncated
+    uint64_t q = uint64_t(double(n) * inverse + 0.5);
+    if (q * 2 * d > twice)
+        --q;
+    else if ((q + 1) * 2 * d <= twice)
+        ++q;
+    return q;
 }
+
+// Beyond these a sum could overflow: a row's sums are kept in 32 bits,
+// the whole picture's in 64.
+constexpr int64_t kWideRowLimit = int64_t(1) << 24;
+constexpr uint64_t kWholeSumLimit = uint64_t(1) << 54;
 
 }  // namespace
 
@@ -25,10 +40,17 @@ AreaScaler::AreaScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t destWi
       destWidth_(destWidth),
       destHeight_(destHeight),
       dest_(dest),
-      rowSums_(size_t(destWidth) * kChannels),
       across_(size_t(destWidth) * kChannels),
       sums_(size_t(destWidth) * kChannels)
 {
+    // Summed whole, a destination pixel's channel reaches 255 * S across
+    // a row and 255 * S * S' down the picture (the weights across add up
+    // to the source width S, those down to its height S').
+    uint64_t area = uint64_t(sourceWidth_) * uint64_t(sourceHeight_);
+    rowsInSteps_ = area >= kWholeSumLimit || sourceWidth_ >= kWideRowLimit;
+    finalDivisor_ = rowsInSteps_ ? uint64_t(sourceHeight_) << 8 : area;
+    finalInverse_ = 1.0 / double(finalDivisor_);
+    rowInverse_ = 1.0 / double(sourceWidth_);
     // Walk both sets of column edges together; each step is the overlap
     // up to the nearer edge. There are fewer than S + D steps.
     overlaps_.reserve(size_t(sourceWidth_ + destWidth_));
@@ -52,18 +74,33 @@ AreaScaler::AreaScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t destWi
 
 void AreaScaler::ScaleRowAcross(const uint32_t* row)
 {
-    for (uint64_t& sum : rowSums_)
-        sum = 0;
-    for (const Overlap& o : overlaps_) {
-        uint32_t pixel = row[o.source];
-        uint64_t* sum = &rowSums_[size_t(o.dest) * kChannels];
-        for (int c = 0; c < kChannels; ++c)
-            sum[c] += uint64_t(Channel(pixel, c)) * o.weight;
+    // The overlaps come in destination order: each destination pixel's
+    // sums stay in registers until its last one.
+    const Overlap* o = overlaps_.data();
+    const Overlap* end = o + overlaps_.size();
+    while (o < end) {
+        uint32_t dest = o->dest;
+        uint64_t c0 = 0, c1 = 0, c2 = 0;
+        do {
+            uint32_t pixel = row[o->source];
+            uint64_t weight = o->weight;
+            c0 += uint64_t(pixel & 0xFF) * weight;
+            c1 += uint64_t((pixel >> 8) & 0xFF) * weight;
+            c2 += uint64_t((pixel >> 16) & 0xFF) * weight;
+            ++o;
+        } while (o < end && o->dest == dest);
+        uint32_t* sum = &across_[size_t(dest) * kChannels];
+        if (rowsInSteps_) {
+            // In 256ths of a level, rounded: at most 255 * 256.
+            uint64_t width = uint64_t(sourceWidth_);
+            c0 = RoundedQuotient(c0 << 8, width, rowInverse_);
+            c1 = RoundedQuotient(c1 << 8, width, rowInverse_);
+            c2 = RoundedQuotient(c2 << 8, width, rowInverse_);
+        }
+        sum[0] = uint32_t(c0);
+        sum[1] = uint32_t(c1);
+        sum[2] = uint32_t(c2);
     }
-    // In 256ths, rounded: at most 255 * 256, whatever the widths.
-    uint64_t whole = uint64_t(sourceWidth_);
-    for (size_t i = 0; i < rowSums_.size(); ++i)
-        across_[i] = uint32_t(((rowSums_[i] << 8) + whole / 2) / whole);
 }
 
 void AreaScaler::AddRow(const uint32_t* row)
@@ -80,19 +117,20 @@ void AreaScaler::AddRow(const uint32_t* row)
         int64_t from = destTop > top ? destTop : top;
         int64_t to = destBottom < bottom ? destBottom : bottom;
         if (to > from) {
-            uint64_t weight = uint64_t(to - from);
-            for (size_t i = 0; i < sums_.size(); ++i)
-                sums_[i] += uint64_t(across_[i]) * weight;
+            uint32_t weight = uint32_t(to - from);
+            const uint32_t* across = across_.data();
+            uint64_t* sums = sums_.data();
+            for (size_t i = 0, n = sums_.size(); i < n; ++i)
+                sums[i] += uint64_t(across[i]) * weight;
         }
         if (destBottom > bottom)
             break;  // the next source row goes on filling this one
-        uint64_t whole = uint64_t(sourceHeight_) << 8;
         uint32_t* out = dest_ + destRow_ * destWidth_;
         for (int64_t x = 0; x < destWidth_; ++x) {
             uint32_t pixel = 0;
             for (int c = 0; c < kChannels; ++c) {
                 uint64_t& sum = sums_[size_t(x) * kChannels + c];
-                pixel |= uint32_t((sum + whole / 2) / whole) << (8 * c);
+                pixel |= uint32_t(RoundedQuotient(sum, finalDivisor_, finalInverse_)) << (8 * c);
                 sum = 0;
             }
             out[x] = pixel;

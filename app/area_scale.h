@@ -37,10 +37,17 @@ private:
         uint32_t weight;
     };
     std::vector<Overlap> overlaps_;
-    std::vector<uint64_t> rowSums_;
+    // A picture of fewer than 2^54 pixels and rows narrower than 2^24 is
+    // summed whole and divided once per destination pixel; a larger one
+    // has each row brought down to 256ths of a level first, so that no sum
+    // can overflow.
+    bool rowsInSteps_;
+    uint64_t finalDivisor_;
+    double finalInverse_;
+    double rowInverse_;
     int64_t sourceRow_ = 0;  // rows taken so far
     int64_t destRow_ = 0;    // rows written so far
-    // One source row scaled across, per channel in 256ths.
+    // One source row scaled across, per channel.
     std::vector<uint32_t> across_;
     // The destination row being gathered, per channel.
     std::vector<uint64_t> sums_;

@@ -114,3 +114,19 @@ TEST(AreaScale, AWideShrinkStaysWithinEveryChannelsRange)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AreaScale, ARowTooWideToSumWholeIsStillAveragedExactly)
+{
+    // 2^24 pixels across: summed whole, a row of white would pass 32 bits,
+    // so each row is brought down to 256ths of a level first.
+    const int32_t width = 1 << 24;
+    std::vector<uint32_t> p(static_cast<size_t>(width));
+    for (int32_t x = 0; x < width; ++x)
+        p[size_t(x)] = x < width / 2 ? 0xFFFFFF : (x & 1 ? 0x0000FF : 0);
+    EXPECT_EQ(Scale(p, width, 1, 2, 1), (std::vector<uint32_t>{0xFFFFFF, 0x000080}));
+    EXPECT_EQ(Scale(p, width, 1, 1, 1), (std::vector<uint32_t>{0x8080BF}));  // 127.5, 127.5, 191.25
+}
+
+}  // namespace
