@@ -50,7 +50,8 @@ constexpr size_t kBandBytes = 4 << 20;
 bool DrawSmoothlyScaled(HDC dc, HBITMAP bitmap, int32_t width, int32_t height, const ZoomRect& d)
 {
     size_t perRow = size_t(width) * sizeof(uint32_t);
-    int32_t band = int32_t(std::min<size_t>(std::max<size_t>(kBandBytes / perRow, 1), size_t(height)));
+    size_t rowsPerBand = std::max<size_t>(kBandBytes / perRow, 1);
+    int32_t band = int32_t(std::min<size_t>(rowsPerBand, size_t(height)));
     std::unique_ptr<uint32_t[]> dest(new (std::nothrow) uint32_t[size_t(d.width) * d.height]);
     std::unique_ptr<uint32_t[]> rows(new (std::nothrow) uint32_t[size_t(width) * band]);
     if (!dest || !rows)
