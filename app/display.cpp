@@ -1,10 +1,18 @@
-// Painting and scrolling the current picture. Nothing is copied for the
-// display: the clipboard's bitmap is blitted straight to the window.
+// Painting and scrolling the current picture. At natural size nothing is
+// copied for the display: the clipboard's bitmap is blitted straight to
+// the window. Zoomed, it is read a band of rows at a time and scaled into
+// one view-sized picture.
 #include "app/display.h"
 
+#include <algorithm>
+#include <memory>
+#include <new>
+
 #include "app/app.h"
+#include "app/area_scale.h"
 #include "app/scroll.h"
 #include "app/toolbar.h"
+#include "app/zoom_fit.h"
 
 bool g_zoom;
 
@@ -31,21 +39,88 @@ int ToolbarHeight()
     return r.bottom - r.top;
 }
 
+// Rows of the picture read at a time for the zoomed view: a band of about
+// 4 MB, so that a huge picture is never held twice.
+constexpr size_t kBandBytes = 4 << 20;
+
+// Draws the picture scaled smoothly into d, reading it in bands of rows.
+// GDI's own halftone stretching is not used for this: Wine ignores the
+// mode and drops rows and columns as COLORONCOLOR does. False when the
+// memory or the picture's pixels cannot be had; nothing is drawn then.
+bool DrawSmoothlyScaled(HDC dc, HBITMAP bitmap, int32_t width, int32_t height, const ZoomRect& d)
+{
+    size_t perRow = size_t(width) * sizeof(uint32_t);
+    size_t rowsPerBand = std::max<size_t>(kBandBytes / perRow, 1);
+    int32_t band = int32_t(std::min<size_t>(rowsPerBand, size_t(height)));
+    std::unique_ptr<uint32_t[]> dest(new (std::nothrow) uint32_t[size_t(d.width) * d.height]);
+    std::unique_ptr<uint32_t[]> rows(new (std::nothrow) uint32_t[size_t(width) * band]);
+    if (!dest || !rows)
+        return false;
+    // Bottom-up, so that a band's first scan line counts from the
+    // picture's last row, as GetDIBits counts them.
+    BITMAPINFO in{};
+    in.bmiHeader.biSize = sizeof in.bmiHeader;
+    in.bmiHeader.biWidth = width;
+    in.bmiHeader.biHeight = height;
+    in.bmiHeader.biPlanes = 1;
+    in.bmiHeader.biBitCount = 32;
+    in.bmiHeader.biCompression = BI_RGB;
+    AreaScaler scaler(width, height, d.width, d.height, dest.get());
+    for (int32_t top = 0; top < height; top += band) {
+        int32_t n = std::min(band, height - top);
+        if (GetDIBits(dc, bitmap, UINT(height - top - n), UINT(n), rows.get(), &in,
+                      DIB_RGB_COLORS) != n)
+            return false;
+        for (int32_t i = n - 1; i >= 0; --i)
+            scaler.AddRow(rows.get() + size_t(i) * width);
+    }
+    BITMAPINFO out{};
+    out.bmiHeader.biSize = sizeof out.bmiHeader;
+    out.bmiHeader.biWidth = d.width;
+    out.bmiHeader.biHeight = -d.height;  // top-down, as the scaler writes
+    out.bmiHeader.biPlanes = 1;
+    out.bmiHeader.biBitCount = 32;
+    out.bmiHeader.biCompression = BI_RGB;
+    return StretchDIBits(dc, d.x, d.y, d.width, d.height, 0, 0, d.width, d.height, dest.get(),
+                         &out, DIB_RGB_COLORS, SRCCOPY) != 0;
+}
+
+// The zoomed view: the picture keeps its shape, centred in the client area
+// below the toolbar (the margins keep the background the paint erased
+// to), and is scaled smoothly so that a shrunken screenshot's text stays
+// legible where dropping rows and columns would break its strokes.
+void DrawZoomed(HDC dc, HBITMAP bitmap, const BITMAP& info, int w, int h, int top)
+{
+    ZoomRect d = FitPictureInView(info.bmWidth, info.bmHeight, w, h, top);
+    if (d.width <= 0 || d.height <= 0)
+        return;
+    if (DrawSmoothlyScaled(dc, bitmap, info.bmWidth, info.bmHeight, d))
+        return;
+    // Short of memory: the system's halftone stretching, which smooths on
+    // Windows (it needs the brush origin set after the mode).
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, d.x, d.y, d.width, d.height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+}
+
 // Draws bitmap into the paint context; returns nothing, sets the bars.
 void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
 {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
     BITMAP info{};
     GetObjectA(bitmap, sizeof info, &info);
     RECT client;
     GetClientRect(window, &client);
     int w = client.right, h = client.bottom, top = ToolbarHeight();
-    SetStretchBltMode(dc, COLORONCOLOR);
     if (g_zoom) {
-        StretchBlt(dc, 0, top, w, h - 16, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+        DrawZoomed(dc, bitmap, info, w, h, top);
     } else {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
         ScrollRanges r = ComputeScrollRanges(info.bmWidth, info.bmHeight, w, h, top);
         g_hRange = r.horizontal;
         g_vRange = r.vertical;
@@ -65,10 +140,10 @@ void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
             ShowScrollBar(window, SB_VERT, FALSE);
         SetScrollPositions(window);
         BitBlt(dc, 0, top, w, h - top, memory, g_hPos, g_vPos, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
     }
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    SelectObject(memory, previous);
-    DeleteDC(memory);
 }
 
 // The range a bar scrolls in now: a zoomed picture fits the window.

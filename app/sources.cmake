@@ -5,6 +5,8 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dpi_scale.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scroll.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/zoom_fit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/area_scale.cpp
 )
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/main.cpp

@@ -17,7 +17,7 @@ from test_main_window import coded_picture, decode
 
 DESKTOP_KEY = r"Control Panel\Desktop"
 REG_DWORD = 4
-DESKTOP, CUSTOMIZE = 40014, 40059
+DESKTOP, CUSTOMIZE, ZOOM = 40014, 40059, 40020
 WM_HSCROLL, WM_VSCROLL, SB_THUMBPOSITION = 0x0114, 0x0115, 4
 DIALOGS = [(40004, "倍率の設定"), (40009, "ﾌｧｲﾙ連続生成"), (40011, "ｷｰの指定"),
            (40012, "ﾊﾞｰｼﾞｮﾝ情報"), (40053, "ｽﾅｯﾌﾟｼｮｯﾄの設定"), (40057, "矩形範囲指定")]
@@ -226,3 +226,36 @@ class Scales(OtherDisplayTestCase):
             self.assertEqual(toolbar["image"], [image, image])
             # Buttons are sized to the images again, also when they shrink.
             self.assertLess(max(toolbar["button"]), image + 12)
+
+    def test_zoomed_picture_fills_the_view_below_a_200_percent_toolbar(self):
+        # A tall picture, green along its top and blue along its bottom:
+        # zoomed, it takes the whole height between the toolbar (taller at
+        # 200 %) and the client area's bottom edge, and half that across.
+        path = os.path.join(tempfile.mkdtemp(prefix="dpi-", dir=ARTIFACTS), "tall.bmp")
+        im = Image.new("RGB", (300, 600), (255, 0, 0))
+        im.paste((0, 255, 0), (0, 0, 300, 8))
+        im.paste((0, 0, 255), (0, 592, 300, 600))
+        im.save(path)
+        self.use_scale(192)
+        self.driver("clip_load", winpath(path))
+        k = self.start()
+        self.driver("move", k.hwnd, 100, 80, 800, 600)
+        self.driver.send_command(k.hwnd, ZOOM)
+        self.driver("invalidate", k.hwnd)
+        cx, cy, w, h = self.driver.state(k.hwnd)["client"]
+        top = self.driver("toolbar", k.hwnd)["height"]
+        self.assertGreater(top, 32)  # the toolbar grows with the scale
+        width = (h - top + 1) // 2
+        left = (w - width) // 2
+
+        def edges():
+            shot = screen_image()
+            return [shot.getpixel((cx + x, cy + y)) for x, y in
+                    ((w // 2, top), (w // 2, h - 1), (left, (top + h) // 2),
+                     (left + width - 1, (top + h) // 2))]
+        wait_until(lambda: edges() == [(0, 255, 0), (0, 0, 255), (255, 0, 0), (255, 0, 0)], 10,
+                   what="the top row below the toolbar, the bottom row on the last line")
+        shot = screen_image()
+        for x in (left - 1, left + width):
+            self.assertNotEqual(shot.getpixel((cx + x, cy + (top + h) // 2)), (255, 0, 0))
+        settled_screenshot("dpi192-zoomed")

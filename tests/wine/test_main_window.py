@@ -429,33 +429,80 @@ class Display(KelvoTestCase):
             turn(message, delta)
         wait_until(lambda: self.view_origin(k) == (32, 16), 10, what="view at (32, 16)")
 
-    def test_zoom_stretches_the_picture_into_the_view(self):
-        self.driver("clip_load", winpath(self.quads))
-        k = self.start()
-        self.client_size(k, 600, 400)
-        self.driver.send_command(k.hwnd, 40020)
-        cx, cy, w, h = self.driver.state(k.hwnd)["client"]
-        top = self.driver("toolbar", k.hwnd)["height"]
-        dest_h = h - 16  # drawn from the toolbar down, cut by the window
-        expected = {(w // 4, top + dest_h // 4): (255, 0, 0),
-                    (3 * w // 4, top + dest_h // 4): (0, 255, 0),
-                    (w // 4, top + 3 * dest_h // 4): (0, 0, 255),
-                    (3 * w // 4, top + 3 * dest_h // 4): (255, 255, 0)}
-        # Near the left and right edges: the picture fills the width.
-        expected[(1, top + 2)] = (255, 0, 0)
-        expected[(w - 2, top + 2)] = (0, 255, 0)
-        # The lower quadrants' boundary lies at half the destination height.
-        expected[(w // 4, top + dest_h // 2 - 3)] = (255, 0, 0)
-        expected[(w // 4, top + dest_h // 2 + 3)] = (0, 0, 255)
+    def test_zoom_keeps_the_shape_centred_below_the_toolbar_and_smooths(self):
+        # A 4:3 picture with an 8-pixel red border round a one-pixel black
+        # and white checkerboard. In a view 600 wide and 300 high below the
+        # toolbar it is drawn at half size, 400 x 300, 100 pixels in from
+        # either side: each screen pixel covers four picture pixels, two
+        # black and two white.
+        picture = os.path.join(self.tmp, "checks.bmp")
+        im = Image.new("RGB", (800, 600), (255, 0, 0))
+        px = im.load()
+        for y in range(8, 592):
+            for x in range(8, 792):
+                px[x, y] = (255, 255, 255) if (x + y) & 1 else (0, 0, 0)
+        im.save(picture)
 
-        def matches():
+        # The window's own background, with nothing to show.
+        self.driver("clip_empty")
+        k = self.start()
+        top = self.driver("toolbar", k.hwnd)["height"]
+        self.client_size(k, 600, top + 300)
+        self.driver("invalidate", k.hwnd)
+        cx, cy, w, h = self.driver.state(k.hwnd)["client"]
+        settled_screenshot("main-window-empty")
+        background = screen_image().getpixel((cx + 300, cy + top + 150))
+
+        self.driver("clip_load", winpath(picture))
+        self.driver.send_command(k.hwnd, 40020)
+        self.client_size(k, 600, top + 300)
+        self.driver("invalidate", k.hwnd)
+        left, right, bottom = 100, 499, top + 299
+
+        def near(c, e, slack=24):
+            return all(abs(a - b) <= slack for a, b in zip(c, e))
+
+        def problems():
             im = screen_image()
-            return all(im.getpixel((cx + x, cy + y)) == c for (x, y), c in expected.items()
-                       if y < h)
-        wait_until(matches, 10, what="the stretched quadrants")
+
+            def at(x, y):
+                return im.getpixel((cx + x, cy + y))
+            found = []
+            # The border's edges where the rule puts them, the bottom one on
+            # the client area's last row, and background outside them.
+            for x, y, red in [(left, top + 150, True), (right, top + 150, True),
+                              (left - 1, top + 150, False), (right + 1, top + 150, False),
+                              (300, top, True), (300, bottom, True),
+                              (left + 3, top + 3, True), (right - 3, bottom - 3, True)]:
+                if red and not near(at(x, y), (255, 0, 0)):
+                    found.append(f"({x}, {y}) is {at(x, y)}, not the red border")
+                if not red and at(x, y) != background:
+                    found.append(f"({x}, {y}) is {at(x, y)}, not the background {background}")
+            # The margins are background through and through.
+            for x in (0, 50, 99, 500, 550, 599):
+                for y in (top, top + 100, bottom):
+                    if at(x, y) != background:
+                        found.append(f"margin ({x}, {y}) is {at(x, y)}")
+            # The checkerboard comes out grey, not black or white.
+            for x in range(120, 480, 40):
+                for y in range(top + 20, bottom - 20, 40):
+                    if not near(at(x, y), (128, 128, 128), 40):
+                        found.append(f"checkerboard at ({x}, {y}) is {at(x, y)}, not grey")
+            return found
+
+        last = []
+
+        def drawn():
+            last[:] = problems()
+            return not last
+        try:
+            wait_until(drawn, 10, what="the picture fitted, centred and smoothed")
+        except AssertionError:
+            self.fail("\n".join(last))
+        finally:
+            settled_screenshot("main-window-zoomed")
         s = self.scroll(k)
         self.assertFalse(s["h"]["shown"] or s["v"]["shown"])
-        settled_screenshot("main-window-zoomed")
 
 
 class AboutBox(KelvoTestCase):
