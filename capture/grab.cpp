@@ -75,7 +75,10 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
         MessageBeep(0);
     }
 
-    SetMainTitle(owner, nullptr);
+    // The main window shows the picture, whichever window owned the grab
+    // (the selection window for a rectangle): its title must no longer name
+    // a file that holds another picture.
+    SetMainTitle(g_mainWindow, nullptr);
     g_pickMode = PickMode::None;
 }
 

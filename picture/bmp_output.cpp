@@ -301,6 +301,12 @@ bool SaveClipboardAsBmp(HWND window, const char* path)
     return SaveClipboardAs(window, path, PictureFormat::kBmp);
 }
 
+bool WriteClipboardAsBmp(HWND window, const char* path)
+{
+    PictureFile picture(PictureFormat::kBmp);
+    return picture.Make(window) && WritePictureFile(picture, path, CREATE_ALWAYS) == SerialTry::kWritten;
+}
+
 void SaveNextSerialBmp(HWND window, const char* baseName)
 {
     const PictureFormat format = g_outputFormat;

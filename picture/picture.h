@@ -27,6 +27,9 @@ extern PictureFormat g_outputFormat;
 // replacing a file of that name; a file not written whole is removed.
 bool SaveClipboardAsBmp(HWND window, const char* path);
 bool SaveClipboardAs(HWND window, const char* path, PictureFormat format);
+// The same BMP file without naming it in the title: a copy made for another
+// use (the wallpaper), which the picture shown is not read from.
+bool WriteClipboardAsBmp(HWND window, const char* path);
 // The next serial file in g_outputFormat; shows its own error.
 void SaveNextSerialBmp(HWND window, const char* baseName);
 void SaveAsCommand(HWND window);        // 40008

@@ -205,8 +205,8 @@ class RectangleSelection(PickingTestCase):
         self.finish(k, selection, (140, 320))
         forward = self.driver.clip_image()
         self.assertTrue(same_image(forward, expected))
-        # The selection window owned that grab: the main window's title stays.
-        self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- SHOT0001.BMP")
+        # The main window shows the new picture: its title names no file.
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
 
         self.put_marker_picture()
         selection = self.drag(k, before, (960, 440), (820, 120))
@@ -464,7 +464,7 @@ class FixedCaptureRange(PickingTestCase):
         self.assertFalse(selection_seen)
         self.assert_clip_size((150, 140))
         self.assertTrue(same_image(self.driver.clip_image(), before.crop((850, 620, 1000, 760))))
-        self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- SHOT0001.BMP")
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
         self.assertEqual(self.driver("windows", "RectWindow")["hwnds"], [])
 
         # A range cut at the screen edge grabs what is left of it.
