@@ -9,7 +9,8 @@
 #include "picture/serial_name.h"
 
 // Compression of every Capture DIB made from the current picture:
-// 0 none (BI_RGB), 1 RLE8 (BI_RLE8), 2 RLE4 (BI_RLE4). Not persisted.
+// 0 none (BI_RGB), 1 RLE8 (BI_RLE8), 2 RLE4 (BI_RLE4). Chosen in dialog
+// 110 and kept between runs with its other choices.
 extern int g_compression;
 
 // --- Capture DIB ------------------------------------------------------
@@ -21,7 +22,7 @@ HBITMAP MakeBitmapFromDib(HGLOBAL dib, HPALETTE palette);
 
 // --- BMP and PNG output -----------------------------------------------
 // Format of the serial files and of the save dialog's first offer: BMP
-// unless PNG is chosen in dialog 110. Not persisted.
+// unless PNG is chosen in dialog 110. Kept between runs.
 extern PictureFormat g_outputFormat;
 // Writes the current picture (capturing the screen when there is none),
 // replacing a file of that name; a file not written whole is removed.
@@ -40,6 +41,18 @@ bool SerialOutputOn();
 // name cannot be chosen. False when cancelled.
 bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder);
 const char* SerialBaseName();
+// The choices of dialog 110 as they are kept from one run to the next.
+struct SerialOutputChoice {
+    bool on = false;
+    std::string folder;  // in the ANSI code page, as file names are kept
+    std::string prefix;
+    PictureFormat format = PictureFormat::kBmp;
+    int compression = 0;
+};
+SerialOutputChoice CurrentSerialOutput();
+// At start, before any output: as if dialog 110 had been confirmed with
+// these choices (the serial counter is not touched).
+void RestoreSerialOutput(const SerialOutputChoice& choice);
 // The "Kelvoｴﾗｰ" message that a file could not be written, without owner;
 // a reason, when given, is its second line.
 void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason = nullptr);

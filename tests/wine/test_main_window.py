@@ -22,7 +22,7 @@ WM_LBUTTONDBLCLK = 0x0203
 WM_RBUTTONDOWN = 0x0204
 SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBPOSITION = 1, 2, 3, 4
 VK_PRIOR, VK_NEXT = 0x21, 0x22
-REG_BINARY, REG_DWORD = 3, 4
+REG_SZ, REG_BINARY, REG_DWORD = 1, 3, 4
 
 NOTIFY = WM_USER + 1
 FIXTURES = os.path.join(os.environ.get("KELVO_SOURCE_DIR", "../.."), "tests", "fixtures")
@@ -64,6 +64,11 @@ class SettingsStore(KelvoTestCase):
         "OPEN": (REG_DWORD, "01000000"), "ICONIC": (REG_BINARY, "00000000"),
         "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
         "KEY": (REG_DWORD, "7800"),
+        # The output choices beside them: printer, no serial files, BMP,
+        # no compression, empty folder and prefix.
+        "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
+        "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
+        "FOLDER": (REG_SZ, "0000"), "PREFIX": (REG_SZ, "0000"),
     }
 
     def values(self):
@@ -75,6 +80,48 @@ class SettingsStore(KelvoTestCase):
         self.assertEqual(self.values(), {})
         self.assertEqual(k.stop(), 0)
         self.assertEqual(self.values(), self.EXPECTED)
+
+    def test_output_choices_come_back_at_the_next_start(self):
+        self.driver("reg_del_key")
+        folder = tempfile.mkdtemp(prefix="連続-", dir=ARTIFACTS)
+        self.addCleanup(shutil.rmtree, folder, True)
+        k = self.start()
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        for button in (1010, 1032, 1018):  # serial files, RLE8, PNG
+            self.driver("press", dialog, button)
+        self.driver("set_text", dialog, 1003, winpath(folder))
+        self.driver("set_text", dialog, 1002, "写真")
+        self.driver("click", dialog, 1)
+        self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(k.stop(), 0)
+        v = self.values()
+        self.assertEqual({n: v[n] for n in ("OUTPUT", "SERIAL", "FORMAT", "COMPRESS")},
+                         {n: (REG_DWORD, "01000000") for n in ("OUTPUT", "SERIAL", "FORMAT",
+                                                                "COMPRESS")})
+        self.assertEqual(v["FOLDER"], (REG_SZ, (winpath(folder) + "\0").encode("utf-16-le").hex()))
+        self.assertEqual(v["PREFIX"], (REG_SZ, "写真\0".encode("utf-16-le").hex()))
+        # The nine keep their names, types and values.
+        self.assertEqual({n: v[n] for n in ("PREVIEW", "SCALE", "KEY", "OPEN")},
+                         {n: self.EXPECTED[n] for n in ("PREVIEW", "SCALE", "KEY", "OPEN")})
+
+        k = self.start()
+        items = menu_items(self.driver, k.hwnd)
+        self.assertTrue(items[40009]["checked"])
+        self.assertFalse(items[40010]["checked"])
+        # The capture-and-output writes the first serial file, not a page.
+        self.driver.send_command(k.hwnd, 40001, 1)
+        wait_until(lambda: os.listdir(folder), 30, what="the serial file")
+        self.assertEqual(os.listdir(folder), ["写真0001.PNG"])
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        settled_screenshot("serial-dialog-restored")
+        for control, check in [(1010, 1), (1018, 1), (1032, 1), (1034, 0)]:
+            self.assertEqual(self.driver("control", dialog, control)["check"], check, control)
+        self.assertEqual(self.driver("control", dialog, 1003)["text"], winpath(folder))
+        self.assertEqual(self.driver("control", dialog, 1002)["text"], "写真")
+        self.driver("click", dialog, 2)
+        self.driver("wait_gone", dialog, 10000)
 
     def test_preview_stored_as_dword_reads_off_and_is_written_back_binary(self):
         self.driver("reg_del_key")

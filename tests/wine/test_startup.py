@@ -80,4 +80,5 @@ class HookLibrary(KelvoTestCase):
         self.assertEqual(k.stop(), 0)
         names = sorted(v["name"] for v in self.driver.reg_values()["values"])
         self.assertEqual(names, sorted(["PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
-                                        "ICONIC", "SHIFT", "CTRL", "KEY"]))
+                                        "ICONIC", "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL",
+                                        "FORMAT", "COMPRESS", "FOLDER", "PREFIX"]))
