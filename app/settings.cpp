@@ -26,6 +26,9 @@ struct LoadedText {
 };
 LoadedText g_loadedFolder;
 LoadedText g_loadedPrefix;
+// Serial output was stored on but starts off, its folder or prefix being
+// unusable here; stored on again while they stay as they were.
+bool g_serialHeldOff;
 
 std::wstring WideName(const char* name)
 {
@@ -90,6 +93,7 @@ void LoadOutputSettings(HKEY key)
     bool folderUsable = !g_loadedFolder.ansi.empty();
     bool prefixUsable = g_loadedPrefix.stored.empty() || !g_loadedPrefix.ansi.empty();
     choice.on = stored.serialOn && folderUsable && prefixUsable;
+    g_serialHeldOff = stored.serialOn && !choice.on;
     choice.format = stored.format ? PictureFormat::kPng : PictureFormat::kBmp;
     choice.compression = int(stored.compression);
     RestoreSerialOutput(choice);
@@ -113,7 +117,8 @@ void SaveOutputSettings(HKEY key)
     SerialOutputChoice choice = CurrentSerialOutput();
     OutputSettings now;
     now.fileOutput = g_outputTarget == OutputTarget::File ? 1 : 0;
-    now.serialOn = choice.on ? 1 : 0;
+    bool unchanged = choice.folder == g_loadedFolder.ansi && choice.prefix == g_loadedPrefix.ansi;
+    now.serialOn = choice.on || (g_serialHeldOff && unchanged) ? 1 : 0;
     now.format = choice.format == PictureFormat::kPng ? 1 : 0;
     now.compression = uint32_t(choice.compression);
     for (size_t i = 0; i < kOutputNumberCount; ++i) {

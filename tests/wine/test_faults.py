@@ -20,8 +20,9 @@ SETTINGS = {  # name: (type, default bytes)
     "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
     "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
 }
-# Written as empty texts after any of the wrong values above.
-TEXTS = {"FOLDER": (REG_SZ, "0000"), "PREFIX": (REG_SZ, "0000")}
+# Written as empty texts after any of the wrong values above (the driver
+# reads texts in the ANSI code page).
+TEXTS = {"FOLDER": (REG_SZ, "00"), "PREFIX": (REG_SZ, "00")}
 
 
 def mount_tmpfs(path, size, readonly=False):

@@ -68,13 +68,13 @@ class SettingsStore(KelvoTestCase):
         # no compression, empty folder and prefix.
         "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
         "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
-        "FOLDER": (REG_SZ, "0000"), "PREFIX": (REG_SZ, "0000"),
+        "FOLDER": (REG_SZ, "00"), "PREFIX": (REG_SZ, "00"),  # as the driver reads them
     }
 
     def values(self):
         return {v["name"]: (v["type"], v["data"]) for v in self.driver.reg_values()["values"]}
 
-    def test_first_start_writes_all_nine_values_with_their_types_and_lengths(self):
+    def test_first_start_writes_every_value_with_its_type_and_length(self):
         self.driver("reg_del_key")
         k = self.start()
         self.assertEqual(self.values(), {})
@@ -99,8 +99,9 @@ class SettingsStore(KelvoTestCase):
         self.assertEqual({n: v[n] for n in ("OUTPUT", "SERIAL", "FORMAT", "COMPRESS")},
                          {n: (REG_DWORD, "01000000") for n in ("OUTPUT", "SERIAL", "FORMAT",
                                                                 "COMPRESS")})
-        self.assertEqual(v["FOLDER"], (REG_SZ, (winpath(folder) + "\0").encode("utf-16-le").hex()))
-        self.assertEqual(v["PREFIX"], (REG_SZ, "写真\0".encode("utf-16-le").hex()))
+        # The texts in UTF-16.
+        self.assertEqual(self.text("FOLDER"), winpath(folder))
+        self.assertEqual(self.text("PREFIX"), "写真")
         # The nine keep their names, types and values.
         self.assertEqual({n: v[n] for n in ("PREVIEW", "SCALE", "KEY", "OPEN")},
                          {n: self.EXPECTED[n] for n in ("PREVIEW", "SCALE", "KEY", "OPEN")})
@@ -122,6 +123,25 @@ class SettingsStore(KelvoTestCase):
         self.assertEqual(self.driver("control", dialog, 1002)["text"], "写真")
         self.driver("click", dialog, 2)
         self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(k.stop(), 0)
+
+        # A folder that this code page cannot name survives a run unchanged,
+        # serial output included, though it cannot be used yet.
+        other = winpath(folder) + "\\한글"
+        self.driver("reg_set_w", "FOLDER", REG_SZ, (other + "\0").encode("utf-16-le").hex())
+        k = self.start()
+        self.assertTrue(menu_items(self.driver, k.hwnd)[40009]["checked"])
+        self.assertEqual(k.stop(), 0)
+        self.assertEqual(self.text("FOLDER"), other)
+        self.assertEqual(self.values()["SERIAL"], (REG_DWORD, "01000000"))
+
+    def text(self, name):
+        """A REG_SZ value of Kelvo's key as stored, in UTF-16."""
+        value = self.driver("reg_get_w", name)
+        self.assertEqual(value["type"], REG_SZ)
+        data = bytes.fromhex(value["data"])
+        self.assertEqual(data[-2:], b"\0\0")
+        return data[:-2].decode("utf-16-le")
 
     def test_preview_stored_as_dword_reads_off_and_is_written_back_binary(self):
         self.driver("reg_del_key")
