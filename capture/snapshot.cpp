@@ -20,7 +20,7 @@ bool g_workingEnabled;
 CountdownTitle g_countdownTitle;
 
 const wchar_t kIntervalRefused[] =
-    L"ｽﾅｯﾌﾟｼｮｯﾄを有効にするときは、1 秒以上の間隔を入力してください。";
+    L"ｽﾅｯﾌﾟｼｮｯﾄを有効にするときは、\n1 秒以上の間隔を入力してください。";
 
 std::u16string TitleOf(HWND window)
 {

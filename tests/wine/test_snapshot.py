@@ -73,7 +73,7 @@ class SnapshotTimer(TriggerTestCase):
         box = self.driver.wait_window("#32770", "Kelvo")
         self.assertEqual(wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
                                              if c["class"] == "Static" and c["text"]], 10),
-                         ["ｽﾅｯﾌﾟｼｮｯﾄを有効にするときは、1 秒以上の間隔を入力してください。"])
+                         ["ｽﾅｯﾌﾟｼｮｯﾄを有効にするときは、\n1 秒以上の間隔を入力してください。"])
         settled_screenshot("snapshot-interval-refused")
         self.driver("click", box, IDOK)
         self.driver("wait_gone", box, 10000)
