@@ -94,7 +94,9 @@ class SnapshotTimer(TriggerTestCase):
         self.configure(toggle=True)
         self.assertEqual(self.states(), (False, False))
         count = len(self.files())
-        self.assertEqual(self.driver.title(self.k.hwnd), "Kelvo --- " + self.files()[-1])
+        # The dialog is gone a moment before its command has finished.
+        wait_until(lambda: self.driver.title(self.k.hwnd) == "Kelvo --- " + self.files()[-1], 10,
+                   what="the last file's name in the title")
         title_log(self.driver, self.k.hwnd)
         time.sleep(4.5)  # longer than the interval: nothing may happen
         self.assertEqual(title_log(self.driver, self.k.hwnd), [])
@@ -152,7 +154,7 @@ class SnapshotTimer(TriggerTestCase):
         # Off, text that is not a number is taken as 0; the countdown leaves
         # the title and nothing is shown or shot.
         self.configure(interval="abc", toggle=True)
-        self.assertEqual(self.driver.title(self.k.hwnd), "Kelvo")
+        wait_until(lambda: self.driver.title(self.k.hwnd) == "Kelvo", 10, what="the bare title")
         dialog = self.open_dialog()
         self.assertEqual(self.driver("control", dialog, INTERVAL)["text"], "0")
         self.driver("click", dialog, IDCANCEL)
