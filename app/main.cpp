@@ -27,18 +27,49 @@ bool InstallKeyboardHook()
     return g_hook != nullptr;
 }
 
+// The name that one running Kelvo holds for the whole of its life, per
+// Windows session: its title changes (a file name, the countdown), so the
+// title cannot tell whether Kelvo runs, and two starts at the same moment
+// must not both find nothing yet.
+const wchar_t kInstanceMutex[] = L"Local\\Norvik.Kelvo.Instance";
+constexpr DWORD kWaitForRunningMs = 10000;
+constexpr DWORD kPollMs = 100;
+
+// Held from here to the end of the process (released by the system, also
+// when the process is ended from outside). False when another Kelvo holds
+// it; that one has then been brought forward.
+bool BecomeTheOnlyInstance()
+{
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kInstanceMutex);
+    if (!mutex)
+        return true;  // cannot tell: run rather than refuse to start
+    if (GetLastError() != ERROR_ALREADY_EXISTS)
+        return true;
+    for (DWORD waited = 0; waited < kWaitForRunningMs; waited += kPollMs) {
+        if (HWND running = FindWindowA(kMainClass, nullptr)) {
+            // The user asked for Kelvo: show the one that runs.
+            // Asynchronously, so that a busy first instance cannot hold
+            // this one up.
+            if (IsIconic(running))
+                ShowWindowAsync(running, SW_RESTORE);
+            SetForegroundWindow(running);
+            return false;
+        }
+        // The other one is still starting, or it ended without a main
+        // window (it then left the name to us).
+        DWORD state = WaitForSingleObject(mutex, kPollMs);
+        if (state == WAIT_OBJECT_0 || state == WAIT_ABANDONED)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
-    if (HWND running = FindWindowA(kMainClass, "Kelvo")) {
-        // The user asked for Kelvo: show the one that runs. Asynchronously,
-        // so that a busy first instance cannot hold this one up.
-        if (IsIconic(running))
-            ShowWindowAsync(running, SW_RESTORE);
-        SetForegroundWindow(running);
+    if (!BecomeTheOnlyInstance())
         return 0;
-    }
     if (!RegisterWindowClasses(instance))
         return 0;
     LoadSettings();

@@ -152,9 +152,9 @@ void RegisterWallpaper(HWND window)
     std::string path;
     if (n > 0 && n < sizeof directory)
         path = std::string(directory) + "\\KELVO.BMP";
-    if (path.empty() || !SaveClipboardAsBmp(window, path.c_str())) {
+    if (path.empty() || !WriteClipboardAsBmp(window, path.c_str())) {
         std::string own = PerUserWallpaper();
-        if (own.empty() || !SaveClipboardAsBmp(window, own.c_str())) {
+        if (own.empty() || !WriteClipboardAsBmp(window, own.c_str())) {
             ShowFileNotWritten(WideFromAnsi((own.empty() ? path : own).c_str()).c_str());
             return;
         }

@@ -4,6 +4,7 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/centring.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dpi_scale.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/output_settings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scroll.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zoom_fit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/area_scale.cpp

@@ -79,9 +79,13 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
     if (!placed) {
         DropPngOfGrab();
         MessageBeep(0);
+    } else {
+        // The main window shows the new picture, whichever window owned the
+        // grab (the selection window for a rectangle): its title must no
+        // longer name a file. A grab that placed nothing leaves the picture,
+        // and the title that names it.
+        SetMainTitle(g_mainWindow, nullptr);
     }
-
-    SetMainTitle(owner, nullptr);
     g_pickMode = PickMode::None;
 }
 

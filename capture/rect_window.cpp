@@ -37,8 +37,7 @@ Corner CursorPosition()
 
 void EndWithGrab(HWND window)
 {
-    // The selection window owns this grab, so the title it resets is its own
-    // and the main window keeps whatever title it had.
+    // The selection window owns this grab (and the clipboard after it).
     GrabScreen(window, &g_pickCorners.start, &g_pickCorners.end);
     g_pickCorners.start = Corner{0, 0};
     g_pickCorners.end = Corner{0, 0};

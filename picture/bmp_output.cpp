@@ -20,7 +20,8 @@
 
 namespace {
 
-// Serial output state: lives for the process, never stored.
+// Serial output state: kept between runs with the settings
+// (RestoreSerialOutput, CurrentSerialOutput), the counter excepted.
 bool g_serialOn;
 std::string g_outputFolder;
 std::string g_filePrefix;
@@ -233,6 +234,15 @@ void InitSerialDialog(HWND dialog)
     ShowFormatChoice(dialog, g_outputFormat);
 }
 
+void ComposeBaseName()
+{
+    bool shiftJis = AnsiIsShiftJis();
+    std::vector<char> base(g_outputFolder.size() + g_filePrefix.size() + 2);
+    if (ComposeSerialBaseName(g_outputFolder.c_str(), g_filePrefix.c_str(), shiftJis, base.data(),
+                              base.size()))
+        g_serialBaseName = base.data();
+}
+
 // False when a text is refused: the dialog then stays open.
 bool AcceptSerialDialog(HWND dialog)
 {
@@ -244,11 +254,7 @@ bool AcceptSerialDialog(HWND dialog)
             return false;
         g_outputFolder = folder;
         g_filePrefix = prefix;
-        bool shiftJis = AnsiIsShiftJis();
-        std::vector<char> base(g_outputFolder.size() + g_filePrefix.size() + 2);
-        if (ComposeSerialBaseName(g_outputFolder.c_str(), g_filePrefix.c_str(), shiftJis,
-                                  base.data(), base.size()))
-            g_serialBaseName = base.data();
+        ComposeBaseName();
     }
     g_serialOn = on;
     g_compression = g_workingCompression;
@@ -329,6 +335,12 @@ bool SaveClipboardAsBmp(HWND window, const char* path)
     return SaveClipboardAs(window, path, PictureFormat::kBmp);
 }
 
+bool WriteClipboardAsBmp(HWND window, const char* path)
+{
+    PictureFile picture(PictureFormat::kBmp);
+    return picture.Make(window) && WritePictureFile(picture, path, CREATE_ALWAYS) == SerialTry::kWritten;
+}
+
 void SaveNextSerialBmp(HWND window, const char* baseName)
 {
     const PictureFormat format = g_outputFormat;
@@ -376,6 +388,22 @@ void SerialOutputCommand(HWND)
 
 bool SerialOutputOn() { return g_serialOn; }
 const char* SerialBaseName() { return g_serialBaseName.c_str(); }
+
+SerialOutputChoice CurrentSerialOutput()
+{
+    return SerialOutputChoice{g_serialOn, g_outputFolder, g_filePrefix, g_outputFormat, g_compression};
+}
+
+void RestoreSerialOutput(const SerialOutputChoice& choice)
+{
+    g_outputFolder = choice.folder;
+    g_filePrefix = choice.prefix;
+    g_serialOn = choice.on;
+    if (g_serialOn)
+        ComposeBaseName();
+    g_outputFormat = choice.format;
+    g_compression = choice.compression;
+}
 
 namespace {
 

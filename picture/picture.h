@@ -10,7 +10,8 @@
 #include "picture/serial_name.h"
 
 // Compression of every Capture DIB made from the current picture:
-// 0 none (BI_RGB), 1 RLE8 (BI_RLE8), 2 RLE4 (BI_RLE4). Not persisted.
+// 0 none (BI_RGB), 1 RLE8 (BI_RLE8), 2 RLE4 (BI_RLE4). Chosen in dialog
+// 110 and kept between runs with its other choices.
 extern int g_compression;
 
 // --- Capture DIB ------------------------------------------------------
@@ -22,13 +23,16 @@ HBITMAP MakeBitmapFromDib(HGLOBAL dib, HPALETTE palette);
 
 // --- BMP and PNG output -----------------------------------------------
 // Format of the serial files and of the save dialog's first offer: BMP
-// unless PNG is chosen in dialog 110. Not persisted.
+// unless PNG is chosen in dialog 110. Kept between runs.
 extern PictureFormat g_outputFormat;
 // Writes the current picture (capturing the screen when there is none),
 // replacing a file of that name only once the new file is whole: on any
 // failure the old file is left as it was and nothing new is left behind.
 bool SaveClipboardAsBmp(HWND window, const char* path);
 bool SaveClipboardAs(HWND window, const char* path, PictureFormat format);
+// The same BMP file without naming it in the title: a copy made for another
+// use (the wallpaper), which the picture shown is not read from.
+bool WriteClipboardAsBmp(HWND window, const char* path);
 // The next serial file in g_outputFormat; shows its own error.
 void SaveNextSerialBmp(HWND window, const char* baseName);
 void SaveAsCommand(HWND window);        // 40008
@@ -39,6 +43,18 @@ bool SerialOutputOn();
 // name cannot be chosen. False when cancelled.
 bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder);
 const char* SerialBaseName();
+// The choices of dialog 110 as they are kept from one run to the next.
+struct SerialOutputChoice {
+    bool on = false;
+    std::string folder;  // in the ANSI code page, as file names are kept
+    std::string prefix;
+    PictureFormat format = PictureFormat::kBmp;
+    int compression = 0;
+};
+SerialOutputChoice CurrentSerialOutput();
+// At start, before any output: as if dialog 110 had been confirmed with
+// these choices (the serial counter is not touched).
+void RestoreSerialOutput(const SerialOutputChoice& choice);
 // The "Kelvoｴﾗｰ" message that a file could not be written, without owner;
 // a reason, when given, is its second line.
 void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason = nullptr);

@@ -72,7 +72,8 @@ class CaptureKeyDialog(TriggerTestCase):
         self.assertEqual(self.stored("SHIFT"), (REG_DWORD, "01000000"))
         names = {v["name"] for v in self.driver.reg_values()["values"]}
         self.assertEqual(names, {"PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN", "ICONIC",
-                                 "SHIFT", "CTRL", "KEY"})
+                                 "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL", "FORMAT",
+                                 "COMPRESS", "FOLDER", "PREFIX"})
         # Both boxes cleared: the bare key.
         dialog = self.open_dialog(k)
         self.assertEqual(self.selection(), 17)
@@ -188,28 +189,6 @@ class CaptureKeyPresses(TriggerTestCase):
         self.focus(editor)
         keys("ctrl+shift+F9")
         self.expect_files(2)
-
-    def test_two_instances_take_one_output_per_press(self):
-        folders = [os.path.join(self.dir, name) for name in ("first", "second")]
-        for f in folders:
-            os.mkdir(f)
-        first = self.start_with_file_output(folder=folders[0])
-        # A second start runs only while the first one's title is not bare.
-        self.driver("set_title", first.hwnd, "Kelvo --- 次のショットまであと    3秒")
-        second = self.start_with_file_output(folder=folders[1])
-        for n in (1, 2):
-            self.focus(second.hwnd)
-            keys("ctrl+shift+F9")
-            self.expect_files(n, folder=folders[1])
-        self.assertEqual(self.files(folders[0]), [])
-        # With this one gone the press goes to the other instance, whose
-        # title shows a countdown.
-        second.stop()
-        self.focus(first.hwnd)
-        keys("ctrl+shift+F9")
-        self.expect_files(1, folder=folders[0])
-        self.sync(first, 1, folder=folders[0])
-        self.assertEqual(len(self.files(folders[1])), 2)
 
     def maps_of(self, program):
         """The memory map lines of the Wine process running program in

@@ -16,7 +16,13 @@ SETTINGS = {  # name: (type, default bytes)
     "OPEN": (REG_DWORD, "01000000"), "ICONIC": (REG_BINARY, "00000000"),
     "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
     "KEY": (REG_DWORD, "7800"),
+    # The output choices beside them (any type but REG_DWORD reads as 0).
+    "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
+    "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
 }
+# Written as empty texts after any of the wrong values above (the driver
+# reads texts in the ANSI code page).
+TEXTS = {"FOLDER": (REG_SZ, "00"), "PREFIX": (REG_SZ, "00")}
 
 
 def mount_tmpfs(path, size, readonly=False):
@@ -206,13 +212,15 @@ class RegistryValues(KelvoTestCase):
                     # too many bytes.
                     stored = kind if kind != proper or len(data) // 2 > 4 else REG_SZ
                     self.driver("reg_set", name, stored, data)
+                for name in TEXTS:
+                    self.driver("reg_set", name, kind if kind != REG_SZ else REG_DWORD, data)
                 k = self.start()
                 states = self.driver.toolbar(k.hwnd)
                 for command in (40002, 40022, 40007):
                     self.assertFalse(states[command]["checked"], command)
                 self.assertFalse(self.driver.state(k.hwnd)["iconic"])
                 self.assertEqual(k.stop(), 0)
-                self.assertEqual(self.values(), SETTINGS)
+                self.assertEqual(self.values(), {**SETTINGS, **TEXTS})
 
 
 class NoPrinter(FaultTestCase):

@@ -66,17 +66,84 @@ class SettingsStore(KelvoTestCase):
         "OPEN": (REG_DWORD, "01000000"), "ICONIC": (REG_BINARY, "00000000"),
         "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
         "KEY": (REG_DWORD, "7800"),
+        # The output choices beside them: printer, no serial files, BMP,
+        # no compression, empty folder and prefix.
+        "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
+        "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
+        "FOLDER": (REG_SZ, "00"), "PREFIX": (REG_SZ, "00"),  # as the driver reads them
     }
 
     def values(self):
         return {v["name"]: (v["type"], v["data"]) for v in self.driver.reg_values()["values"]}
 
-    def test_first_start_writes_all_nine_values_with_their_types_and_lengths(self):
+    def test_first_start_writes_every_value_with_its_type_and_length(self):
         self.driver("reg_del_key")
         k = self.start()
         self.assertEqual(self.values(), {})
         self.assertEqual(k.stop(), 0)
         self.assertEqual(self.values(), self.EXPECTED)
+
+    def test_output_choices_come_back_at_the_next_start(self):
+        self.driver("reg_del_key")
+        folder = tempfile.mkdtemp(prefix="連続-", dir=ARTIFACTS)
+        self.addCleanup(shutil.rmtree, folder, True)
+        k = self.start()
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        for button in (1010, 1032, 1018):  # serial files, RLE8, PNG
+            self.driver("press", dialog, button)
+        self.driver("set_text", dialog, 1003, winpath(folder))
+        self.driver("set_text", dialog, 1002, "写真")
+        self.driver("click", dialog, 1)
+        self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(k.stop(), 0)
+        v = self.values()
+        self.assertEqual({n: v[n] for n in ("OUTPUT", "SERIAL", "FORMAT", "COMPRESS")},
+                         {n: (REG_DWORD, "01000000") for n in ("OUTPUT", "SERIAL", "FORMAT",
+                                                                "COMPRESS")})
+        # The texts in UTF-16.
+        self.assertEqual(self.text("FOLDER"), winpath(folder))
+        self.assertEqual(self.text("PREFIX"), "写真")
+        # The nine keep their names, types and values.
+        self.assertEqual({n: v[n] for n in ("PREVIEW", "SCALE", "KEY", "OPEN")},
+                         {n: self.EXPECTED[n] for n in ("PREVIEW", "SCALE", "KEY", "OPEN")})
+
+        k = self.start()
+        items = menu_items(self.driver, k.hwnd)
+        self.assertTrue(items[40009]["checked"])
+        self.assertFalse(items[40010]["checked"])
+        # The capture-and-output writes the first serial file, not a page.
+        self.driver.send_command(k.hwnd, 40001, 1)
+        wait_until(lambda: os.listdir(folder), 30, what="the serial file")
+        self.assertEqual(os.listdir(folder), ["写真0001.PNG"])
+        self.driver.post_command(k.hwnd, 40009)
+        dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+        settled_screenshot("serial-dialog-restored")
+        for control, check in [(1010, 1), (1018, 1), (1032, 1), (1034, 0)]:
+            self.assertEqual(self.driver("control", dialog, control)["check"], check, control)
+        self.assertEqual(self.driver("control", dialog, 1003)["text"], winpath(folder))
+        self.assertEqual(self.driver("control", dialog, 1002)["text"], "写真")
+        self.driver("click", dialog, 2)
+        self.driver("wait_gone", dialog, 10000)
+        self.assertEqual(k.stop(), 0)
+
+        # A folder that this code page cannot name survives a run unchanged,
+        # serial output included, though it cannot be used yet.
+        other = winpath(folder) + "\\한글"
+        self.driver("reg_set_w", "FOLDER", REG_SZ, (other + "\0").encode("utf-16-le").hex())
+        k = self.start()
+        self.assertTrue(menu_items(self.driver, k.hwnd)[40009]["checked"])
+        self.assertEqual(k.stop(), 0)
+        self.assertEqual(self.text("FOLDER"), other)
+        self.assertEqual(self.values()["SERIAL"], (REG_DWORD, "01000000"))
+
+    def text(self, name):
+        """A REG_SZ value of Kelvo's key as stored, in UTF-16."""
+        value = self.driver("reg_get_w", name)
+        self.assertEqual(value["type"], REG_SZ)
+        data = bytes.fromhex(value["data"])
+        self.assertEqual(data[-2:], b"\0\0")
+        return data[:-2].decode("utf-16-le")
 
     def test_preview_stored_as_dword_reads_off_and_is_written_back_binary(self):
         self.driver("reg_del_key")

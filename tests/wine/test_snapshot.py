@@ -1,7 +1,8 @@
-"""The snapshot timer: the countdown in the title, a shot on the tick that
-shows 0 and the next one counted from the end of the shot, no counting
-while dialog 135 is open, the 16-bit interval, and the toolbar button and
-menu check that follow the enabled flag."""
+"""The snapshot timer: the countdown in the title from the interval down
+to 1, the shot after it and the next one counted from the end of the shot,
+the countdown taken out of the title when the timer stops, no interval of
+0, no counting while dialog 135 is open, the 16-bit interval, and the
+toolbar button and menu check that follow the enabled flag."""
 import time
 
 from harness import click_arrow, settled_screenshot, wait_until
@@ -62,26 +63,44 @@ class SnapshotTimer(TriggerTestCase):
         wait_until(done, timeout, interval=0.3, what="the snapshot titles")
         return titles
 
-    def test_interval_3_counts_2_1_0_and_shoots_then_counts_again_after_the_shot(self):
+    def test_interval_0_is_refused_3_counts_3_2_1_and_the_countdown_goes_when_stopped(self):
         self.assertEqual(self.states(), (False, False))
-        self.configure(interval=3, toggle=True)
+        # On with no interval: refused with a message, the dialog stays.
+        dialog = self.open_dialog()
+        self.driver("press", dialog, ENABLE)
+        self.driver("set_text", dialog, INTERVAL, "0")
+        self.driver("click", dialog, IDOK)
+        box = self.driver.wait_window("#32770", "Kelvo")
+        self.assertEqual(wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
+                                             if c["class"] == "Static" and c["text"]], 10),
+                         ["ｽﾅｯﾌﾟｼｮｯﾄを有効にするときは、\n1 秒以上の間隔を入力してください。"])
+        settled_screenshot("snapshot-interval-refused")
+        self.driver("click", box, IDOK)
+        self.driver("wait_gone", box, 10000)
+        self.assertTrue(self.driver.state(dialog)["visible"])
+        self.assertEqual(self.states(), (False, False))
+        self.driver("set_text", dialog, INTERVAL, "3")
+        self.driver("click", dialog, IDOK)
+        self.driver("wait_gone", dialog, 10000)
         self.assertEqual(self.states(), (True, True))
+
         titles = self.record(lambda t: t.count("Kelvo --- SHOT0002.BMP") == 1)
         # The grab resets the title to "Kelvo", the file output names the
-        # file; the countdown starts again only after that.
+        # file; the countdown starts again from 3 after that.
         shot = ["Kelvo", "Kelvo --- SHOT0001.BMP"]
-        self.assertEqual(titles, [2, 1, 0] + shot + [2, 1, 0, "Kelvo", "Kelvo --- SHOT0002.BMP"])
-        self.assertEqual(len(self.files()), 2)
+        self.assertEqual(titles[:10], [3, 2, 1] + shot + [3, 2, 1, "Kelvo", "Kelvo --- SHOT0002.BMP"])
         # Off again: the button and the check follow, the shots stop and
-        # the title keeps its last text.
+        # the title names the last file again.
         self.configure(toggle=True)
         self.assertEqual(self.states(), (False, False))
         count = len(self.files())
-        before = self.driver.title(self.k.hwnd)
+        # The dialog is gone a moment before its command has finished.
+        wait_until(lambda: self.driver.title(self.k.hwnd) == "Kelvo --- " + self.files()[-1], 10,
+                   what="the last file's name in the title")
+        title_log(self.driver, self.k.hwnd)
         time.sleep(4.5)  # longer than the interval: nothing may happen
         self.assertEqual(title_log(self.driver, self.k.hwnd), [])
         self.assertEqual(len(self.files()), count)
-        self.assertEqual(self.driver.title(self.k.hwnd), before)
 
     def test_nothing_counts_while_the_dialog_is_open(self):
         self.configure(interval=3, toggle=True)
@@ -97,9 +116,10 @@ class SnapshotTimer(TriggerTestCase):
         self.assertEqual(self.files(), [])
         self.driver("click", dialog, IDCANCEL)
         self.driver("wait_gone", dialog, 10000)
-        # Counting starts from 0 again: 2, not 1 or a shot.
+        # Counting starts again from the whole interval, not from where it
+        # stood.
         titles = self.record(lambda t: "Kelvo --- SHOT0001.BMP" in t)
-        self.assertEqual(titles, [2, 1, 0, "Kelvo", "Kelvo --- SHOT0001.BMP"])
+        self.assertEqual(titles[:5], [3, 2, 1, "Kelvo", "Kelvo --- SHOT0001.BMP"])
         self.assertEqual(self.states(), (True, True))
 
     def test_dialog_shows_the_state_and_keeps_the_low_16_bits(self):
@@ -119,7 +139,7 @@ class SnapshotTimer(TriggerTestCase):
         self.driver("click", dialog, IDOK)
         self.driver("wait_gone", dialog, 10000)
         titles = self.record(lambda t: len(t) >= 1, raw=True)
-        self.assertEqual(titles[0], "Kelvo --- 次のショットまであと 4463秒")
+        self.assertEqual(titles[0], "Kelvo --- 次のショットまであと 4464秒")
         dialog = self.open_dialog()
         title_log(self.driver, self.k.hwnd)
         self.assertEqual(self.driver("control", dialog, INTERVAL)["text"], "4464")
@@ -130,10 +150,11 @@ class SnapshotTimer(TriggerTestCase):
         self.driver("click", dialog, IDCANCEL)
         self.driver("wait_gone", dialog, 10000)
         self.assertEqual(self.states(), (True, True))
-        self.assertEqual(self.record(lambda t: len(t) >= 2), [4463, 4462])
-        # Text that is not a number is 0: nothing is shown or shot until
-        # the 16-bit counter wraps.
-        self.configure(interval="abc")
+        self.assertEqual(self.record(lambda t: len(t) >= 2)[:2], [4464, 4463])
+        # Off, text that is not a number is taken as 0; the countdown leaves
+        # the title and nothing is shown or shot.
+        self.configure(interval="abc", toggle=True)
+        wait_until(lambda: self.driver.title(self.k.hwnd) == "Kelvo", 10, what="the bare title")
         dialog = self.open_dialog()
         self.assertEqual(self.driver("control", dialog, INTERVAL)["text"], "0")
         self.driver("click", dialog, IDCANCEL)

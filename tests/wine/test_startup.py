@@ -27,21 +27,18 @@ class SecondStart(KelvoTestCase):
         self.assertEqual(self.driver.title(first.hwnd), "Kelvo")
         self.assertEqual(first.stop(), 0)
 
-    def test_after_the_title_changed_a_second_full_instance_runs(self):
+    def test_second_start_finds_the_first_whatever_its_title(self):
         first = self.start()
+        # The title names a file (or shows the countdown): still the one Kelvo.
         self.driver("set_title", first.hwnd, "Kelvo --- SHOT0001.BMP")
+        self.driver("send", first.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0)
+        wait_until(lambda: self.driver.state(first.hwnd)["iconic"], 10, what="minimised")
         second = Kelvo(self.driver)
         self.instances.append(second)
-
-        def other_window():
-            if second.proc.poll() is not None:
-                raise AssertionError(f"second instance ended with {second.proc.returncode}")
-            hwnd = self.driver.find("KelvoClass", "Kelvo")
-            return hwnd if hwnd and hwnd != first.hwnd else None
-        second.hwnd = wait_until(other_window, 15, what="the second main window")
-        wait_until(lambda: self.driver.state(second.hwnd)["visible"], 10, what="second window shown")
+        self.assertEqual(second.exit_code(timeout=15), 0)
+        wait_until(lambda: not self.driver.state(first.hwnd)["iconic"], 10, what="restored")
+        self.assertEqual(self.driver("windows", "KelvoClass")["hwnds"], [first.hwnd])
         self.assertEqual(self.driver.title(first.hwnd), "Kelvo --- SHOT0001.BMP")
-        self.assertEqual(second.stop(), 0)
         self.assertEqual(first.stop(), 0)
 
 
@@ -83,4 +80,5 @@ class HookLibrary(KelvoTestCase):
         self.assertEqual(k.stop(), 0)
         names = sorted(v["name"] for v in self.driver.reg_values()["values"])
         self.assertEqual(names, sorted(["PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
-                                        "ICONIC", "SHIFT", "CTRL", "KEY"]))
+                                        "ICONIC", "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL",
+                                        "FORMAT", "COMPRESS", "FOLDER", "PREFIX"]))

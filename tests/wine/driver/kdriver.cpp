@@ -654,6 +654,40 @@ Reply CmdRegSet(const Args& a)
     return rc == ERROR_SUCCESS ? Reply() : Fail("RegSetValueEx failed");
 }
 
+// reg_get_w name / reg_set_w name type hex: a value of Kelvo's key through
+// the UTF-16 functions, so that a text's bytes are its UTF-16 as stored
+// (the functions above show and take texts in the ANSI code page).
+Reply CmdRegGetW(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("reg_get_w name");
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return Reply().Bool("found", false);
+    std::vector<BYTE> data(70000);
+    DWORD type = 0, length = DWORD(data.size());
+    LONG rc = RegQueryValueExW(key, Wide(a[1]).c_str(), nullptr, &type, data.data(), &length);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS)
+        return Reply().Bool("found", false);
+    return Reply().Bool("found", true).Num("type", type).Text("data", Hex(data.data(), length));
+}
+
+Reply CmdRegSetW(const Args& a)
+{
+    if (a.size() < 4)
+        return Fail("reg_set_w name type hex");
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return Fail("cannot open key");
+    std::vector<BYTE> data = FromHex(a[3] == "-" ? std::string() : a[3]);
+    LONG rc = RegSetValueExW(key, Wide(a[1]).c_str(), 0, DWORD(Number(a[2])),
+                             data.empty() ? nullptr : data.data(), DWORD(data.size()));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? Reply() : Fail("RegSetValueEx failed");
+}
+
 // reg_del [root path] name
 Reply CmdRegDel(const Args& a)
 {
@@ -1199,6 +1233,8 @@ Reply Dispatch(const Args& a)
     if (c == "clip_opener") return CmdClipOpener(a);
     if (c == "reg_get") return CmdRegGet(a);
     if (c == "reg_set") return CmdRegSet(a);
+    if (c == "reg_get_w") return CmdRegGetW(a);
+    if (c == "reg_set_w") return CmdRegSetW(a);
     if (c == "reg_del") return CmdRegDel(a);
     if (c == "reg_del_key") return CmdRegDelKey(a);
     if (c == "reg_values") return CmdRegValues(a);
