@@ -337,8 +337,10 @@ bool SaveClipboardAsBmp(HWND window, const char* path)
 
 bool WriteClipboardAsBmp(HWND window, const char* path)
 {
+    // The wallpaper's file is replaced whole, as a saved file is; the title
+    // keeps naming the picture's own file.
     PictureFile picture(PictureFormat::kBmp);
-    return picture.Make(window) && WritePictureFile(picture, path, CREATE_ALWAYS) == SerialTry::kWritten;
+    return picture.Make(window) && ReplaceWithPictureFile(picture, path);
 }
 
 void SaveNextSerialBmp(HWND window, const char* baseName)
