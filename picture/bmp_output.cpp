@@ -338,7 +338,7 @@ bool SaveClipboardAsBmp(HWND window, const char* path)
 bool WriteClipboardAsBmp(HWND window, const char* path)
 {
     PictureFile picture(PictureFormat::kBmp);
-    return picture.Make(window) && WritePictureFile(picture, path, CREATE_ALWAYS) == SerialTry::kWritten;
+    return picture.Make(window) && ReplaceWithPictureFile(picture, path);
 }
 
 void SaveNextSerialBmp(HWND window, const char* baseName)
