@@ -42,8 +42,3 @@ bool AnsiFromWide(const wchar_t* text, std::string* out)
     }
     return true;
 }
-
-bool AnsiIsShiftJis()
-{
-    return GetACP() == 932;
-}

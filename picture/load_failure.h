@@ -23,6 +23,8 @@ enum class LoadFailure {
     kPluginFailed,    // a plug-in took it but gave no usable picture
     kPluginStopped,   // the plug-in helper crashed or hung on it
     kHelperMissing,   // kelvo-spihost.exe is not beside kelvo.exe
+    kNameTooLong,     // longer than the system takes (long paths not enabled)
+    kNameForPlugins,  // a name the plug-ins cannot be given, and none takes the file in memory
     kNoMemory,        // the platform could not make the bitmap or palette
     kClipboard,       // the clipboard could not be taken
 };
@@ -34,6 +36,10 @@ LoadFailure LoadFailureOfFileError(uint32_t error);
 LoadFailure LoadFailureOfBmp(BmpStatus status);
 // The reason for a picture handed back by a plug-in that fails the checks.
 LoadFailure LoadFailureOfPluginDib(PluginDibStatus status);
+
+// The sentence that a name is longer than the system takes, also for a
+// file that could not be written.
+extern const wchar_t kNameTooLongText[];
 
 // The reason as a sentence of the message.
 const wchar_t* LoadFailureReason(LoadFailure failure);

@@ -47,6 +47,8 @@ TEST(LoadFailure, FileErrorsTellMissingFromRefusedFromOtherErrors)
     EXPECT_EQ(LoadFailureOfFileError(32), LoadFailure::kAccessDenied);  // sharing violation
     EXPECT_EQ(LoadFailureOfFileError(23), LoadFailure::kUnreadable);    // CRC error
     EXPECT_EQ(LoadFailureOfFileError(0), LoadFailure::kUnreadable);
+    // A name past what the system takes is said to be too long, not missing.
+    EXPECT_EQ(LoadFailureOfFileError(206), LoadFailure::kNameTooLong);
 }
 
 TEST(LoadFailure, BmpReaderVerdictsOnRealBytes)
