@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <knownfolders.h>
 
 #include <cstdio>
 #include <string>
@@ -129,11 +130,14 @@ void DeletePicture(HWND window)
 // missing.
 std::wstring PerUserWallpaper()
 {
-    wchar_t local[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                SHGFP_TYPE_CURRENT, local)))
+    // Of any length, unlike the older call's MAX_PATH buffer.
+    PWSTR local = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local))) {
+        CoTaskMemFree(local);
         return std::wstring();
+    }
     std::wstring folder = std::wstring(local) + L"\\Kelvo";
+    CoTaskMemFree(local);
     CreateDirectoryW(folder.c_str(), nullptr);  // the write below tells whether it is there
     return folder + L"\\KELVO.BMP";
 }

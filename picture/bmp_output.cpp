@@ -119,8 +119,10 @@ private:
 
 // Creates a file of a name not yet taken and writes the picture; the
 // serial road never replaces a file. A file not written whole is removed.
-// The error of the last file that could not be made, for the message.
+// The error of the last file that could not be made and the length of its
+// name, for the message.
 DWORD g_createError;
+size_t g_createNameLength;
 
 SerialTry WriteNewPictureFile(const PictureFile& picture, const wchar_t* path)
 {
@@ -128,6 +130,7 @@ SerialTry WriteNewPictureFile(const PictureFile& picture, const wchar_t* path)
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = g_createError = GetLastError();
+        g_createNameLength = wcslen(path);
         bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
                       || GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
         return exists ? SerialTry::kExists : SerialTry::kFailed;
@@ -162,6 +165,7 @@ HANDLE CreateReplacingFile(const std::wstring& folder, std::wstring* name)
         if (file != INVALID_HANDLE_VALUE)
             return file;
         DWORD error = g_createError = GetLastError();
+        g_createNameLength = name->size();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             break;
     }
@@ -192,6 +196,7 @@ bool ReplaceWithPictureFile(const PictureFile& picture, const std::wstring& targ
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     g_createError = GetLastError();
+    g_createNameLength = target.size();
     DeleteFileW(temporary.c_str());
     return false;
 }
@@ -200,7 +205,9 @@ bool ReplaceWithPictureFile(const PictureFile& picture, const std::wstring& targ
 // is one the user can act on.
 const wchar_t* WriteFailureReason()
 {
-    return g_createError == ERROR_FILENAME_EXCED_RANGE ? kNameTooLongText : nullptr;
+    return NameTooLongForSystem(g_createError, g_createNameLength, LongPathsEnabled())
+               ? kNameTooLongText
+               : nullptr;
 }
 
 std::wstring WideDialogText(HWND dialog, int id)
@@ -335,6 +342,7 @@ void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason)
 
 bool SaveClipboardAs(HWND window, const wchar_t* path, PictureFormat format)
 {
+    g_createError = 0;
     PictureFile picture(format);
     if (!picture.Make(window) || !ReplaceWithPictureFile(picture, path))
         return false;
@@ -350,6 +358,7 @@ bool WriteClipboardAsBmp(HWND window, const wchar_t* path)
 
 void SaveNextSerialBmp(HWND window, const wchar_t* baseName)
 {
+    g_createError = 0;
     const PictureFormat format = g_outputFormat;
     std::wstring name;
     PictureFile picture(format);

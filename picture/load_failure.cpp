@@ -39,6 +39,14 @@ LoadFailure LoadFailureOfFileError(uint32_t error)
     }
 }
 
+bool NameTooLongForSystem(uint32_t error, size_t nameLength, bool longPathsEnabled)
+{
+    if (error == kErrorFilenameExcedRange)
+        return true;
+    return !longPathsEnabled && nameLength >= 260
+           && (error == kErrorPathNotFound || error == kErrorFileNotFound);
+}
+
 LoadFailure LoadFailureOfBmp(BmpStatus status)
 {
     switch (status) {

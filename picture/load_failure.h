@@ -4,6 +4,7 @@
 // can tell a missing file from a damaged one or from a type no plug-in
 // reads.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,11 @@ enum class LoadFailure {
 
 // The reason for a Windows error number from opening or reading a file.
 LoadFailure LoadFailureOfFileError(uint32_t error);
+// Whether a file error on a name of nameLength UTF-16 units means that
+// the name is longer than the system takes: the system says so, or, where
+// long paths are not enabled, a name of 260 units or more comes back as a
+// missing file or folder.
+bool NameTooLongForSystem(uint32_t error, size_t nameLength, bool longPathsEnabled);
 // The reason for the BMP reader's refusal (kOk gives kDamaged: the file
 // changed between two steps).
 LoadFailure LoadFailureOfBmp(BmpStatus status);

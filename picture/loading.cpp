@@ -238,6 +238,22 @@ HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure)
     return dib;
 }
 
+bool LongPathsEnabled()
+{
+    using Query = BOOLEAN(WINAPI*)();
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto query = ntdll ? reinterpret_cast<Query>(GetProcAddress(ntdll, "RtlAreLongPathsEnabled"))
+                       : nullptr;
+    return query && query();
+}
+
+LoadFailure LoadFailureOfPathError(const wchar_t* path, DWORD error)
+{
+    if (NameTooLongForSystem(error, wcslen(path), LongPathsEnabled()))
+        return LoadFailure::kNameTooLong;
+    return LoadFailureOfFileError(error);
+}
+
 HGLOBAL LoadDibFile(const wchar_t* path, LoadFailure* failure)
 {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -248,7 +264,7 @@ HGLOBAL LoadDibFile(const wchar_t* path, LoadFailure* failure)
         dib = ReadDibFile(file, failure);
         CloseHandle(file);
     } else if (failure) {
-        *failure = LoadFailureOfFileError(GetLastError());
+        *failure = LoadFailureOfPathError(path, GetLastError());
     }
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     return dib;
@@ -262,7 +278,7 @@ bool OpenPictureFile(HWND window, const wchar_t* path)
         HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            ShowLoadFailed(path, LoadFailureOfFileError(GetLastError()));
+            ShowLoadFailed(path, LoadFailureOfPathError(path, GetLastError()));
             return false;
         }
         CloseHandle(file);

@@ -86,6 +86,12 @@ bool TakePngOfGrab(std::vector<uint8_t>* png);
 void DropPngOfGrab();
 
 // --- loading ----------------------------------------------------------
+// Whether this Windows takes names past 260 characters (long paths enabled
+// and the program aware of them).
+bool LongPathsEnabled();
+// The reason for a file error on path, telling a name too long for the
+// system from a missing one.
+LoadFailure LoadFailureOfPathError(const wchar_t* path, DWORD error);
 // Opens a file as the current picture; on failure the "Kelvoｴﾗｰ" message
 // names the file and the reason, and the current picture stays.
 bool OpenPictureFile(HWND window, const wchar_t* path);

@@ -51,6 +51,17 @@ TEST(LoadFailure, FileErrorsTellMissingFromRefusedFromOtherErrors)
     EXPECT_EQ(LoadFailureOfFileError(206), LoadFailure::kNameTooLong);
 }
 
+TEST(LoadFailure, NamesPastTheSystemsLimitAreToldFromMissingOnes)
+{
+    EXPECT_TRUE(NameTooLongForSystem(206, 20, true));
+    // Without long paths, a long name comes back as "not found".
+    EXPECT_TRUE(NameTooLongForSystem(3, 260, false));
+    EXPECT_TRUE(NameTooLongForSystem(2, 300, false));
+    EXPECT_FALSE(NameTooLongForSystem(3, 259, false));
+    EXPECT_FALSE(NameTooLongForSystem(3, 300, true));
+    EXPECT_FALSE(NameTooLongForSystem(5, 300, false));
+}
+
 TEST(LoadFailure, BmpReaderVerdictsOnRealBytes)
 {
     std::vector<uint8_t> good = SmallBmp();
