@@ -1,6 +1,8 @@
 // ANSI <-> UTF-16 conversions.
 #include "app/ansi_text.h"
 
+#include "app/ansi_rule.h"
+
 #include <windows.h>
 
 std::wstring WideFromAnsi(const char* text)
@@ -21,17 +23,22 @@ bool AnsiFromWide(const wchar_t* text, std::string* out)
     out->clear();
     if (!text || !*text)
         return true;
+    AnsiConversion c = AnsiConversionFor(kCodePageAnsi, GetACP());
     BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+    BOOL* usedDefault = c.checkUsedDefault ? &lossy : nullptr;
+    int n = WideCharToMultiByte(c.codePage, DWORD(c.flags), text, -1, nullptr, 0, nullptr, usedDefault);
     if (n <= 1 || lossy)
         return false;
     out->assign(size_t(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &(*out)[0], n, nullptr, &lossy);
+    if (WideCharToMultiByte(c.codePage, DWORD(c.flags), text, -1, &(*out)[0], n, nullptr, usedDefault) != n
+        || lossy) {
+        out->clear();
+        return false;
+    }
     out->resize(size_t(n - 1));
-    return !lossy;
-}
-
-bool AnsiIsShiftJis()
-{
-    return GetACP() == 932;
+    if (c.checkRoundTrip && WideFromAnsi(out->c_str()) != text) {
+        out->clear();
+        return false;
+    }
+    return true;
 }

@@ -21,8 +21,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 // Sets the title to "Kelvo" (text null) or "Kelvo --- <name part of text>".
 BOOL SetMainTitle(HWND window, const wchar_t* text);
-// Same, for a path in the ANSI code page.
-BOOL SetMainTitleFromPath(HWND window, const char* path);
 // Centres and shows window over its parent (or the desktop).
 void CenterDialog(HWND window, bool onDesktop);
 

@@ -198,12 +198,13 @@ void OnInitMenuPopup(HWND window, HMENU menu)
 
 void OnDropFiles(HWND window, HDROP drop)
 {
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        char name[MAX_PATH];
-        // A name that does not fit is not opened cut short.
-        UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-        if (length > 0 && length < sizeof name && DragQueryFileA(drop, 0, name, sizeof name))
-            OpenPictureFile(window, name);
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        std::wstring name(size_t(length) + 1, L'\0');
+        if (length > 0 && DragQueryFileW(drop, 0, &name[0], length + 1) == length) {
+            name.resize(length);
+            OpenPictureFile(window, name.c_str());
+        }
     }
     DragFinish(drop);
 }

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ansi_text.h"
 #include "app/output_settings.h"
 #include "app/settings_registry.h"
 #include "capture/capture.h"
@@ -16,16 +15,10 @@ Settings g_settings;
 
 namespace {
 
-// A text value as it was loaded: what the registry held and the name Kelvo
-// took from it in the ANSI code page (empty when it could not). A name
-// still unchanged at the save is written back exactly as it was, so that a
-// folder the code page cannot name is not lost.
-struct LoadedText {
-    std::u16string stored;
-    std::string ansi;
-};
-LoadedText g_loadedFolder;
-LoadedText g_loadedPrefix;
+// The text values as they were loaded. A name still unchanged at the save
+// is written back exactly as it was.
+std::u16string g_loadedFolder;
+std::u16string g_loadedPrefix;
 // Serial output was stored on but starts off, its folder or prefix being
 // unusable here; stored on again while they stay as they were.
 bool g_serialHeldOff;
@@ -67,43 +60,32 @@ std::u16string QueryText(HKEY key, const char* name)
     return text;
 }
 
-LoadedText LoadText(HKEY key, const char* name)
-{
-    LoadedText loaded{QueryText(key, name), std::string()};
-    if (!AnsiFromWide(WideOf(loaded.stored).c_str(), &loaded.ansi))
-        loaded.ansi.clear();
-    return loaded;
-}
-
 void LoadOutputSettings(HKEY key)
 {
     OutputSettings stored;
     for (size_t i = 0; i < kOutputNumberCount; ++i)
         OutputNumber(stored, i) = QueryOutputNumber(key, i);
-    g_loadedFolder = LoadText(key, kFolderValue);
-    g_loadedPrefix = LoadText(key, kPrefixValue);
+    g_loadedFolder = QueryText(key, kFolderValue);
+    g_loadedPrefix = QueryText(key, kPrefixValue);
 
     g_outputTarget = stored.fileOutput ? OutputTarget::File : OutputTarget::Printer;
     SerialOutputChoice choice;
-    choice.folder = g_loadedFolder.ansi;
-    choice.prefix = g_loadedPrefix.ansi;
+    choice.folder = WideOf(g_loadedFolder);
+    choice.prefix = WideOf(g_loadedPrefix);
     // Serial files go only to a folder that Kelvo can name: a folder that
-    // was lost (or is outside the code page) starts with serial output
-    // off rather than write to a place the user did not choose.
-    bool folderUsable = !g_loadedFolder.ansi.empty();
-    bool prefixUsable = g_loadedPrefix.stored.empty() || !g_loadedPrefix.ansi.empty();
-    choice.on = stored.serialOn && folderUsable && prefixUsable;
+    // was lost starts with serial output off rather than write to a place
+    // the user did not choose.
+    bool folderUsable = !choice.folder.empty();
+    choice.on = stored.serialOn && folderUsable;
     g_serialHeldOff = stored.serialOn && !choice.on;
     choice.format = stored.format ? PictureFormat::kPng : PictureFormat::kBmp;
     choice.compression = int(stored.compression);
     RestoreSerialOutput(choice);
 }
 
-std::u16string TextToStore(const LoadedText& loaded, const std::string& now)
+std::u16string TextToStore(const std::u16string& loaded, const std::wstring& now)
 {
-    if (now == loaded.ansi)
-        return loaded.stored;
-    return Utf16Of(WideFromAnsi(now.c_str()));
+    return now == WideOf(loaded) ? loaded : Utf16Of(now);
 }
 
 void SaveText(HKEY key, const char* name, const std::u16string& text)
@@ -117,7 +99,7 @@ void SaveOutputSettings(HKEY key)
     SerialOutputChoice choice = CurrentSerialOutput();
     OutputSettings now;
     now.fileOutput = g_outputTarget == OutputTarget::File ? 1 : 0;
-    bool unchanged = choice.folder == g_loadedFolder.ansi && choice.prefix == g_loadedPrefix.ansi;
+    bool unchanged = choice.folder == WideOf(g_loadedFolder) && choice.prefix == WideOf(g_loadedPrefix);
     now.serialOn = choice.on || (g_serialHeldOff && unchanged) ? 1 : 0;
     now.format = choice.format == PictureFormat::kPng ? 1 : 0;
     now.compression = uint32_t(choice.compression);

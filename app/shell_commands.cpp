@@ -4,11 +4,11 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <knownfolders.h>
 
 #include <cstdio>
 #include <string>
 
-#include "app/ansi_text.h"
 #include "app/app.h"
 #include "app/display.h"
 #include "picture/picture.h"
@@ -127,19 +127,32 @@ void DeletePicture(HWND window)
 
 // The wallpaper file's second place, for users who may not write to the
 // Windows folder: %LOCALAPPDATA%\Kelvo\KELVO.BMP, the folder made when
-// missing. Empty when that folder has no name in the ANSI code page.
-std::string PerUserWallpaper()
+// missing.
+std::wstring PerUserWallpaper()
 {
-    wchar_t local[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                SHGFP_TYPE_CURRENT, local)))
-        return std::string();
+    // Of any length, unlike the older call's MAX_PATH buffer.
+    PWSTR local = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local))) {
+        CoTaskMemFree(local);
+        return std::wstring();
+    }
     std::wstring folder = std::wstring(local) + L"\\Kelvo";
+    CoTaskMemFree(local);
     CreateDirectoryW(folder.c_str(), nullptr);  // the write below tells whether it is there
-    std::string path;
-    if (!AnsiFromWide((folder + L"\\KELVO.BMP").c_str(), &path))
-        path.clear();
-    return path;
+    return folder + L"\\KELVO.BMP";
+}
+
+std::wstring WindowsFolder()
+{
+    UINT n = GetWindowsDirectoryW(nullptr, 0);
+    if (n == 0)
+        return std::wstring();
+    std::wstring folder(n, L'\0');
+    n = GetWindowsDirectoryW(&folder[0], n);
+    if (n == 0 || n >= folder.size())
+        return std::wstring();
+    folder.resize(n);
+    return folder;
 }
 
 void RegisterWallpaper(HWND window)
@@ -147,20 +160,18 @@ void RegisterWallpaper(HWND window)
     if (ShowMessage(window, L"壁紙に登録します\nよろしいですか", L"Kelvo",
                     MB_YESNO | MB_ICONINFORMATION) != IDYES)
         return;
-    char directory[MAX_PATH];
-    UINT n = GetWindowsDirectoryA(directory, sizeof directory);
-    std::string path;
-    if (n > 0 && n < sizeof directory)
-        path = std::string(directory) + "\\KELVO.BMP";
+    std::wstring path = WindowsFolder();
+    if (!path.empty())
+        path += L"\\KELVO.BMP";
     if (path.empty() || !WriteClipboardAsBmp(window, path.c_str())) {
-        std::string own = PerUserWallpaper();
+        std::wstring own = PerUserWallpaper();
         if (own.empty() || !WriteClipboardAsBmp(window, own.c_str())) {
-            ShowFileNotWritten(WideFromAnsi((own.empty() ? path : own).c_str()).c_str());
+            ShowFileNotWritten((own.empty() ? path : own).c_str());
             return;
         }
         path = own;
     }
-    SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(path.c_str()), SPIF_UPDATEINIFILE);
+    SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, &path[0], SPIF_UPDATEINIFILE);
 }
 
 void ShowAboutBox()

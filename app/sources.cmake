@@ -1,6 +1,7 @@
 # Application shell: start-up, settings, main window, picture display.
 list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/title_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ansi_rule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/centring.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dpi_scale.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_table.cpp

@@ -13,24 +13,6 @@ BOOL SetMainTitle(HWND window, const wchar_t* text)
     return SetWindowTextW(window, title);
 }
 
-BOOL SetMainTitleFromPath(HWND window, const char* path)
-{
-    // The backslash is looked for in UTF-16: in the ANSI code page of a
-    // Japanese system a second byte of a double-byte character can be 0x5C.
-    wchar_t wide[MAX_PATH * 2];
-    int n = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, int(sizeof wide / sizeof *wide));
-    if (n == 0) {
-        // Longer than any path the program handles: keep the tail that
-        // names the file.
-        size_t len = lstrlenA(path);
-        const char* tail = len > MAX_PATH ? path + len - MAX_PATH : path;
-        n = MultiByteToWideChar(CP_ACP, 0, tail, -1, wide, int(sizeof wide / sizeof *wide));
-        if (n == 0)
-            wide[0] = 0;
-    }
-    return SetMainTitle(window, wide);
-}
-
 void CenterDialog(HWND window, bool onDesktop)
 {
     // A dialog goes over its owner, on the owner's monitor, and stays on

@@ -167,6 +167,9 @@ int Grab(int rounds, const std::string& folder, const std::string& kind, const s
     }
     std::vector<double> grab, dib, whole, read, file;
     std::string path = folder + (png ? "\\kbench.png" : "\\kbench.bmp");
+    std::wstring widePath(path.size() + 1, L'\0');
+    int wideLength = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &widePath[0], int(widePath.size()));
+    widePath.resize(wideLength > 0 ? size_t(wideLength - 1) : 0);
     for (int i = 0; i < rounds; ++i) {
         read.push_back(ScreenReadOnly());
         // As capture and output does it: a PNG file's encoding starts
@@ -174,7 +177,7 @@ int Grab(int rounds, const std::string& folder, const std::string& kind, const s
         double t0 = Now();
         GrabScreen(window, nullptr, nullptr, png);
         double t1 = Now();
-        if (!SaveClipboardAs(window, path.c_str(), png ? PictureFormat::kPng : PictureFormat::kBmp)) {
+        if (!SaveClipboardAs(window, widePath.c_str(), png ? PictureFormat::kPng : PictureFormat::kBmp)) {
             std::fprintf(stderr, "save failed\n");
             return 1;
         }

@@ -23,9 +23,9 @@ namespace {
 // Serial output state: kept between runs with the settings
 // (RestoreSerialOutput, CurrentSerialOutput), the counter excepted.
 bool g_serialOn;
-std::string g_outputFolder;
-std::string g_filePrefix;
-std::string g_serialBaseName;
+std::wstring g_outputFolder;
+std::wstring g_filePrefix;
+std::wstring g_serialBaseName;
 uint16_t g_serialCounter;
 
 // Working copies of the compression and format choices while dialog 110
@@ -119,24 +119,58 @@ private:
 
 // Creates a file of a name not yet taken and writes the picture; the
 // serial road never replaces a file. A file not written whole is removed.
-SerialTry WriteNewPictureFile(const PictureFile& picture, const char* path)
+// The error of the last file that could not be made and the length of its
+// name, for the message.
+DWORD g_createError;
+size_t g_createNameLength;
+
+SerialTry WriteNewPictureFile(const PictureFile& picture, const wchar_t* path)
 {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
+        DWORD error = g_createError = GetLastError();
+        g_createNameLength = wcslen(path);
         bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
-                      || GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+                      || GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
         return exists ? SerialTry::kExists : SerialTry::kFailed;
     }
     bool written = picture.WriteTo(file);
     written = CloseHandle(file) && written;
     if (!written) {
         // A cut file would claim to hold a whole picture.
-        DeleteFileA(path);
+        DeleteFileW(path);
         return SerialTry::kFailed;
     }
     return SerialTry::kWritten;
+}
+
+// A new, empty file in folder for the picture that is to replace another,
+// made by Kelvo itself rather than GetTempFileName, which takes folders of
+// no more than about 246 characters. Its handle, or INVALID_HANDLE_VALUE.
+HANDLE CreateReplacingFile(const std::wstring& folder, std::wstring* name)
+{
+    std::wstring stem = folder;
+    // "C:" is the drive's current folder; a root keeps its own separator.
+    if (!stem.empty() && stem.back() != L'\\' && stem.back() != L'/' && stem.back() != L':')
+        stem += L'\\';
+    static unsigned sequence = 0;
+    const DWORD process = GetCurrentProcessId();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        wchar_t tail[40];
+        wsprintfW(tail, L"~kvo%lx-%x.tmp", process, ++sequence ^ GetTickCount());
+        *name = stem + tail;
+        HANDLE file = CreateFileW(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        DWORD error = g_createError = GetLastError();
+        g_createNameLength = name->size();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    name->clear();
+    return INVALID_HANDLE_VALUE;
 }
 
 // Writes the picture to path, replacing a file of that name only once the
@@ -144,27 +178,36 @@ SerialTry WriteNewPictureFile(const PictureFile& picture, const char* path)
 // moved over the old one. Until that move the old file is as it was, and
 // if anything fails (a full disk, a pulled stick, a share gone) the old
 // file stays and the new one is removed.
-bool ReplaceWithPictureFile(const PictureFile& picture, const char* path)
+bool ReplaceWithPictureFile(const PictureFile& picture, const std::wstring& target)
 {
-    const std::wstring target = WideFromAnsi(path);
-    wchar_t temporary[MAX_PATH];
-    // Same folder, so that the move is a rename on one volume.
-    if (target.empty() || !GetTempFileNameW(FolderOfPath(target).c_str(), L"kvo", 0, temporary))
+    g_createError = 0;
+    if (target.empty())
         return false;
-    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    bool whole = false;
-    if (file != INVALID_HANDLE_VALUE) {
-        // On the disk before it takes the old file's place, so that a power
-        // cut right after the move cannot leave an empty picture there.
-        whole = picture.WriteTo(file) && FlushFileBuffers(file);
-        whole = CloseHandle(file) && whole;
-    }
-    if (whole && MoveFileExW(temporary, target.c_str(),
+    // Same folder, so that the move is a rename on one volume.
+    std::wstring temporary;
+    HANDLE file = CreateReplacingFile(FolderOfPath(target), &temporary);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    // On the disk before it takes the old file's place, so that a power
+    // cut right after the move cannot leave an empty picture there.
+    bool whole = picture.WriteTo(file) && FlushFileBuffers(file);
+    whole = CloseHandle(file) && whole;
+    if (whole && MoveFileExW(temporary.c_str(), target.c_str(),
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    DeleteFileW(temporary);
+    g_createError = GetLastError();
+    g_createNameLength = target.size();
+    DeleteFileW(temporary.c_str());
     return false;
+}
+
+// A second line for the message of a file not written, where the reason
+// is one the user can act on.
+const wchar_t* WriteFailureReason()
+{
+    return NameTooLongForSystem(g_createError, g_createNameLength, LongPathsEnabled())
+               ? kNameTooLongText
+               : nullptr;
 }
 
 std::wstring WideDialogText(HWND dialog, int id)
@@ -175,23 +218,6 @@ std::wstring WideDialogText(HWND dialog, int id)
     GetWindowTextW(control, &wide[0], length + 1);
     wide.resize(wcslen(wide.c_str()));
     return wide;
-}
-
-// The text of an edit in the ANSI code page, in which file names are
-// kept. Text it cannot hold is refused with a message naming the field,
-// and the edit gets the focus: such a name, emptied or changed, would put
-// files where the user did not ask.
-bool AnsiDialogText(HWND dialog, int id, const wchar_t* field, std::string* text)
-{
-    if (AnsiFromWide(WideDialogText(dialog, id).c_str(), text))
-        return true;
-    std::wstring message = L"「";
-    message += field;
-    message += L"」に、この Windows の文字コードで表せない文字が含まれています。\n"
-               L"表せる文字だけで指定して下さい。";
-    ShowMessage(dialog, message.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
-    SendMessageW(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, id)), TRUE);
-    return false;
 }
 
 // The compression choices are for BMP files only; the name shown after
@@ -215,13 +241,14 @@ void InitSerialDialog(HWND dialog)
 {
     CenterDialog(dialog, false);
     if (g_outputFolder.empty()) {
-        char directory[MAX_PATH];
-        DWORD n = GetCurrentDirectoryA(sizeof directory, directory);
-        if (n > 0 && n < sizeof directory)
-            g_outputFolder = directory;
+        DWORD size = GetCurrentDirectoryW(0, nullptr);
+        std::wstring directory(size, L'\0');
+        DWORD n = size ? GetCurrentDirectoryW(size, &directory[0]) : 0;
+        if (n > 0 && n < size)
+            g_outputFolder = directory.substr(0, n);
     }
-    SetDlgItemTextW(dialog, IDC_SERIAL_FOLDER, WideFromAnsi(g_outputFolder.c_str()).c_str());
-    SetDlgItemTextW(dialog, IDC_SERIAL_PREFIX, WideFromAnsi(g_filePrefix.c_str()).c_str());
+    SetDlgItemTextW(dialog, IDC_SERIAL_FOLDER, g_outputFolder.c_str());
+    SetDlgItemTextW(dialog, IDC_SERIAL_PREFIX, g_filePrefix.c_str());
     CheckRadioButton(dialog, IDC_SERIAL_OFF, IDC_SERIAL_ON, g_serialOn ? IDC_SERIAL_ON : IDC_SERIAL_OFF);
     int compression = g_compression == 1 ? IDC_SERIAL_RLE8
                       : g_compression == 2 ? IDC_SERIAL_RLE4 : IDC_SERIAL_NO_COMPRESS;
@@ -236,11 +263,7 @@ void InitSerialDialog(HWND dialog)
 
 void ComposeBaseName()
 {
-    bool shiftJis = AnsiIsShiftJis();
-    std::vector<char> base(g_outputFolder.size() + g_filePrefix.size() + 2);
-    if (ComposeSerialBaseName(g_outputFolder.c_str(), g_filePrefix.c_str(), shiftJis, base.data(),
-                              base.size()))
-        g_serialBaseName = base.data();
+    g_serialBaseName = SerialBaseNameOf(g_outputFolder, g_filePrefix);
 }
 
 // False when a text is refused: the dialog then stays open.
@@ -248,12 +271,8 @@ bool AcceptSerialDialog(HWND dialog)
 {
     bool on = IsDlgButtonChecked(dialog, IDC_SERIAL_ON) == BST_CHECKED;
     if (on) {
-        std::string folder, prefix;
-        if (!AnsiDialogText(dialog, IDC_SERIAL_FOLDER, L"パス", &folder)
-            || !AnsiDialogText(dialog, IDC_SERIAL_PREFIX, L"ファイルの先頭文字", &prefix))
-            return false;
-        g_outputFolder = folder;
-        g_filePrefix = prefix;
+        g_outputFolder = WideDialogText(dialog, IDC_SERIAL_FOLDER);
+        g_filePrefix = WideDialogText(dialog, IDC_SERIAL_PREFIX);
         ComposeBaseName();
     }
     g_serialOn = on;
@@ -284,11 +303,11 @@ INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
             ShowFormatChoice(dialog, g_workingFormat);
             return TRUE;
         case IDC_SERIAL_BROWSE: {
-            std::string folder;
+            std::wstring folder;
             if (BrowseForFolder(dialog, WideDialogText(dialog, IDC_SERIAL_FOLDER).c_str(), &folder)) {
                 // Kept even if the dialog is then cancelled.
                 g_outputFolder = folder;
-                SetDlgItemTextW(dialog, IDC_SERIAL_FOLDER, WideFromAnsi(folder.c_str()).c_str());
+                SetDlgItemTextW(dialog, IDC_SERIAL_FOLDER, folder.c_str());
             }
             return TRUE;
         }
@@ -321,21 +340,17 @@ void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason)
     ShowMessage(nullptr, text.c_str(), kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-bool SaveClipboardAs(HWND window, const char* path, PictureFormat format)
+bool SaveClipboardAs(HWND window, const wchar_t* path, PictureFormat format)
 {
+    g_createError = 0;
     PictureFile picture(format);
     if (!picture.Make(window) || !ReplaceWithPictureFile(picture, path))
         return false;
-    SetMainTitleFromPath(window, path);
+    SetMainTitle(window, path);
     return true;
 }
 
-bool SaveClipboardAsBmp(HWND window, const char* path)
-{
-    return SaveClipboardAs(window, path, PictureFormat::kBmp);
-}
-
-bool WriteClipboardAsBmp(HWND window, const char* path)
+bool WriteClipboardAsBmp(HWND window, const wchar_t* path)
 {
     // The wallpaper's file is replaced whole, as a saved file is; the title
     // keeps naming the picture's own file.
@@ -343,44 +358,42 @@ bool WriteClipboardAsBmp(HWND window, const char* path)
     return picture.Make(window) && ReplaceWithPictureFile(picture, path);
 }
 
-void SaveNextSerialBmp(HWND window, const char* baseName)
+void SaveNextSerialBmp(HWND window, const wchar_t* baseName)
 {
+    g_createError = 0;
     const PictureFormat format = g_outputFormat;
-    std::vector<char> name(strlen(baseName) + 16);  // room for any number and extension
-    auto nameOf = [&](uint16_t number) {
-        return FormatSerialFileName(baseName, number, name.data(), name.size(),
-                                    SerialExtension(format));
-    };
+    std::wstring name;
     PictureFile picture(format);
     SerialTry result;
     if (picture.Make(window)) {
         result = WriteNextSerialFile(&g_serialCounter, [&](uint16_t number) {
-            return nameOf(number) ? WriteNewPictureFile(picture, name.data()) : SerialTry::kFailed;
+            name = SerialFileNameOf(baseName, number, format);
+            return WriteNewPictureFile(picture, name.c_str());
         });
     } else {
         // The number of a failed file is skipped, not taken back.
-        nameOf(++g_serialCounter);
+        name = SerialFileNameOf(baseName, ++g_serialCounter, format);
         result = SerialTry::kFailed;
     }
     if (result == SerialTry::kWritten) {
-        SetMainTitleFromPath(window, name.data());
+        SetMainTitle(window, name.c_str());
         return;
     }
     if (result == SerialTry::kFailed) {
-        ShowFileNotWritten(WideFromAnsi(name[0] ? name.data() : baseName).c_str());
+        ShowFileNotWritten(name.c_str(), WriteFailureReason());
         return;
     }
     // Every number has its file already, and none is ever replaced.
-    ShowFileNotWritten((WideFromAnsi(baseName) + L"####" + WideFromAnsi(SerialExtension(format))).c_str(),
+    ShowFileNotWritten((baseName + std::wstring(L"####") + WideFromAnsi(SerialExtension(format))).c_str(),
                        L"0000～65535 の番号のファイルがすべてあります。");
 }
 
 void SaveAsCommand(HWND window)
 {
-    char path[MAX_PATH];
+    std::wstring path;
     PictureFormat format = g_outputFormat;
-    if (ChooseSaveFile(window, path, &format) && !SaveClipboardAs(window, path, format))
-        ShowFileNotWritten(WideFromAnsi(path).c_str());
+    if (ChooseSaveFile(window, &path, &format) && !SaveClipboardAs(window, path.c_str(), format))
+        ShowFileNotWritten(path.c_str(), WriteFailureReason());
 }
 
 void SerialOutputCommand(HWND)
@@ -389,7 +402,7 @@ void SerialOutputCommand(HWND)
 }
 
 bool SerialOutputOn() { return g_serialOn; }
-const char* SerialBaseName() { return g_serialBaseName.c_str(); }
+const wchar_t* SerialBaseName() { return g_serialBaseName.c_str(); }
 
 SerialOutputChoice CurrentSerialOutput()
 {
@@ -409,35 +422,17 @@ void RestoreSerialOutput(const SerialOutputChoice& choice)
 
 namespace {
 
-const wchar_t kFolderNotInCodePage[] = L"文字コードで表せない名前のフォルダは選べません";
-
-// The picker starts at the folder the dialog shows and does not let a
-// folder be chosen whose name the ANSI code page cannot hold.
-int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lParam, LPARAM start)
+// The picker starts at the folder the dialog shows.
+int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM, LPARAM start)
 {
-    if (message == BFFM_INITIALIZED && start && *reinterpret_cast<const wchar_t*>(start)) {
+    if (message == BFFM_INITIALIZED && start && *reinterpret_cast<const wchar_t*>(start))
         SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, start);
-    } else if (message == BFFM_SELCHANGED) {
-        wchar_t path[MAX_PATH];
-        std::string ansi;
-        bool refused = SHGetPathFromIDListW(reinterpret_cast<LPCITEMIDLIST>(lParam), path)
-                       && !AnsiFromWide(path, &ansi);
-        // The picker itself decides for every other folder. Some pickers
-        // check the folder again after this callback, so the refusal is
-        // repeated once that is done.
-        if (refused) {
-            SendMessageW(picker, BFFM_ENABLEOK, 0, FALSE);
-            PostMessageW(picker, BFFM_ENABLEOK, 0, FALSE);
-        }
-        SendMessageW(picker, BFFM_SETSTATUSTEXTW, 0,
-                     reinterpret_cast<LPARAM>(refused ? kFolderNotInCodePage : L""));
-    }
     return 0;
 }
 
 }  // namespace
 
-bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder)
+bool BrowseForFolder(HWND owner, const wchar_t* start, std::wstring* folder)
 {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || !allocator)
@@ -453,7 +448,7 @@ bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder)
     info.pidlRoot = desktop;
     info.pszDisplayName = displayName;
     info.lpszTitle = L"ﾌｫﾙﾀﾞを選択して下さい";
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = BrowseCallback;
     info.lParam = reinterpret_cast<LPARAM>(start);
     LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
@@ -464,12 +459,11 @@ bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder)
         if (SUCCEEDED(SHGetDesktopFolder(&desktopFolder)) && desktopFolder) {
             STRRET name{};
             if (SUCCEEDED(desktopFolder->GetDisplayNameOf(chosen, SHGDN_FORPARSING, &name))) {
-                wchar_t path[MAX_PATH * 2] = {};
-                if (SUCCEEDED(StrRetToBufW(&name, chosen, path, MAX_PATH * 2))) {
-                    ok = AnsiFromWide(path, folder) && !folder->empty();
-                    if (!ok)  // chosen before the picker could refuse it
-                        ShowMessage(owner, kFolderNotInCodePage, kErrorCaption,
-                                    MB_OK | MB_ICONEXCLAMATION);
+                // As long as the longest name Windows takes.
+                std::vector<wchar_t> path(32768);
+                if (SUCCEEDED(StrRetToBufW(&name, chosen, path.data(), UINT(path.size())))) {
+                    *folder = path.data();
+                    ok = !folder->empty();
                 }
             }
             desktopFolder->Release();

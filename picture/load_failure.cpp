@@ -13,8 +13,13 @@ constexpr uint32_t kErrorBadNetPath = 53;
 constexpr uint32_t kErrorBadNetName = 67;
 constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kErrorBadPathName = 161;
+constexpr uint32_t kErrorFilenameExcedRange = 206;
 
 }  // namespace
+
+const wchar_t kNameTooLongText[] =
+    L"名前が長すぎます（この Windows では長いパスが有効になっていません）。"
+    L"短い名前のフォルダーに移して下さい。";
 
 LoadFailure LoadFailureOfFileError(uint32_t error)
 {
@@ -29,8 +34,17 @@ LoadFailure LoadFailureOfFileError(uint32_t error)
     case kErrorAccessDenied:
     case kErrorSharingViolation:
     case kErrorLockViolation: return LoadFailure::kAccessDenied;
+    case kErrorFilenameExcedRange: return LoadFailure::kNameTooLong;
     default: return LoadFailure::kUnreadable;
     }
+}
+
+bool NameTooLongForSystem(uint32_t error, size_t nameLength, bool longPathsEnabled)
+{
+    if (error == kErrorFilenameExcedRange)
+        return true;
+    return !longPathsEnabled && nameLength >= 260
+           && (error == kErrorPathNotFound || error == kErrorFileNotFound);
 }
 
 LoadFailure LoadFailureOfBmp(BmpStatus status)
@@ -85,6 +99,12 @@ const wchar_t* LoadFailureReason(LoadFailure failure)
     case LoadFailure::kHelperMissing:
         return L"画像プラグインを動かす kelvo-spihost.exe が kelvo.exe と同じフォルダーにないため、"
                L"BMP 以外のファイルは開けません。";
+    case LoadFailure::kNameTooLong: return kNameTooLongText;
+    case LoadFailure::kNameForPlugins:
+        return L"ファイル名に、この Windows の文字コードで表せない文字が含まれているため、"
+               L"画像プラグインにはファイルの中身をメモリーで渡しましたが、"
+               L"それを受け付ける画像プラグインがありませんでした"
+               L"（メモリーからは読めない画像プラグインか、画像ファイルではありません）。";
     case LoadFailure::kNoMemory: return L"メモリーが足りないため、画像を作れませんでした。";
     case LoadFailure::kClipboard:
         return L"クリップボードを開けなかったため、画像を置けませんでした。";

@@ -4,6 +4,7 @@
 // can tell a missing file from a damaged one or from a type no plug-in
 // reads.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,17 +24,28 @@ enum class LoadFailure {
     kPluginFailed,    // a plug-in took it but gave no usable picture
     kPluginStopped,   // the plug-in helper crashed or hung on it
     kHelperMissing,   // kelvo-spihost.exe is not beside kelvo.exe
+    kNameTooLong,     // longer than the system takes (long paths not enabled)
+    kNameForPlugins,  // a name the plug-ins cannot be given, and none takes the file in memory
     kNoMemory,        // the platform could not make the bitmap or palette
     kClipboard,       // the clipboard could not be taken
 };
 
 // The reason for a Windows error number from opening or reading a file.
 LoadFailure LoadFailureOfFileError(uint32_t error);
+// Whether a file error on a name of nameLength UTF-16 units means that
+// the name is longer than the system takes: the system says so, or, where
+// long paths are not enabled, a name of 260 units or more comes back as a
+// missing file or folder.
+bool NameTooLongForSystem(uint32_t error, size_t nameLength, bool longPathsEnabled);
 // The reason for the BMP reader's refusal (kOk gives kDamaged: the file
 // changed between two steps).
 LoadFailure LoadFailureOfBmp(BmpStatus status);
 // The reason for a picture handed back by a plug-in that fails the checks.
 LoadFailure LoadFailureOfPluginDib(PluginDibStatus status);
+
+// The sentence that a name is longer than the system takes, also for a
+// file that could not be written.
+extern const wchar_t kNameTooLongText[];
 
 // The reason as a sentence of the message.
 const wchar_t* LoadFailureReason(LoadFailure failure);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/ansi_text.h"
 #include "app/app.h"
@@ -27,20 +28,20 @@ const wchar_t kErrorCaption[] = L"Kelvoｴﾗｰ";
 // more than its pixel limit plus headers and a colour table.
 constexpr unsigned long long kMaxBmpFile = kBmpMaxImageBytes + (64u << 20);
 
-bool EndsWithBmp(const char* path)
+bool EndsWithBmp(const wchar_t* path)
 {
-    size_t n = std::strlen(path);
+    size_t n = wcslen(path);
     if (n < 3)
         return false;
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path + n - 3, 3, "bmp", 3)
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path + n - 3, 3, L"bmp", 3)
            == CSTR_EQUAL;
 }
 
 // Names the file and why it could not be opened: the caption and the
 // text's first words stay what they always were.
-void ShowLoadFailed(const char* path, LoadFailure failure)
+void ShowLoadFailed(const wchar_t* path, LoadFailure failure)
 {
-    ShowMessage(nullptr, LoadFailedText(WideFromAnsi(path), failure).c_str(), kErrorCaption, MB_OK);
+    ShowMessage(nullptr, LoadFailedText(path, failure).c_str(), kErrorCaption, MB_OK);
 }
 
 // Empties the clipboard and places the new picture; on failure the
@@ -59,15 +60,10 @@ bool PlacePicture(HWND window, HBITMAP bitmap, HPALETTE palette)
 }
 
 // The file dialogs' shared name buffer: empty for the open dialog, a
-// proposed name for the save dialog.
-wchar_t g_fileName[MAX_PATH];
-
-// The chosen path in the ANSI code page, in which file names are kept;
-// false for a name it cannot hold or that does not fit.
-bool AnsiPath(const wchar_t* wide, std::string* path)
-{
-    return AnsiFromWide(wide, path) && !path->empty() && path->size() < MAX_PATH;
-}
+// proposed name for the save dialog. As long as the longest name Windows
+// takes, so that no chosen name is cut.
+constexpr DWORD kFileNameCapacity = 32768;
+wchar_t g_fileName[kFileNameCapacity];
 
 // The list of file types drops as wide as its longest entry (the open
 // dialog's every-picture entry names each extension), within the monitor;
@@ -105,9 +101,7 @@ void WidenTypeList(HWND dialog)
         SendMessageW(types, CB_SETDROPPEDWIDTH, WPARAM(width), 0);
 }
 
-// Hook of both file dialogs: a name the ANSI code page cannot hold is
-// refused while the dialog is still open, rather than being lost or
-// changed into another name; the list of types is widened to its longest
+// Hook of both file dialogs: the list of types is widened to its longest
 // entry. In the save dialog (lCustData 1) a change of file type also
 // changes the extension of the name in the name box, so the proposed name
 // saves in the type now chosen.
@@ -122,8 +116,11 @@ UINT_PTR CALLBACK FileDialogHook(HWND child, UINT message, WPARAM, LPARAM lParam
     }
     if (notify->hdr.code == CDN_TYPECHANGE && notify->lpOFN->lCustData == 1) {
         HWND dialog = GetParent(child);
-        wchar_t name[MAX_PATH] = {};
-        if (SendMessageW(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(name)) > 0) {
+        // The name box may hold a whole path typed there, of any length.
+        std::vector<wchar_t> spec(kFileNameCapacity);
+        LRESULT got = SendMessageW(dialog, CDM_GETSPEC, spec.size(), reinterpret_cast<LPARAM>(spec.data()));
+        if (got > 0 && size_t(got) <= spec.size()) {
+            std::wstring name(spec.data());
             PictureFormat format = notify->lpOFN->nFilterIndex == 2 ? PictureFormat::kPng
                                                                     : PictureFormat::kBmp;
             std::wstring renamed = NameForFileType(name, format);
@@ -133,22 +130,13 @@ UINT_PTR CALLBACK FileDialogHook(HWND child, UINT message, WPARAM, LPARAM lParam
                 SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(renamed.c_str()));
             }
         }
-        return 0;
     }
-    std::string path;
-    if (notify->hdr.code != CDN_FILEOK || AnsiPath(notify->lpOFN->lpstrFile, &path))
-        return 0;
-    ShowMessage(GetParent(child),
-                L"ファイル名に、この Windows の文字コードで表せない文字が含まれています。\n"
-                L"表せる文字だけの名前を指定して下さい。",
-                kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
-    SetWindowLongPtrW(child, DWLP_MSGRESULT, 1);
-    return 1;
+    return 0;
 }
 
 // What both file dialogs share: the shared name buffer, a title buffer,
 // the question before replacing a file, default extension "BMP" and the
-// code-page check.
+// hook.
 OPENFILENAMEW FileDialogOf(HWND owner, const wchar_t* filter, DWORD filterIndex, wchar_t* title)
 {
     OPENFILENAMEW ofn{};
@@ -157,23 +145,13 @@ OPENFILENAMEW FileDialogOf(HWND owner, const wchar_t* filter, DWORD filterIndex,
     ofn.lpstrFilter = filter;
     ofn.nFilterIndex = filterIndex;
     ofn.lpstrFile = g_fileName;
-    ofn.nMaxFile = MAX_PATH;
+    ofn.nMaxFile = kFileNameCapacity;
     ofn.lpstrFileTitle = title;
     ofn.nMaxFileTitle = MAX_PATH;
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLEHOOK;
     ofn.lpfnHook = FileDialogHook;
     ofn.lpstrDefExt = L"BMP";
     return ofn;
-}
-
-// The dialog's result into the caller's MAX_PATH buffer.
-bool CopyChosenPath(const wchar_t* chosen, char* buffer)
-{
-    std::string path;
-    if (!AnsiPath(chosen, &path))
-        return false;
-    std::memcpy(buffer, path.c_str(), path.size() + 1);
-    return true;
 }
 
 // The open dialog's filters: every picture Kelvo can open (BMP and what
@@ -260,35 +238,51 @@ HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure)
     return dib;
 }
 
-HGLOBAL LoadDibFile(const char* path, LoadFailure* failure)
+bool LongPathsEnabled()
+{
+    using Query = BOOLEAN(WINAPI*)();
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto query = ntdll ? reinterpret_cast<Query>(GetProcAddress(ntdll, "RtlAreLongPathsEnabled"))
+                       : nullptr;
+    return query && query();
+}
+
+LoadFailure LoadFailureOfPathError(const wchar_t* path, DWORD error)
+{
+    if (NameTooLongForSystem(error, wcslen(path), LongPathsEnabled()))
+        return LoadFailure::kNameTooLong;
+    return LoadFailureOfFileError(error);
+}
+
+HGLOBAL LoadDibFile(const wchar_t* path, LoadFailure* failure)
 {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     HGLOBAL dib = nullptr;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         dib = ReadDibFile(file, failure);
         CloseHandle(file);
     } else if (failure) {
-        *failure = LoadFailureOfFileError(GetLastError());
+        *failure = LoadFailureOfPathError(path, GetLastError());
     }
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     return dib;
 }
 
-bool OpenPictureFile(HWND window, const char* path)
+bool OpenPictureFile(HWND window, const wchar_t* path)
 {
     if (!EndsWithBmp(path)) {
         // A file that cannot be opened is said so here: the plug-ins would
         // only report that none of them took it.
-        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            ShowLoadFailed(path, LoadFailureOfFileError(GetLastError()));
+            ShowLoadFailed(path, LoadFailureOfPathError(path, GetLastError()));
             return false;
         }
         CloseHandle(file);
-        HBITMAP bitmap = LoadPicture(window, path);
+        HBITMAP bitmap = LoadPictureFile(window, path);
         if (!bitmap) {
             ShowLoadFailed(path, LastPluginFailure());
             return false;
@@ -325,35 +319,32 @@ bool OpenPictureFile(HWND window, const char* path)
         }
     }
     InvalidateRect(window, nullptr, TRUE);
-    SetMainTitleFromPath(window, path);
+    SetMainTitle(window, path);
     return true;
 }
 
-bool ChooseBmpFile(HWND owner, char* buffer, int mode)
+bool ChooseOpenFile(HWND owner, std::wstring* path)
 {
     wchar_t title[MAX_PATH] = {};
-    if (mode == 1) {
-        lstrcpyW(g_fileName, L"*.bmp");
-        static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0\0";
-        OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, 1, title);
-        return GetSaveFileNameW(&ofn) && CopyChosenPath(g_fileName, buffer);
-    }
     // No preset name: a wild card there would limit the listing whatever
     // type is chosen.
     g_fileName[0] = L'\0';
     std::wstring filter = OpenFilter();
     OPENFILENAMEW ofn = FileDialogOf(owner, filter.c_str(), 1, title);
-    return GetOpenFileNameW(&ofn) && CopyChosenPath(g_fileName, buffer);
+    if (!GetOpenFileNameW(&ofn) || !g_fileName[0])
+        return false;
+    *path = g_fileName;
+    return true;
 }
 
-bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format)
+bool ChooseSaveFile(HWND owner, std::wstring* path, PictureFormat* format)
 {
     const PictureFormat start = g_saveTypeKnown && *format == g_outputFormatAtSave ? g_saveType : *format;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     std::string name = ProposedSaveName({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
                                          now.wSecond}, start);
-    lstrcpynW(g_fileName, WideFromAnsi(name.c_str()).c_str(), MAX_PATH);
+    lstrcpynW(g_fileName, WideFromAnsi(name.c_str()).c_str(), kFileNameCapacity);
     wchar_t title[MAX_PATH] = {};
     // A name typed without extension gets the chosen type's.
     static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0PNG ﾌｧｲﾙ(*.PNG)\0*.PNG\0\0";
@@ -361,19 +352,20 @@ bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format)
     ofn.lCustData = 1;
     if (!g_saveFolder.empty())
         ofn.lpstrInitialDir = g_saveFolder.c_str();
-    if (!GetSaveFileNameW(&ofn) || !CopyChosenPath(g_fileName, buffer))
+    if (!GetSaveFileNameW(&ofn) || !g_fileName[0])
         return false;
-    g_saveFolder = FolderOfPath(g_fileName);
+    *path = g_fileName;
+    g_saveFolder = FolderOfPath(*path);
     g_outputFormatAtSave = *format;
     g_saveType = ofn.nFilterIndex == 2 ? PictureFormat::kPng : PictureFormat::kBmp;
     g_saveTypeKnown = true;
-    *format = FormatForFileName(buffer, g_saveType);
+    *format = FormatForFileName(*path, g_saveType);
     return true;
 }
 
 void OpenCommand(HWND window)
 {
-    char path[MAX_PATH];
-    if (ChooseBmpFile(window, path, 2))
-        OpenPictureFile(window, path);
+    std::wstring path;
+    if (ChooseOpenFile(window, &path))
+        OpenPictureFile(window, path.c_str());
 }

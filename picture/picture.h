@@ -28,26 +28,24 @@ extern PictureFormat g_outputFormat;
 // Writes the current picture (capturing the screen when there is none),
 // replacing a file of that name only once the new file is whole: on any
 // failure the old file is left as it was and nothing new is left behind.
-bool SaveClipboardAsBmp(HWND window, const char* path);
-bool SaveClipboardAs(HWND window, const char* path, PictureFormat format);
+bool SaveClipboardAs(HWND window, const wchar_t* path, PictureFormat format);
 // The same BMP file without naming it in the title: a copy made for another
 // use (the wallpaper), which the picture shown is not read from.
-bool WriteClipboardAsBmp(HWND window, const char* path);
+bool WriteClipboardAsBmp(HWND window, const wchar_t* path);
 // The next serial file in g_outputFormat; shows its own error.
-void SaveNextSerialBmp(HWND window, const char* baseName);
+void SaveNextSerialBmp(HWND window, const wchar_t* baseName);
 void SaveAsCommand(HWND window);        // 40008
 void SerialOutputCommand(HWND window);  // the dialog of 40009
 bool SerialOutputOn();
 // The shell's folder picker, opened at start (may be empty); the chosen
-// folder's full path in the ANSI code page. Folders the code page cannot
-// name cannot be chosen. False when cancelled.
-bool BrowseForFolder(HWND owner, const wchar_t* start, std::string* folder);
-const char* SerialBaseName();
+// folder's full path. False when cancelled.
+bool BrowseForFolder(HWND owner, const wchar_t* start, std::wstring* folder);
+const wchar_t* SerialBaseName();
 // The choices of dialog 110 as they are kept from one run to the next.
 struct SerialOutputChoice {
     bool on = false;
-    std::string folder;  // in the ANSI code page, as file names are kept
-    std::string prefix;
+    std::wstring folder;
+    std::wstring prefix;
     PictureFormat format = PictureFormat::kBmp;
     int compression = 0;
 };
@@ -88,18 +86,25 @@ bool TakePngOfGrab(std::vector<uint8_t>* png);
 void DropPngOfGrab();
 
 // --- loading ----------------------------------------------------------
+// Whether this Windows takes names past 260 characters (long paths enabled
+// and the program aware of them).
+bool LongPathsEnabled();
+// The reason for a file error on path, telling a name too long for the
+// system from a missing one.
+LoadFailure LoadFailureOfPathError(const wchar_t* path, DWORD error);
 // Opens a file as the current picture; on failure the "Kelvoｴﾗｰ" message
 // names the file and the reason, and the current picture stays.
-bool OpenPictureFile(HWND window, const char* path);
+bool OpenPictureFile(HWND window, const wchar_t* path);
 // A BMP file as a packed DIB, or null with the reason in *failure.
-HGLOBAL LoadDibFile(const char* path, LoadFailure* failure = nullptr);
+HGLOBAL LoadDibFile(const wchar_t* path, LoadFailure* failure = nullptr);
 HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure = nullptr);
 void OpenCommand(HWND window);  // 40023
-bool ChooseBmpFile(HWND owner, char* buffer, int mode);
+// The open dialog; the chosen file's full name.
+bool ChooseOpenFile(HWND owner, std::wstring* path);
 // The save dialog with BMP and PNG types and a proposed name (the date and
 // time), starting in the folder of the last file saved through it and on
 // the type left chosen there (on *format, the "ﾌｧｲﾙ連続生成" format, the
 // first time and after that format changes; in the current folder the
 // first time); on confirmation *format is what the name or the chosen type
 // asks for.
-bool ChooseSaveFile(HWND owner, char* buffer, PictureFormat* format);
+bool ChooseSaveFile(HWND owner, std::wstring* path, PictureFormat* format);

@@ -19,9 +19,11 @@
 #include "picture/plugins.h"
 
 #include <cstdint>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "app/ansi_text.h"
 #include "picture/plugin_rules.h"
 #include "picture/spi_host.h"
 #include "picture/spi_protocol.h"
@@ -220,10 +222,16 @@ public:
 
 }  // namespace
 
-HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
+namespace {
+
+// Asks the helper for a picture: writeRequest puts the request's payload
+// into the channel (again after a crashed helper has been replaced), and
+// the first plug-in that takes the file decodes it.
+template <typename WriteRequest>
+HBITMAP PictureFromHelper(HWND window, Request kind, WriteRequest writeRequest)
 {
     g_lastFailure = LoadFailure::kPluginStopped;
-    if (!path || g_busy)
+    if (g_busy)
         return nullptr;
     Busy busy;
     WaitCursor cursor;
@@ -236,12 +244,11 @@ HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
             return nullptr;
         }
         spihost::PayloadWriter request(g_host.channel());
-        request.Text(path);
-        if (!request.finish()) {
+        if (!writeRequest(request) || !request.finish()) {
             g_lastFailure = LoadFailure::kUnreadable;
             return nullptr;
         }
-        SpiHost::Outcome outcome = g_host.Call(Request::kPicture, kStepLimitMs);
+        SpiHost::Outcome outcome = g_host.Call(kind, kStepLimitMs);
         if (outcome == SpiHost::Outcome::kAnswered)
             break;
         // After a crash the file is asked of the rest again, the crashed
@@ -264,6 +271,84 @@ HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
     return MakePluginBitmap(window, format.data(), format.size(),
                             view + spihost::PictureBitsOffset(answer.formatBytes),
                             size_t(answer.bitsBytes), &g_lastFailure);
+}
+
+// What the plug-ins are shown of a name they cannot be given: its
+// extension, when that is plain ASCII, for the plug-ins that look at it.
+std::string StandInName(const wchar_t* path)
+{
+    std::string name = "picture";
+    const wchar_t* dot = wcsrchr(path, L'.');
+    if (!dot || wcspbrk(dot, L"\\/"))
+        return name;
+    std::string extension;
+    for (const wchar_t* c = dot + 1; *c; ++c) {
+        if (*c > 0x7E || *c <= 0x20)
+            return name;
+        extension += char(*c);
+    }
+    return extension.empty() ? name : name + "." + extension;
+}
+
+// The largest file handed to the plug-ins in memory; no picture they
+// decode into Kelvo's limits comes from a larger one.
+constexpr unsigned long long kMaxFileInMemory = 1ull << 30;
+
+}  // namespace
+
+HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
+{
+    if (!path) {
+        g_lastFailure = LoadFailure::kPluginStopped;
+        return nullptr;
+    }
+    return PictureFromHelper(window, Request::kPicture, [path](spihost::PayloadWriter& request) {
+        request.Text(path);
+        return true;
+    });
+}
+
+HBITMAP LoadPictureFile(HWND window, const wchar_t* path)
+{
+    std::string ansi;
+    if (AnsiFromWide(path, &ansi) && !ansi.empty())
+        return LoadPicture(window, ansi.c_str());
+    // A name the plug-ins cannot be given: the file goes to them in memory.
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        g_lastFailure = LoadFailureOfFileError(GetLastError());
+        return nullptr;
+    }
+    LARGE_INTEGER size{};
+    HANDLE mapping = nullptr;
+    if (!GetFileSizeEx(file, &size))
+        g_lastFailure = LoadFailureOfFileError(GetLastError());
+    else if (size.QuadPart == 0)
+        g_lastFailure = LoadFailure::kNameForPlugins;  // nothing for a plug-in to take
+    else if (static_cast<unsigned long long>(size.QuadPart) > kMaxFileInMemory)
+        g_lastFailure = LoadFailure::kTooLarge;
+    else if (!(mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr)))
+        g_lastFailure = LoadFailureOfFileError(GetLastError());
+    CloseHandle(file);
+    if (!mapping)
+        return nullptr;
+    const std::string name = StandInName(path);
+    HBITMAP bitmap = PictureFromHelper(window, Request::kPictureBytes,
+                                       [&](spihost::PayloadWriter& request) {
+        uint32_t given = g_host.GiveMapping(mapping);
+        if (!given)
+            return false;
+        request.U32(given);
+        request.U64(uint64_t(size.QuadPart));
+        request.Text(name);
+        return true;
+    });
+    CloseHandle(mapping);
+    // No plug-in takes it in memory: say why its name did not do.
+    if (!bitmap && g_lastFailure == LoadFailure::kNoPlugin)
+        g_lastFailure = LoadFailure::kNameForPlugins;
+    return bitmap;
 }
 
 void WINAPI SPIEnd(void)

@@ -18,6 +18,11 @@ HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path);
 void WINAPI SPIEnd(void);
 }
 
+// Decodes the file through the plug-ins: by its name when the ANSI code
+// page holds it, else handed to them in memory (the interface's memory
+// form). Null on failure, with the reason in LastPluginFailure().
+HBITMAP LoadPictureFile(HWND window, const wchar_t* path);
+
 // A device bitmap on the window's display from a plug-in's picture (format
 // block and bits), after checking that the header describes what came
 // with it; null when it does not or the platform cannot make it, with

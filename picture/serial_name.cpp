@@ -91,6 +91,26 @@ bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size
     return true;
 }
 
+std::wstring SerialBaseNameOf(const std::wstring& folder, const std::wstring& prefix)
+{
+    std::wstring base = folder;
+    if (base.empty() || base.back() != L'\\')
+        base += L'\\';
+    return base + prefix;
+}
+
+std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, PictureFormat format)
+{
+    char digits[8];
+    FormatSerialFileName("", number, digits, sizeof digits, "");
+    std::wstring name = baseName;
+    for (const char* d = digits; *d; ++d)
+        name += wchar_t(*d);
+    for (const char* e = SerialExtension(format); *e; ++e)
+        name += wchar_t(*e);
+    return name;
+}
+
 const char* SerialExtension(PictureFormat format)
 {
     return format == PictureFormat::kPng ? ".PNG" : ".BMP";
@@ -169,6 +189,21 @@ std::string ProposedSaveName(const LocalMoment& m, PictureFormat format)
                   clamp(m.minute, 0, 59), clamp(m.second, 0, 59),
                   format == PictureFormat::kPng ? ".png" : ".bmp");
     return name;
+}
+
+PictureFormat FormatForFileName(const std::wstring& path, PictureFormat chosenType)
+{
+    const size_t length = path.size();
+    if (length < 4 || path[length - 4] != L'.')
+        return chosenType;
+    std::wstring ext;
+    for (size_t i = length - 3; i < length; ++i)
+        ext.push_back(path[i] >= L'A' && path[i] <= L'Z' ? wchar_t(path[i] + 32) : path[i]);
+    if (ext == L"png")
+        return PictureFormat::kPng;
+    if (ext == L"bmp")
+        return PictureFormat::kBmp;
+    return chosenType;
 }
 
 std::wstring NameForFileType(const std::wstring& name, PictureFormat format)

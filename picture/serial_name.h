@@ -20,6 +20,10 @@
 // The formats a picture is written in. BMP is every road's default.
 enum class PictureFormat { kBmp, kPng };
 
+// The serial file name of a UTF-16 base name, as FormatSerialFileName
+// makes it.
+std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, PictureFormat format);
+
 // ".BMP" or ".PNG", the end of a serial file name.
 const char* SerialExtension(PictureFormat format);
 
@@ -28,6 +32,7 @@ const char* SerialExtension(PictureFormat format);
 // file's contents always match what its name promises to other programs;
 // any other name takes the type chosen in the dialog.
 PictureFormat FormatForFileName(const char* path, PictureFormat chosenType);
+PictureFormat FormatForFileName(const std::wstring& path, PictureFormat chosenType);
 
 // True for a byte that starts a double-byte character in code page 932.
 bool IsShiftJisLeadByte(uint8_t byte);
@@ -43,6 +48,10 @@ bool EndsWithBackslash(const char* text, bool shiftJis);
 // fit in outCapacity.
 bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis,
                            char* out, size_t outCapacity);
+
+// The same for names in UTF-16, as Kelvo keeps them: no code page to
+// know, no capacity to run out of.
+std::wstring SerialBaseNameOf(const std::wstring& folder, const std::wstring& prefix);
 
 // File name "%s%04d.BMP": the base name, the number with at least four
 // digits (0001..9999, then 10000..65535; 0 gives 0000), the extension

@@ -235,6 +235,16 @@ SpiHost::Outcome SpiHost::Call(spihost::Request request, DWORD stepLimitMs)
     }
 }
 
+uint32_t SpiHost::GiveMapping(HANDLE mapping) const
+{
+    HANDLE given = nullptr;
+    if (!process_ || !DuplicateHandle(GetCurrentProcess(), mapping, process_, &given, FILE_MAP_READ,
+                                      FALSE, 0))
+        return 0;
+    // Handles of both kinds of process fit 32 bits.
+    return uint32_t(reinterpret_cast<ULONG_PTR>(given));
+}
+
 const uint8_t* SpiHost::SharedPicture(const spihost::PictureAnswer& answer)
 {
     if (picture_ && answer.generation == pictureGeneration_ && answer.capacity == pictureCapacity_)

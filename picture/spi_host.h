@@ -52,6 +52,11 @@ public:
     // and readable (the helper is not trusted to have made it whole).
     const uint8_t* SharedPicture(const spihost::PictureAnswer& answer);
 
+    // A handle of Kelvo's given to the running helper with read access to
+    // a file mapping: the number to name it by in a request, 0 when it
+    // cannot be given. The helper closes it.
+    uint32_t GiveMapping(HANDLE mapping) const;
+
     // Asks the helper to unload its plug-ins and end; ends it outright
     // when it has not done so within timeoutMs.
     void Stop(DWORD timeoutMs);

@@ -58,6 +58,10 @@ enum class Request : uint32_t {
     kPicture = 3,  // path -> a picture from the first plug-in that takes it
     kInfo = 4,     // -> each plug-in's GetPluginInfo pattern/description pairs
     kEnd = 5,      // unload every plug-in in order and end
+    // A file mapping of the picture file (Kelvo's handle duplicated into
+    // the helper, which closes it), its size and a name to show the
+    // plug-ins -> as kPicture, through the plug-ins' memory form.
+    kPictureBytes = 6,
 };
 
 enum class Status : uint32_t {

@@ -14,7 +14,7 @@ namespace {
 HGLOBAL g_devMode;
 HGLOBAL g_devNames;
 
-const char kFileName[] = "PRTINFO.CFG";
+const wchar_t kFileName[] = L"PRTINFO.CFG";
 const DWORD kFileFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
 
 void FreeBlock(HGLOBAL& block)
@@ -51,7 +51,7 @@ HGLOBAL CopyBlock(HGLOBAL source, size_t extra)
 // Reads the whole file, refusing one larger than any record can be.
 bool ReadSettingsFile(uint8_t* buffer, size_t capacity, size_t* size)
 {
-    HANDLE file = CreateFileA(kFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, kFileFlags, nullptr);
+    HANDLE file = CreateFileW(kFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, kFileFlags, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER length{};
@@ -133,7 +133,7 @@ void SavePrinterSettings()
     }
     if (length == 0)
         return;
-    HANDLE file = CreateFileA(kFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, kFileFlags, nullptr);
+    HANDLE file = CreateFileW(kFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, kFileFlags, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
@@ -141,7 +141,7 @@ void SavePrinterSettings()
     CloseHandle(file);
     // A cut-off file would only be refused at the next load.
     if (!ok)
-        DeleteFileA(kFileName);
+        DeleteFileW(kFileName);
 }
 
 void LoadPrinterSettings()

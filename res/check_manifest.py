@@ -2,7 +2,8 @@
 """Reads the application manifest out of built Windows programs (resource
 1 of type 24 in the PE resource directory) and checks that it is
 well-formed XML saying what Kelvo relies on: per-monitor DPI awareness
-(PerMonitorV2, and "true/pm" for older systems), Common Controls 6,
+(PerMonitorV2, and "true/pm" for older systems), long-path awareness,
+Common Controls 6,
 every Windows version from Vista to 11 as supported, and no elevation.
 
 usage: check_manifest.py PROGRAM.exe [PROGRAM.exe ...]
@@ -72,6 +73,10 @@ def manifest_faults(data):
         first = awareness[0].split(',')[0].strip() if len(awareness) == 1 else None
         if first != 'PerMonitorV2':
             faults.append(f'dpiAwareness {awareness}, expected PerMonitorV2 first')
+        long_paths = [(e.text or '').strip().lower()
+                      for e in settings[0].iter(SETTINGS_2016 + 'longPathAware')]
+        if long_paths != ['true']:
+            faults.append(f'longPathAware {long_paths}, expected "true"')
     return faults
 
 

@@ -179,6 +179,7 @@ public:
         case Request::kSearch:
         case Request::kLoad: status = Load(request); break;
         case Request::kPicture: status = Picture(); break;
+        case Request::kPictureBytes: status = PictureBytes(); break;
         case Request::kInfo:
             status = spihost::WriteInfo(channel_, table_.Info(spihost::kMaxInfoStrings,
                                                               spihost::kMaxInfoText))
@@ -220,6 +221,37 @@ private:
         PluginDecode result = table_.Decode(path.c_str(), [&](const PluginBlocks& blocks) {
             return shared_.Share(blocks, &answer);
         });
+        if (result == PluginDecode::kNoTaker)
+            return Status::kNoTaker;
+        if (result != PluginDecode::kOk || !spihost::WritePictureAnswer(channel_, answer))
+            return Status::kFailed;
+        return Status::kOk;
+    }
+
+    // A file Kelvo could not name to the plug-ins: it shares a mapping of
+    // the file, whose handle is the helper's to close.
+    Status PictureBytes()
+    {
+        uint32_t handle = 0;
+        uint64_t size = 0;
+        std::string name;
+        spihost::PayloadReader in(channel_);
+        if (!in.U32(&handle) || !in.U64(&size) || !in.Text(&name, spihost::kMaxPathText)
+            || handle == 0)
+            return Status::kBadRequest;
+        HANDLE mapping = reinterpret_cast<HANDLE>(ULONG_PTR{handle});
+        const void* view = size == 0 || size > SIZE_MAX
+                               ? nullptr
+                               : MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, SIZE_T(size));
+        CloseHandle(mapping);
+        if (!view)
+            return Status::kFailed;
+        spihost::PictureAnswer answer;
+        PluginDecode result = table_.DecodeBytes(name.c_str(), static_cast<const uint8_t*>(view),
+                                                 size_t(size), [&](const PluginBlocks& blocks) {
+                                                     return shared_.Share(blocks, &answer);
+                                                 });
+        UnmapViewOfFile(view);
         if (result == PluginDecode::kNoTaker)
             return Status::kNoTaker;
         if (result != PluginDecode::kOk || !spihost::WritePictureAnswer(channel_, answer))

@@ -6,7 +6,9 @@
 // two distinct blocks of this process's memory.
 #include "spihost/plugin_table.h"
 
+#include <cstring>
 #include <initializer_list>
+#include <limits>
 
 #include "app/ansi_text.h"
 #include "picture/global_memory.h"
@@ -69,40 +71,34 @@ bool Listed(const std::vector<std::string>& names, const std::string& name)
 
 enum class Directory { kCurrent, kSystem, kWindows, kOwn };
 
-// The directory's name into a kPluginPathBuffer buffer; false when the
-// platform cannot give it or it does not fit.
-bool DirectoryName(Directory which, char* name)
+// The directory's full name in UTF-16, so that a folder of any name is
+// searched; empty when the platform cannot give it.
+std::wstring DirectoryName(Directory which)
 {
-    UINT capacity = UINT(kPluginPathBuffer);
+    std::wstring name(32768, L'\0');
+    const UINT capacity = UINT(name.size());
     UINT length = 0;
     switch (which) {
-    case Directory::kCurrent: length = GetCurrentDirectoryA(capacity, name); break;
-    case Directory::kSystem: length = GetSystemDirectoryA(name, capacity); break;
-    case Directory::kWindows: length = GetWindowsDirectoryA(name, capacity); break;
+    case Directory::kCurrent: length = GetCurrentDirectoryW(capacity, &name[0]); break;
+    case Directory::kSystem: length = GetSystemDirectoryW(&name[0], capacity); break;
+    case Directory::kWindows: length = GetWindowsDirectoryW(&name[0], capacity); break;
     case Directory::kOwn: {
-        char path[MAX_PATH];
-        DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH)
-            return false;
-        // The last backslash that is not the second byte of a double-byte
-        // character (user32's CharNext would cost the helper its start-up).
-        char* slash = nullptr;
-        for (char* p = path; *p; p += IsDBCSLeadByte(BYTE(*p)) && p[1] ? 2 : 1)
-            if (*p == '\\')
-                slash = p;
-        if (!slash)
-            return false;
+        DWORD n = GetModuleFileNameW(nullptr, &name[0], capacity);
+        if (n == 0 || n >= capacity)
+            return std::wstring();
+        size_t slash = name.find_last_of(L'\\', n);
+        if (slash == std::wstring::npos)
+            return std::wstring();
         // A drive root keeps its backslash.
-        slash[slash > path && slash[-1] == ':' ? 1 : 0] = '\0';
-        length = UINT(lstrlenA(path));
-        if (length >= capacity)
-            return false;
-        lstrcpyA(name, path);
+        length = UINT(slash > 0 && name[slash - 1] == L':' ? slash + 1 : slash);
         break;
     }
     }
     // Too small a buffer is answered with the size needed, not the text.
-    return length > 0 && length < capacity;
+    if (length == 0 || length >= capacity)
+        return std::wstring();
+    name.resize(length);
+    return name;
 }
 
 }  // namespace
@@ -126,22 +122,29 @@ bool PluginTable::Load(const std::string& name)
     return true;
 }
 
-size_t PluginTable::SearchDirectory(const char* directory, const std::vector<std::string>& leftOut)
+size_t PluginTable::SearchDirectory(const std::wstring& directory, const std::vector<std::string>& leftOut)
 {
     size_t kept = 0;
     for (const char* extension : PluginModuleExtensions(sizeof(void*) == 8)) {
-        char pattern[kPluginPathBuffer];
-        if (!ComposePluginPattern(directory, extension, AnsiIsShiftJis(), pattern, sizeof pattern))
-            continue;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(pattern, &found);
+        std::wstring pattern = directory;
+        if (pattern.back() != L'\\')
+            pattern += L'\\';
+        pattern += L"*.";
+        for (const char* e = extension; *e; ++e)
+            pattern += wchar_t(*e);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(pattern.c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             continue;
         do {
+            // Modules are named to Kelvo in the ANSI code page; one whose
+            // own name it cannot hold is passed over.
+            std::string name;
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                && !Listed(leftOut, found.cFileName) && Load(found.cFileName))
+                && AnsiFromWide(found.cFileName, &name) && !name.empty()
+                && !Listed(leftOut, name) && Load(name))
                 ++kept;
-        } while (FindNextFileA(search, &found));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
     return kept;
@@ -152,8 +155,8 @@ size_t PluginTable::Search(const std::vector<std::string>& leftOut)
     Release();
     for (Directory which :
          {Directory::kCurrent, Directory::kSystem, Directory::kWindows, Directory::kOwn}) {
-        char directory[kPluginPathBuffer];
-        if (DirectoryName(which, directory) && SearchDirectory(directory, leftOut) > 0)
+        std::wstring directory = DirectoryName(which);
+        if (!directory.empty() && SearchDirectory(directory, leftOut) > 0)
             break;
     }
     return plugins_.size();
@@ -183,7 +186,30 @@ PluginDecode PluginTable::DecodeWith(const char* path, UseProc use, void* contex
         // sharing it can still read it.
         CloseHandle(file);
         if (accepted)
-            return DecodeBy(plugin, path, use, context);
+            return DecodeBy(plugin, path, 0, 0, use, context);
+    }
+    return PluginDecode::kNoTaker;
+}
+
+PluginDecode PluginTable::DecodeBytesWith(const char* name, const uint8_t* bytes, size_t size,
+                                          UseProc use, void* context)
+{
+    if (!bytes || size == 0 || size > size_t(std::numeric_limits<LONG_PTR>::max()))
+        return PluginDecode::kNoTaker;
+    for (const Plugin& plugin : plugins_) {
+        // The interface hands IsSupported the file's first 2 KB, padded
+        // with zeros for a shorter file; a fresh copy each time, so that
+        // no plug-in sees what another wrote there.
+        alignas(8) uint8_t head[2048] = {};
+        std::memcpy(head, bytes, size < sizeof head ? size : sizeof head);
+        bool accepted;
+        {
+            Calling calling(watch_, plugin.name);
+            accepted = reinterpret_cast<IsSupportedProc>(plugin.isSupported)(name, head) != 0;
+        }
+        if (accepted)
+            return DecodeBy(plugin, reinterpret_cast<const char*>(bytes), LONG_PTR(size), 1, use,
+                            context);
     }
     return PluginDecode::kNoTaker;
 }
@@ -191,8 +217,8 @@ PluginDecode PluginTable::DecodeWith(const char* path, UseProc use, void* contex
 // The picture is used only when GetPicture reports success with two
 // distinct blocks; on a reported failure the handle variables are not
 // looked at, whatever the plug-in wrote there.
-PluginDecode PluginTable::DecodeBy(const Plugin& plugin, const char* path, UseProc use,
-                                   void* context)
+PluginDecode PluginTable::DecodeBy(const Plugin& plugin, const char* buffer, LONG_PTR length,
+                                   unsigned flag, UseProc use, void* context)
 {
     {
         // A call of its own, so that it is a step of its own for the watch.
@@ -201,14 +227,14 @@ PluginDecode PluginTable::DecodeBy(const Plugin& plugin, const char* path, UsePr
         // (packed or aligned, 32- or 64-bit handle) so no plug-in writes
         // past it.
         alignas(8) unsigned char info[64] = {};
-        reinterpret_cast<GetPictureInfoProc>(plugin.getPictureInfo)(path, 0, 0, info);
+        reinterpret_cast<GetPictureInfoProc>(plugin.getPictureInfo)(buffer, length, flag, info);
     }
     Calling calling(watch_, plugin.name);
 
     HLOCAL format = nullptr;
     HLOCAL bits = nullptr;
-    int result = reinterpret_cast<GetPictureProc>(plugin.getPicture)(path, 0, 0, &format, &bits,
-                                                                     progress_, 0);
+    int result = reinterpret_cast<GetPictureProc>(plugin.getPicture)(buffer, length, flag, &format,
+                                                                     &bits, progress_, 0);
     if (result != 0)
         return PluginDecode::kFailed;
     if (format == bits) {

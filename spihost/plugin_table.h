@@ -67,6 +67,13 @@ public:
     {
         return DecodeWith(path, &CallUse<Use>, &use);
     }
+    // The same for a file handed over in memory (the plug-ins' memory
+    // form); name is what the plug-ins are shown of its name.
+    template <typename Use>
+    PluginDecode DecodeBytes(const char* name, const uint8_t* bytes, size_t size, Use use)
+    {
+        return DecodeBytesWith(name, bytes, size, &CallUse<Use>, &use);
+    }
 
     // The progress callback GetPicture is given (none unless set).
     void SetProgress(FARPROC progress) { progress_ = progress; }
@@ -94,8 +101,13 @@ private:
         return (*static_cast<Use*>(use))(blocks);
     }
     PluginDecode DecodeWith(const char* path, UseProc use, void* context);
-    PluginDecode DecodeBy(const Plugin& plugin, const char* path, UseProc use, void* context);
-    size_t SearchDirectory(const char* directory, const std::vector<std::string>& leftOut);
+    PluginDecode DecodeBytesWith(const char* name, const uint8_t* bytes, size_t size, UseProc use,
+                                 void* context);
+    // GetPictureInfo and GetPicture of one plug-in on buffer, length and
+    // flag as the interface takes them: a file name (flag 0) or memory (1).
+    PluginDecode DecodeBy(const Plugin& plugin, const char* buffer, LONG_PTR length, unsigned flag,
+                          UseProc use, void* context);
+    size_t SearchDirectory(const std::wstring& directory, const std::vector<std::string>& leftOut);
 
     PluginCallWatch* watch_;
     FARPROC progress_ = nullptr;

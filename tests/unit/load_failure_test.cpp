@@ -47,6 +47,19 @@ TEST(LoadFailure, FileErrorsTellMissingFromRefusedFromOtherErrors)
     EXPECT_EQ(LoadFailureOfFileError(32), LoadFailure::kAccessDenied);  // sharing violation
     EXPECT_EQ(LoadFailureOfFileError(23), LoadFailure::kUnreadable);    // CRC error
     EXPECT_EQ(LoadFailureOfFileError(0), LoadFailure::kUnreadable);
+    // A name past what the system takes is said to be too long, not missing.
+    EXPECT_EQ(LoadFailureOfFileError(206), LoadFailure::kNameTooLong);
+}
+
+TEST(LoadFailure, NamesPastTheSystemsLimitAreToldFromMissingOnes)
+{
+    EXPECT_TRUE(NameTooLongForSystem(206, 20, true));
+    // Without long paths, a long name comes back as "not found".
+    EXPECT_TRUE(NameTooLongForSystem(3, 260, false));
+    EXPECT_TRUE(NameTooLongForSystem(2, 300, false));
+    EXPECT_FALSE(NameTooLongForSystem(3, 259, false));
+    EXPECT_FALSE(NameTooLongForSystem(3, 300, true));
+    EXPECT_FALSE(NameTooLongForSystem(5, 300, false));
 }
 
 TEST(LoadFailure, BmpReaderVerdictsOnRealBytes)

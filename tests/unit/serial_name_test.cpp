@@ -228,3 +228,25 @@ TEST(SerialName, ChangingTheFileTypeChangesOnlyAPictureExtension)
     EXPECT_EQ(NameForFileType(L".bmp", PictureFormat::kPng), L".png");
     EXPECT_EQ(NameForFileType(L"", PictureFormat::kPng), L"");
 }
+
+TEST(SerialNameWide, BaseAndFileNamesKeepEveryCharacterAndLength)
+{
+    // No code page: a trailing backslash is a backslash, and no length is
+    // too long to compose.
+    EXPECT_EQ(SerialBaseNameOf(L"C:\\\xD842\xDFB7", L"\xD83D\xDE00"), L"C:\\\xD842\xDFB7\\\xD83D\xDE00");
+    EXPECT_EQ(SerialBaseNameOf(L"C:\\", L"cap"), L"C:\\cap");
+    EXPECT_EQ(SerialBaseNameOf(L"", L"cap"), L"\\cap");
+    std::wstring deep(400, L'\xD55C');
+    EXPECT_EQ(SerialBaseNameOf(deep, L"p").size(), 402u);
+    EXPECT_EQ(SerialFileNameOf(L"C:\\a\\cap", 7, PictureFormat::kBmp), L"C:\\a\\cap0007.BMP");
+    EXPECT_EQ(SerialFileNameOf(L"x", 65535, PictureFormat::kPng), L"x65535.PNG");
+    EXPECT_EQ(SerialFileNameOf(L"x", 0, PictureFormat::kBmp), L"x0000.BMP");
+}
+
+TEST(SerialNameWide, SaveNameExtensionPicksTheFormat)
+{
+    EXPECT_EQ(FormatForFileName(std::wstring(L"C:\\\xD842\xDFB7.PnG"), PictureFormat::kBmp),
+              PictureFormat::kPng);
+    EXPECT_EQ(FormatForFileName(std::wstring(L"a.bmp"), PictureFormat::kPng), PictureFormat::kBmp);
+    EXPECT_EQ(FormatForFileName(std::wstring(L"a.gif"), PictureFormat::kPng), PictureFormat::kPng);
+}

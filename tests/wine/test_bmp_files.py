@@ -1,6 +1,7 @@
 """BMP and PNG files: serial output and its dialog, compression, the files
 Kelvo writes as outside readers see them, the open and save dialogs, names
-the ANSI code page cannot hold, drops, and the wallpaper file."""
+the ANSI code page cannot hold and names past 260 characters, drops, and the
+wallpaper file."""
 import os
 import pwd
 import shutil
@@ -22,8 +23,6 @@ RLE8, RLE4, NO_COMPRESSION = 1032, 1033, 1034
 BROWSE, SUFFIX, BMP, PNG = 1004, 1015, 1017, 1018
 FILE_NAME, FILE_TYPES = 1148, 1136
 LVM_GETITEMCOUNT, WM_COMMAND, CBN_SELENDOK, CB_SHOWDROPDOWN = 0x1004, 0x0111, 9, 0x014F
-# A Korean name: code page 932 has no Hangul.
-NOT_IN_CODE_PAGE = "사진"
 SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")
 SUITE = os.path.join(SOURCE, "tests", "fixtures", "bmpsuite")
 
@@ -153,47 +152,38 @@ class SerialOutput(BmpTestCase):
         self.assertEqual({name: os.path.getsize(os.path.join(self.dir, name))
                           for name in self.files()}, before)
 
-    def test_folder_and_prefix_outside_the_code_page_are_refused(self):
+    def test_folders_and_prefixes_of_any_name_take_the_serial_files(self):
         k = self.start()
-        hangul = os.path.join(self.dir, NOT_IN_CODE_PAGE)
-        os.mkdir(hangul)
+        # A folder Browse picks, of a name code page 932 cannot hold.
+        picked = os.path.join(harness.env()["prefix"], "drive_c", "한국어 🦜 𠮷")
+        os.makedirs(picked, exist_ok=True)
+        self.addCleanup(shutil.rmtree, picked, True)
         self.driver.post_command(k.hwnd, 40009)
         dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
         self.driver("press", dialog, SERIAL_ON)
-        for folder, prefix, field in [(winpath(hangul), "cap", "パス"),
-                                      (winpath(self.dir), NOT_IN_CODE_PAGE, "ファイルの先頭文字")]:
-            self.driver("set_text", dialog, FOLDER, folder)
-            self.driver("set_text", dialog, PREFIX, prefix)
-            self.driver("click", dialog, IDOK)
-            box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ")
-            self.assertEqual(message_texts(self.driver, box),
-                             [f"「{field}」に、この Windows の文字コードで表せない文字が含まれています。\n"
-                              "表せる文字だけで指定して下さい。"])
-            self.driver("click", box, IDOK)
-            self.driver("wait_gone", box, 10000)
-            self.assertTrue(self.driver.state(dialog)["visible"], "the dialog closed")
-        # The folder picker, opened at such a folder, does not let it be chosen.
-        picked = os.path.join(harness.env()["prefix"], "drive_c", NOT_IN_CODE_PAGE)
-        os.makedirs(picked, exist_ok=True)
-        self.addCleanup(os.rmdir, picked)
-        self.driver("set_text", dialog, FOLDER, "C:\\" + NOT_IN_CODE_PAGE)
+        self.driver("set_text", dialog, FOLDER, "C:\\한국어 🦜 𠮷")
+        self.driver("set_text", dialog, PREFIX, "😀")
         self.driver("click", dialog, BROWSE)
         picker = self.driver.wait_window("#32770", "フォルダーの参照")
-        wait_until(lambda: not self.driver("control", picker, IDOK)["enabled"], 10,
-                   what="the picker's OK disabled")
-        self.assertIn("文字コードで表せない名前のフォルダは選べません",
-                      [c["text"] for c in self.driver("children", picker)["children"]])
-        settled_screenshot("browse-refused")
-        self.driver("click", picker, IDCANCEL)
+        wait_until(lambda: self.driver("control", picker, IDOK)["enabled"], 10, what="the picker's OK")
+        self.driver("click", picker, IDOK)
         self.driver("wait_gone", picker, 10000)
-        self.driver("click", dialog, IDCANCEL)
+        self.assertEqual(self.driver("control", dialog, FOLDER)["text"], "C:\\한국어 🦜 𠮷")
+        self.driver("click", dialog, IDOK)
         self.driver("wait_gone", dialog, 10000)
-        # Nothing was set: the capture goes to the save dialog, not to a file.
-        self.driver.post_command(k.hwnd, *CAPTURE_AND_OUTPUT)
-        save = self.driver.wait_window("#32770", "名前を付けて保存")
-        self.driver("click", save, IDCANCEL)
-        self.driver("wait_gone", save, 10000)
-        self.assertEqual(self.files(), [NOT_IN_CODE_PAGE])
+        self.output(k)
+        self.assertEqual(self.files(picked), ["😀0001.BMP"])
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- 😀0001.BMP")
+        self.assertEqual(headers(os.path.join(picked, "😀0001.BMP"))[0]["type"], b"BM")
+
+        # A folder deeper than 260 characters, typed.
+        deep = os.path.join(self.dir, "한국어" * 20, "🦜" * 60, "𠮷" * 30)
+        os.makedirs(deep)
+        self.assertGreater(len(winpath(deep).encode("utf-16-le")) // 2, 260)
+        self.serial_dialog(k, folder=winpath(deep), prefix="𠮷")
+        self.output(k)
+        self.assertEqual(self.files(deep), ["𠮷0002.BMP"])
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- 𠮷0002.BMP")
 
     def test_a_failed_file_shows_the_message_and_its_number_is_skipped(self):
         k = self.start()
@@ -500,27 +490,54 @@ class OpenAndSave(BmpTestCase):
         self.assertEqual(pillow_rgb(target).getpixel((5, 5)), (0x12, 0x34, 0x56))
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- old.bmp")
 
-    def test_names_outside_the_code_page_are_refused_in_the_dialogs(self):
+    def test_names_outside_the_code_page_are_saved_and_opened_as_they_are(self):
         k = self.start()
-        self.driver("clip_put", 64, 32, 0x123456)
-        for command, title in [(40008, "名前を付けて保存"), (40023, "開く")]:
-            self.driver.post_command(k.hwnd, command)
-            dialog = self.driver.wait_window("#32770", title)
-            self.driver("set_text", dialog, FILE_NAME,
-                        winpath(os.path.join(self.dir, NOT_IN_CODE_PAGE + ".bmp")))
-            self.driver("click", dialog, IDOK)
-            box = self.driver.wait_window("#32770", "Kelvoｴﾗｰ")
-            self.assertEqual(message_texts(self.driver, box),
-                             ["ファイル名に、この Windows の文字コードで表せない文字が含まれています。\n"
-                              "表せる文字だけの名前を指定して下さい。"])
-            self.assertEqual(self.driver("rect", box)["owner"], dialog)
-            self.driver("click", box, IDOK)
-            self.driver("wait_gone", box, 10000)
-            self.assertTrue(self.driver.state(dialog)["visible"], f"{title} closed")
-            self.driver("click", dialog, IDCANCEL)
-            self.driver("wait_gone", dialog, 10000)
-        self.assertEqual(self.files(), [])
-        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        for colour, name in [(0x123456, "𠮷野家の写真.bmp"), (0x654321, "한국어 🦜 사진.png"),
+                             (0x0A0B0C, "😀.bmp")]:
+            with self.subTest(name=name):
+                self.driver("clip_put", 64, 32, colour)
+                path = os.path.join(self.dir, name)
+                self.driver.post_command(k.hwnd, 40008)
+                dialog = self.driver.wait_window("#32770", "名前を付けて保存")
+                self.driver("set_text", dialog, FILE_NAME, winpath(path))
+                self.driver("click", dialog, IDOK)
+                wait_until(lambda: os.path.exists(path), 10, what=name)
+                wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- " + name, 10, what="title")
+                rgb = ((colour >> 16) & 255, (colour >> 8) & 255, colour & 255)
+                with Image.open(path) as im:
+                    self.assertEqual(im.format, "PNG" if name.endswith(".png") else "BMP")
+                    self.assertEqual(im.convert("RGB").getpixel((5, 5)), rgb)
+        # Opened again by name through the open dialog, BMP files being
+        # read by Kelvo itself.
+        self.driver("clip_put", 8, 8, 0xFFFFFF)
+        path = os.path.join(self.dir, "𠮷野家の写真.bmp")
+        self.driver.post_command(k.hwnd, 40023)
+        dialog = self.driver.wait_window("#32770", "開く")
+        self.driver("set_text", dialog, FILE_NAME, winpath(path))
+        self.driver("click", dialog, IDOK)
+        wait_until(lambda: self.driver.clip_image() and self.driver.clip_image().size == (64, 32), 10,
+                   what="the picture opened")
+        self.assertEqual(self.driver.clip_image().getpixel((5, 5)), (0x12, 0x34, 0x56))
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo --- 𠮷野家の写真.bmp")
+        self.assertEqual(self.files(), sorted(["𠮷野家の写真.bmp", "한국어 🦜 사진.png", "😀.bmp"]))
+
+    def test_a_dropped_file_of_any_name_opens(self):
+        k = self.start()
+        x, y, w, h = self.driver.state(k.hwnd)["client"]
+        display = ":%d" % harness.env()["display"]
+        # Deeper than 260 characters, in folders of names code page 932
+        # cannot hold.
+        folder = os.path.join(self.dir, "한국어" * 20, "🦜" * 60, "𠮷" * 30)
+        os.makedirs(folder)
+        self.assertGreater(len(winpath(folder).encode("utf-16-le")) // 2, 260)
+        for name, size in [("한국어 😀.bmp", (20, 10)), ("𠮷.BMP", (12, 6))]:
+            with self.subTest(name=name):
+                path = os.path.join(folder, name)
+                Image.new("RGB", size, (7, 8, 9)).save(path, "BMP")
+                self.assertTrue(xdnd.drop_files(display, x + w // 2, y + h // 2, [path]))
+                wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- " + name, 10, what=name)
+                self.assertEqual(self.driver.clip_image().size, size)
+                self.assertEqual(self.driver.clip_image().getpixel((1, 1)), (7, 8, 9))
 
     def test_a_failed_open_names_the_file_and_the_reason_and_leaves_the_picture(self):
         k = self.start()

@@ -127,14 +127,21 @@ class SettingsStore(KelvoTestCase):
         self.driver("wait_gone", dialog, 10000)
         self.assertEqual(k.stop(), 0)
 
-        # A folder that this code page cannot name survives a run unchanged,
-        # serial output included, though it cannot be used yet.
-        other = winpath(folder) + "\\한글"
+        # A folder and prefix that code page 932 cannot name, stored as
+        # earlier versions store them, are used as they are and survive a
+        # run unchanged.
+        os.mkdir(os.path.join(folder, "한글 🦜"))
+        other = winpath(folder) + "\\한글 🦜"
         self.driver("reg_set_w", "FOLDER", REG_SZ, (other + "\0").encode("utf-16-le").hex())
+        self.driver("reg_set_w", "PREFIX", REG_SZ, ("𠮷" + "\0").encode("utf-16-le").hex())
         k = self.start()
         self.assertTrue(menu_items(self.driver, k.hwnd)[40009]["checked"])
+        self.driver.send_command(k.hwnd, 40001, 1)
+        wait_until(lambda: os.listdir(os.path.join(folder, "한글 🦜")), 30, what="the serial file")
+        self.assertEqual(os.listdir(os.path.join(folder, "한글 🦜")), ["𠮷0001.PNG"])
         self.assertEqual(k.stop(), 0)
         self.assertEqual(self.text("FOLDER"), other)
+        self.assertEqual(self.text("PREFIX"), "𠮷")
         self.assertEqual(self.values()["SERIAL"], (REG_DWORD, "01000000"))
 
     def text(self, name):

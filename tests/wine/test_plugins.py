@@ -220,6 +220,28 @@ class AskingPlugins(PluginTestCase):
         # SPIEnd at exit unloads every kept plug-in.
         self.assertEqual(self.loaded(), [])
 
+    def test_a_name_outside_the_code_page_goes_in_memory_and_is_refused_when_none_reads_memory(self):
+        # These plug-ins read files by name only: shown the file in memory,
+        # each says no, and the message says why the name did not do.
+        cwd = self.folder("cwd", "tspi_a", "tspi_b")
+        k = self.start(cwd=cwd)
+        wait_until(lambda: sorted(self.loaded()) == ["a", "b"], 15, what="the plug-ins")
+        path = self.sample_file("한국어 𠮷 😀.txt", ["a", "b"], size=(7, 3))
+        before = self.put_picture()
+        mark = len(self.calls())
+        self.open_by_drop(k, path)
+        box = self.driver.wait_window("#32770", CAPTION, timeout=15)
+        (text,) = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
+                                      if c["class"] == "Static" and c["text"]], 10, what="the text")
+        self.assertTrue(text.startswith(MESSAGE + "( " + winpath(path) + " )"), text)
+        self.assertIn("この Windows の文字コードで表せない文字", text)
+        self.assertIn("メモリー", text)
+        self.driver("click", box, IDOK)
+        self.driver("wait_gone", box, 10000)
+        self.assertEqual(sorted(self.calls_since(mark)), ["a IsSupported no", "b IsSupported no"])
+        self.assertEqual(list(self.driver.clip_image().getdata()), before)
+        self.assertEqual(k.stop(), 0)
+
     def test_a_plugin_that_accepts_and_fails_gives_the_message_and_no_other_is_asked(self):
         # Named so that the failing plug-in comes first in the search.
         cwd = self.folder("cwd", ("tspi_fail", "p1fail"), ("tspi_a", "p2a"))
@@ -350,21 +372,13 @@ class WherePluginsComeFrom(PluginTestCase):
         self.assertEqual(k.stop(), 0)
         self.assertNotIn("a load", self.calls())
 
-    def test_a_directory_name_too_long_for_the_pattern_is_passed_over(self):
-        # 250 characters and more leave no room for "\*.spi" in 256 bytes:
-        # such a current directory is not searched (rather than searched
-        # under a cut name), and the system directory is looked at instead.
+    def test_a_directory_of_a_name_outside_the_code_page_is_searched(self):
+        # Its plug-ins hide the system directory's, as any current
+        # directory's do, though code page 932 cannot name it.
         self.place_in(self.system_dir(), "tspi_b")
-        deep = self.dir
-        while len(winpath(deep)) < 252:
-            room = 252 - len(winpath(deep)) - 1
-            deep = os.path.join(deep, "d" * min(100, max(room, 1)))
-        os.makedirs(deep, exist_ok=True)
-        shutil.copy(os.path.join(TEST_PLUGINS, "tspi_a.spi"), deep)
-        self.assertGreaterEqual(len(winpath(deep)), 250)
-        self.assertLess(len(winpath(deep)), 256)
-        k = self.start(cwd=deep)
-        self.wait_loaded(["b"])
+        folder = self.folder("한국어 𠮷 😀", "tspi_a")
+        k = self.start(cwd=folder)
+        self.wait_loaded(["a"])
         self.assertEqual(k.stop(), 0)
 
     def test_a_plugin_named_like_one_in_kelvos_folder_loads_kelvos(self):
@@ -609,6 +623,40 @@ class BundledPlugin(PluginTestCase):
                 else:
                     self.assertEqual(list(got.getdata()), list(want.getdata()), name)
         settled_screenshot("plugins-gif-opened")
+        self.assertEqual(k.stop(), 0)
+
+    def test_a_png_whose_name_the_code_page_cannot_hold_opens_from_memory(self):
+        k = self.start(cwd=BIN)
+        source = self.pictures()["pic.png"]
+        name = "𠮷 한국어 😀.png"
+        path = os.path.join(self.dir, name)
+        shutil.copy(source, path)
+        self.open_by_drop(k, path)
+        self.expect_title(k, name)
+        self.assertEqual(list(self.driver.clip_image().getdata()),
+                         list(imagemagick_rgb(source).getdata()))
+        self.assertEqual(k.stop(), 0)
+
+    def test_on_an_english_code_page_japanese_names_open_too(self):
+        # Kelvo started in an English locale: its ANSI code page is 1252.
+        environ = dict(wine_environ(), LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        k = harness.Kelvo(self.driver, None, BIN, environ)
+        self.instances.append(k)
+        k.wait_main()
+        source = self.pictures()["pic.png"]
+        for name in ("日本語の写真.png", "café.png"):  # in memory; by name
+            with self.subTest(name=name):
+                path = os.path.join(self.dir, name)
+                shutil.copy(source, path)
+                self.open_by_drop(k, path)
+                self.expect_title(k, name)
+                self.assertEqual(list(self.driver.clip_image().getdata()),
+                                 list(imagemagick_rgb(source).getdata()))
+        bmp = os.path.join(self.dir, "写真.bmp")
+        Image.new("RGB", (9, 5), (1, 2, 3)).save(bmp)
+        self.open_by_drop(k, bmp)
+        self.expect_title(k, "写真.bmp")
+        self.assertEqual(self.driver.clip_image().size, (9, 5))
         self.assertEqual(k.stop(), 0)
 
     def test_the_open_dialog_opens_a_png(self):
