@@ -117,10 +117,10 @@ UINT_PTR CALLBACK FileDialogHook(HWND child, UINT message, WPARAM, LPARAM lParam
     if (notify->hdr.code == CDN_TYPECHANGE && notify->lpOFN->lCustData == 1) {
         HWND dialog = GetParent(child);
         // The name box may hold a whole path typed there, of any length.
-        std::vector<wchar_t> spec(kFileNameCapacity);
-        LRESULT got = SendMessageW(dialog, CDM_GETSPEC, spec.size(), reinterpret_cast<LPARAM>(spec.data()));
-        if (got > 0 && size_t(got) <= spec.size()) {
-            std::wstring name(spec.data());
+        std::vector<wchar_t> typed(kFileNameCapacity);
+        LRESULT got = SendMessageW(dialog, CDM_GETSPEC, typed.size(), reinterpret_cast<LPARAM>(typed.data()));
+        if (got > 0 && size_t(got) <= typed.size()) {
+            std::wstring name(typed.data());
             PictureFormat format = notify->lpOFN->nFilterIndex == 2 ? PictureFormat::kPng
                                                                     : PictureFormat::kBmp;
             std::wstring renamed = NameForFileType(name, format);
