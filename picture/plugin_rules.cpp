@@ -1,4 +1,4 @@
-// Search pattern and plug-in picture checks of the plug-in manager.
+// Module extensions and plug-in picture checks of the plug-in manager.
 #include "picture/plugin_rules.h"
 
 #include <cstring>
@@ -11,31 +11,6 @@ std::vector<const char*> PluginModuleExtensions(bool sixtyFourBit)
     if (sixtyFourBit)
         return {"sph", "spi"};
     return {"spi"};
-}
-
-bool ComposePluginPattern(const char* directory, const char* extension, bool shiftJis, char* out,
-                          size_t outCapacity)
-{
-    if (!out || outCapacity == 0)
-        return false;
-    out[0] = '\0';
-    if (!directory || directory[0] == '\0' || !extension)
-        return false;
-    size_t dirLength = std::strlen(directory);
-    size_t extLength = std::strlen(extension);
-    bool separator = !EndsWithBackslash(directory, shiftJis);
-    // "*." and the terminator come with the extension.
-    size_t needed = dirLength + (separator ? 1 : 0) + 2 + extLength + 1;
-    if (needed > outCapacity)
-        return false;
-    std::memcpy(out, directory, dirLength);
-    size_t at = dirLength;
-    if (separator)
-        out[at++] = '\\';
-    out[at++] = '*';
-    out[at++] = '.';
-    std::memcpy(out + at, extension, extLength + 1);
-    return true;
 }
 
 PluginDibStatus CheckPluginDib(const uint8_t* format, size_t formatSize, size_t bitsSize,

@@ -1,5 +1,5 @@
-// Rules of the image plug-in manager that compute something: the search
-// patterns for plug-in modules in one directory, the check that a picture
+// Rules of the image plug-in manager that compute something: the extensions
+// plug-in modules are searched under, the check that a picture
 // handed back by a plug-in is what its header says it is before the
 // platform is given it, and the open dialog's pattern of every picture
 // the plug-ins read.
@@ -9,24 +9,12 @@
 #include <string>
 #include <vector>
 
-// Capacity of the buffers the directory names and the pattern are built
-// in, terminator included.
-constexpr size_t kPluginPathBuffer = 256;
-
 // File extensions of plug-in modules, in the order they are searched:
 // 64-bit builds of the interface are named *.sph and 32-bit builds *.spi.
 // A 64-bit program looks for both (a 64-bit module named .spi still
 // works; a 32-bit one fails to load and is passed over), a 32-bit program
 // for *.spi only.
 std::vector<const char*> PluginModuleExtensions(bool sixtyFourBit);
-
-// "<directory>\*.<extension>" into out (capacity outCapacity, terminator
-// included); no second backslash after a directory that already ends in
-// one (a drive root). False, with out empty, when the directory is empty
-// or the pattern does not fit: such a directory is not searched, rather
-// than searched under a cut name.
-bool ComposePluginPattern(const char* directory, const char* extension, bool shiftJis, char* out,
-                          size_t outCapacity);
 
 enum class PluginDibStatus {
     kOk,

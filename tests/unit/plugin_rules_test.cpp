@@ -1,4 +1,4 @@
-// Plug-in manager rules: the search pattern built in its fixed buffer, and
+// Plug-in manager rules: the module extensions searched for, and
 // the check of pictures that plug-ins hand back.
 #include <gtest/gtest.h>
 
@@ -10,50 +10,6 @@
 #include "picture/plugin_rules.h"
 
 namespace {
-
-std::string Pattern(const std::string& dir, bool shiftJis = false, size_t capacity = kPluginPathBuffer,
-                    const char* extension = "spi")
-{
-    std::vector<char> out(capacity + 8, 'X');
-    bool ok = ComposePluginPattern(dir.c_str(), extension, shiftJis, out.data(), capacity);
-    // Nothing is written past the capacity, whatever the outcome.
-    for (size_t i = capacity; i < out.size(); ++i)
-        EXPECT_EQ(out[i], 'X') << "byte " << i << " written for a directory of " << dir.size();
-    if (!ok) {
-        EXPECT_EQ(out[0], '\0');
-        return "<refused>";
-    }
-    return out.data();
-}
-
-TEST(PluginPattern, AppendsTheMaskWithOneBackslash)
-{
-    EXPECT_EQ(Pattern("C:\\Program Files\\Kelvo"), "C:\\Program Files\\Kelvo\\*.spi");
-    EXPECT_EQ(Pattern("C:\\"), "C:\\*.spi");
-    EXPECT_EQ(Pattern("Z:\\tmp\\dir\\"), "Z:\\tmp\\dir\\*.spi");
-    EXPECT_EQ(Pattern(""), "<refused>");
-    // A directory ending in a double-byte character whose second byte is
-    // 0x5C ("表" is 0x95 0x5C in Shift-JIS) still needs its separator.
-    EXPECT_EQ(Pattern("C:\\\x95\x5C", true), "C:\\\x95\x5C\\*.spi");
-    EXPECT_EQ(Pattern("C:\\\x95\x5C", false), "C:\\\x95\x5C*.spi");
-}
-
-TEST(PluginPattern, LongDirectoriesAreRefusedNotCut)
-{
-    // "\*.spi" and the terminator take 7 bytes: 249 characters fit a
-    // 256-byte buffer exactly, 250 do not.
-    std::string fits = "C:\\" + std::string(246, 'd');
-    ASSERT_EQ(fits.size(), 249u);
-    EXPECT_EQ(Pattern(fits), fits + "\\*.spi");
-    EXPECT_EQ(Pattern(fits + "d"), "<refused>");
-    // Ending in a backslash saves one byte.
-    std::string rooted = fits + "\\";
-    EXPECT_EQ(Pattern(rooted), rooted + "*.spi");
-    EXPECT_EQ(Pattern(std::string(300, 'e')), "<refused>");
-    EXPECT_EQ(Pattern(fits, false, kPluginPathBuffer, "sph"), fits + "\\*.sph");
-    EXPECT_EQ(Pattern("C:\\x", false, 4), "<refused>");
-    EXPECT_FALSE(ComposePluginPattern("C:\\x", "spi", false, nullptr, 0));
-}
 
 TEST(PluginPattern, SixtyFourBitBuildsLookForSphFirstThenSpi)
 {
