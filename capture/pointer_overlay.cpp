@@ -54,7 +54,14 @@ void DrawPointerInto(HBITMAP bitmap, const GrabRect& grab)
     CURSORINFO info{};
     info.cbSize = sizeof info;
     // A hidden pointer (while typing, on a touch screen) is not drawn.
-    if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING) || !info.hCursor)
+    if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING))
+        return;
+    // Wine names the cursor of the active window's thread only: while no
+    // window is active (Kelvo's own hidden for the grab) it names none,
+    // though the pointer shows. The standard arrow stands in for it.
+    if (!info.hCursor)
+        info.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    if (!info.hCursor)
         return;
     PointerShape shape{{info.ptScreenPos.x, info.ptScreenPos.y}, 0, 0, 0, 0};
     Corner at{};

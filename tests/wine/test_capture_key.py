@@ -220,7 +220,7 @@ class ActiveWindowKey(TriggerTestCase):
         self.addCleanup(notepad.wait)
         self.addCleanup(notepad.kill)
         editor = self.driver.wait_window("Notepad", "-", 30)
-        self.driver("move", editor, 250, 560, 610, 190)
+        self.driver("move", editor, 250, 590, 610, 170)
         self.focus(editor)
         left, top, right, bottom = self.driver.state(editor)["rect"]
         keys("ctrl+shift+alt+F9")

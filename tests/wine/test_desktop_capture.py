@@ -101,15 +101,17 @@ class PointerInGrabs(KelvoTestCase):
         xdotool("mousemove", 700, 400)
         picture = self.capture(k)
         changed = self.changed_pixels(picture, near)
-        # The cursor's own picture: a shape of many pixels (not a box, some
-        # pixels within its extent stay background) that holds the hot spot's
-        # neighbourhood and lies within a cursor's size of it.
+        # The cursor's own picture: a shape of many pixels (not a box: some
+        # pixels within its extent stay background) around the hot spot,
+        # within a cursor's size of it.
         self.assertGreater(len(changed), 20)
         xs = [x for x, _ in changed]
         ys = [y for _, y in changed]
         self.assertLessEqual(max(xs) - min(xs), 64)
         self.assertLessEqual(max(ys) - min(ys), 64)
         self.assertTrue(min(xs) <= 700 <= max(xs) and min(ys) <= 400 <= max(ys))
+        # The hot spot's own pixel is the cursor's (the tip of the arrow).
+        self.assertIn((700, 400), changed)
         box = (max(xs) - min(xs) + 1) * (max(ys) - min(ys) + 1)
         self.assertLess(len(changed), box)
         # Nothing else of the patch changed.
