@@ -41,6 +41,8 @@ bool VisibleFrameOf(HWND window, FrameBox& frame)
         if (GetWindowAttribute query = CompositorQuery())
             answered = SUCCEEDED(query(window, kExtendedFrameBounds, &bounds, sizeof bounds));
     }
+    // Both rectangles in physical pixels: Kelvo is aware of per-monitor
+    // scaling, so the window rectangle is not scaled for it either.
     FrameBox compositor{bounds.left, bounds.top, bounds.right, bounds.bottom};
     frame = VisibleFrame(windowRect, answered ? &compositor : nullptr, child);
     return true;
