@@ -32,6 +32,11 @@ enum Command : int {
     kCmdHelpOnHelp = 40056,
     kCmdFixedRange = 40057,
     kCmdCustomize = 40059,
+    kCmdLastRegion = 40110,
+    kCmdIncludePointer = 40111,
+    // Posted by the keyboard hook for the capture key with Alt; lParam is
+    // the foreground window at the key press.
+    kCmdActiveWindow = 40112,
 };
 
 // The marker in lParam that turns kCmdPrint into the capture-and-output

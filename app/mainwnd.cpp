@@ -161,6 +161,9 @@ void OnCommand(HWND window, int id, LPARAM lParam)
         if (HWND toolbar = MainToolbar())
             SendMessageA(toolbar, TB_CUSTOMIZE, 0, 0);
         break;
+    case kCmdLastRegion: LastRegionCommand(window); break;
+    case kCmdIncludePointer: IncludePointerCommand(window); break;
+    case kCmdActiveWindow: ActiveWindowCaptureAndOutput(window, reinterpret_cast<HWND>(lParam)); break;
     }
 }
 
@@ -194,6 +197,8 @@ void OnInitMenuPopup(HWND window, HMENU menu)
     CheckItem(menu, kCmdReadPrinterAtStart, g_settings.readPrt != 0);
     CheckItem(menu, kCmdSnapshot, SnapshotEnabled());
     CheckItem(menu, kCmdFixedRange, FixedRangeEnabled());
+    SetItem(menu, kCmdLastRegion, HasLastRegion());
+    CheckItem(menu, kCmdIncludePointer, PointerIncluded());
 }
 
 void OnDropFiles(HWND window, HDROP drop)

@@ -134,6 +134,7 @@ void LoadSettings()
     for (size_t i = 0; i < kSettingCount; ++i)
         SetSettingValue(g_settings, i, QuerySetting(key, i));
     LoadOutputSettings(key);
+    LoadPointerOption(key);
     RegCloseKey(key);
 }
 
@@ -149,5 +150,6 @@ void SaveSettings()
                        kSettingLayouts[i].width);
     }
     SaveOutputSettings(key);
+    SavePointerOption(key);
     RegCloseKey(key);
 }

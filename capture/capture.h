@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "capture/corners.h"
+#include "capture/drag_rules.h"
 
 // --- the screen -------------------------------------------------------
 // Every monitor together: the virtual screen, in screen coordinates. Its
@@ -95,3 +96,26 @@ extern OutputTarget g_outputTarget;
 void CaptureAndOutput(HWND mainWindow);
 // Capture and output writes serially numbered PNG files.
 bool OutputIsPngFiles();
+
+// --- windows as they are drawn, the pointer, last region, active window
+// The rectangle of window that a capture takes, in screen coordinates:
+// the frame the compositor draws for a top-level window, the window
+// rectangle for a control or where there is no compositor. False for a
+// window that is gone.
+bool VisibleFrameOf(HWND window, FrameBox& frame);
+// Draws the mouse pointer, at its real size, into bitmap (grabbed from
+// grab) where it stands, when the option to include it is on.
+void DrawPointerInto(HBITMAP bitmap, const GrabRect& grab);
+bool PointerIncluded();
+void IncludePointerCommand(HWND mainWindow);  // 40111
+// The option's registry value, read at start and written at the end.
+void LoadPointerOption(HKEY key);
+void SavePointerOption(HKEY key);
+// The rectangle the user last selected (screen coordinates), kept for the
+// session, and the command that grabs it again.
+void RememberSelectedRegion(Corner start, Corner end);
+bool HasLastRegion();
+void LastRegionCommand(HWND mainWindow);  // 40110
+// The capture key with Alt: the foreground window (named by the hook at
+// the key press), grabbed and sent to the output.
+void ActiveWindowCaptureAndOutput(HWND mainWindow, HWND target);

@@ -47,3 +47,17 @@ bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke
         return false;
     return stroke.ctrl == combination.ctrl && stroke.shift == combination.shift;
 }
+
+bool IsActiveWindowKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke)
+{
+    constexpr uint32_t kAltDown = 1u << 29;
+    constexpr uint32_t kWasDown = 1u << 30;
+    constexpr uint32_t kGoingUp = 1u << 31;
+    if (combination.key == 0 || stroke.virtualKey != combination.key)
+        return false;
+    if (stroke.flags & (kWasDown | kGoingUp))
+        return false;
+    if (!(stroke.alt || (stroke.flags & kAltDown)) || stroke.win)
+        return false;
+    return stroke.ctrl == combination.ctrl && stroke.shift == combination.shift;
+}

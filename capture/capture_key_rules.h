@@ -45,3 +45,9 @@ struct KeyStroke {
 // a Windows key. Auto-repeats and key-ups never count, and a key code of 0
 // never matches.
 bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke);
+
+// True for the first key-down of the capture key with Alt held as well as
+// the modifiers the combination asks for (no Windows key): the capture of
+// the foreground window. Alt is not one of the combination's own choices,
+// so this never takes a press that IsCaptureKeyPress takes.
+bool IsActiveWindowKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke);

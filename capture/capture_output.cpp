@@ -44,3 +44,29 @@ void CaptureAndOutput(HWND mainWindow)
     // A PNG made ahead and not written (the question answered no) goes.
     DropPngOfGrab();
 }
+
+void ActiveWindowCaptureAndOutput(HWND mainWindow, HWND target)
+{
+    // The window the user was in when the key went down; gone already, or
+    // no window at all (the bare desktop), there is nothing to grab.
+    FrameBox frame{};
+    if (!target || !VisibleFrameOf(target, frame)) {
+        MessageBeep(0);
+        return;
+    }
+    // Kelvo's own window is grabbed as it stands; any other window without
+    // Kelvo's in front of it.
+    bool hide = target != mainWindow;
+    if (hide) {
+        ShowWindow(mainWindow, SW_HIDE);
+        Sleep(100);
+    }
+    Corner start{frame.left, frame.top};
+    Corner end{frame.right, frame.bottom};
+    GrabScreen(mainWindow, &start, &end, OutputIsPngFiles());
+    if (hide)
+        ShowWindow(mainWindow, SW_SHOWNORMAL);
+    InvalidateRect(mainWindow, nullptr, TRUE);
+    Output(mainWindow);
+    DropPngOfGrab();
+}

@@ -68,6 +68,7 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
     HBITMAP bitmap = nullptr;
     if (ScreenDC screen; screen)
         bitmap = CopyScreen(screen.get(), rect);
+    DrawPointerInto(bitmap, rect);
     if (bitmap && pngAhead)
         StartPngOfGrab(bitmap);
     DWORD sequence = 0;

@@ -172,8 +172,10 @@ void OnPickButtonUp(HWND mainWindow)
         return;
     SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));  // IDC_ARROW
     ReleaseCapture();
-    if (rectangleMode)
+    if (rectangleMode) {
         InvertBand(g_pickCorners.start, g_pickCorners.lastDrawn);
+        RememberSelectedRegion(g_pickCorners.start, g_pickCorners.end);
+    }
     EraseWindowFrame();
     EndPickHint(mainWindow);
     GrabScreen(mainWindow, &g_pickCorners.start, &g_pickCorners.end);
@@ -204,10 +206,9 @@ void OnPickCaptureLost(HWND mainWindow)
 
 void InvertWindowFrame(HWND window)
 {
-    RECT r{};
+    FrameBox r{};
     FrameBox box{};
-    if (!IsWindow(window) || !GetWindowRect(window, &r)
-        || !WindowFrameBox(FrameBox{r.left, r.top, r.right, r.bottom}, VirtualScreenRect(), box))
+    if (!VisibleFrameOf(window, r) || !WindowFrameBox(r, VirtualScreenRect(), box))
         return;
     // The corners hold the whole window; the grab keeps what is on screen.
     g_pickCorners.start = Corner{r.left, r.top};

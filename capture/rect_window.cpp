@@ -117,6 +117,7 @@ void OnButtonUp(HWND window)
     if (!ReleaseInSelection(g_selection))
         return;
     InvertBand(g_pickCorners.start, g_pickCorners.end);
+    RememberSelectedRegion(g_pickCorners.start, g_pickCorners.end);
     EndWithGrab(window);
 }
 

@@ -3,7 +3,8 @@
 // The system loads this library into every program that receives keyboard
 // input and calls KeyHookProc there, on the thread that takes the key.
 // For a press of the capture key it posts the capture-and-output command
-// to Kelvo's main window; every keystroke is passed on unchanged.
+// to Kelvo's main window, and for the capture key with Alt the command that
+// grabs the foreground window; every keystroke is passed on unchanged.
 //
 // CTRL, SHIFT and KEY are read from Kelvo's settings key at each key-down,
 // so a key chosen in Kelvo's dialog works at the next press. Values that
@@ -19,6 +20,7 @@ const wchar_t kMainClass[] = L"KelvoClass";
 const wchar_t kProduct[] = L"Kelvo";
 constexpr WPARAM kCaptureAndOutputCommand = 40001;
 constexpr LPARAM kCaptureAndOutputMarker = 1;
+constexpr WPARAM kActiveWindowCommand = 40112;
 
 // Per thread: set while this thread is inside KeyHookProc. When two Kelvo
 // instances each installed the hook, the same keystroke reaches
@@ -77,20 +79,27 @@ HWND FindMainWindow()
     return nullptr;
 }
 
-bool IsCaptureKeyEvent(WPARAM wParam, LPARAM lParam)
+enum class KeyAction { None, CaptureAndOutput, ActiveWindow };
+
+KeyAction CaptureKeyAction(WPARAM wParam, LPARAM lParam)
 {
     constexpr uint32_t kRepeatOrUp = (1u << 30) | (1u << 31);
     uint32_t flags = uint32_t(lParam);
     // Cheap test first: most events are not a first key-down.
     if (flags & kRepeatOrUp)
-        return false;
+        return KeyAction::None;
     KeyStroke stroke{uint32_t(wParam),
                      flags,
                      Held(VK_CONTROL),
                      Held(VK_SHIFT),
                      Held(VK_MENU),
                      Held(VK_LWIN) || Held(VK_RWIN)};
-    return IsCaptureKeyPress(ReadCombination(), stroke);
+    CaptureKeyCombination combination = ReadCombination();
+    if (IsCaptureKeyPress(combination, stroke))
+        return KeyAction::CaptureAndOutput;
+    if (IsActiveWindowKeyPress(combination, stroke))
+        return KeyAction::ActiveWindow;
+    return KeyAction::None;
 }
 
 }  // namespace
@@ -99,9 +108,17 @@ extern "C" LRESULT CALLBACK KeyHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     // HC_NOREMOVE is a peek at a key that will come again with HC_ACTION.
     bool outer = g_insideSlot != TLS_OUT_OF_INDEXES && !TlsGetValue(g_insideSlot);
-    if (code == HC_ACTION && outer && IsCaptureKeyEvent(wParam, lParam)) {
-        if (HWND main = FindMainWindow())
-            PostMessageW(main, WM_COMMAND, kCaptureAndOutputCommand, kCaptureAndOutputMarker);
+    KeyAction action = code == HC_ACTION && outer ? CaptureKeyAction(wParam, lParam) : KeyAction::None;
+    if (action != KeyAction::None) {
+        if (HWND main = FindMainWindow()) {
+            if (action == KeyAction::CaptureAndOutput)
+                PostMessageW(main, WM_COMMAND, kCaptureAndOutputCommand, kCaptureAndOutputMarker);
+            else
+                // Named now: by the time Kelvo takes the command, its own
+                // window may have come to the front.
+                PostMessageW(main, WM_COMMAND, kActiveWindowCommand,
+                             reinterpret_cast<LPARAM>(GetForegroundWindow()));
+        }
     }
     if (outer)
         TlsSetValue(g_insideSlot, reinterpret_cast<void*>(1));

@@ -105,4 +105,28 @@ TEST(CaptureKeyPress, BareKeyAndSingleModifier)
     EXPECT_FALSE(IsCaptureKeyPress(none, Stroke(0, 0, false, false)));
 }
 
+TEST(ActiveWindowKeyPress, TheCaptureKeyWithAltAddedOnly)
+{
+    CaptureKeyCombination f9{true, true, 0x78};
+    KeyStroke alt = Stroke(0x78, 0, true, true);
+    alt.alt = true;
+    EXPECT_TRUE(IsActiveWindowKeyPress(f9, alt));
+    // Alt as the hook's context bit alone counts too.
+    EXPECT_TRUE(IsActiveWindowKeyPress(f9, Stroke(0x78, kAltContext, true, true)));
+    // The plain capture key is not this press, and the other modifiers
+    // must still be exactly the combination's.
+    EXPECT_FALSE(IsActiveWindowKeyPress(f9, Stroke(0x78, 0, true, true)));
+    EXPECT_FALSE(IsActiveWindowKeyPress(f9, Stroke(0x78, kAltContext, true, false)));
+    EXPECT_FALSE(IsActiveWindowKeyPress(f9, Stroke(0x77, kAltContext, true, true)));
+    KeyStroke win = alt;
+    win.win = true;
+    EXPECT_FALSE(IsActiveWindowKeyPress(f9, win));
+    EXPECT_FALSE(IsActiveWindowKeyPress(f9, Stroke(0x78, kAltContext | kRepeat, true, true)));
+    EXPECT_FALSE(IsActiveWindowKeyPress(f9, Stroke(0x78, kAltContext | kUp, true, true)));
+    CaptureKeyCombination bare{false, false, 0x65};
+    EXPECT_TRUE(IsActiveWindowKeyPress(bare, Stroke(0x65, kAltContext, false, false)));
+    CaptureKeyCombination none{false, false, 0};
+    EXPECT_FALSE(IsActiveWindowKeyPress(none, Stroke(0, kAltContext, false, false)));
+}
+
 }  // namespace

@@ -4,6 +4,8 @@ import os
 import subprocess
 import time
 
+from PIL import Image
+
 from harness import WINE, settled_screenshot, wait_until, wine_environ
 from triggers import CAPTURE_KEY, TriggerTestCase, xdo
 
@@ -73,7 +75,7 @@ class CaptureKeyDialog(TriggerTestCase):
         names = {v["name"] for v in self.driver.reg_values()["values"]}
         self.assertEqual(names, {"PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN", "ICONIC",
                                  "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL", "FORMAT",
-                                 "COMPRESS", "FOLDER", "PREFIX"})
+                                 "COMPRESS", "FOLDER", "PREFIX", "CURSOR"})
         # Both boxes cleared: the bare key.
         dialog = self.open_dialog(k)
         self.assertEqual(self.selection(), 17)
@@ -131,9 +133,10 @@ class CaptureKeyPresses(TriggerTestCase):
             self.focus(k.hwnd)
             keys("ctrl+shift+F9")
             self.expect_files(n)
-        # Other combinations with the same key are not the capture key.
+        # Other combinations with the same key are not the capture key
+        # (with Alt it grabs the active window instead).
         self.focus(k.hwnd)
-        keys("F9", "ctrl+F9", "shift+F9", "ctrl+shift+alt+F9", "ctrl+shift+F8")
+        keys("F9", "ctrl+F9", "shift+F9", "ctrl+shift+F8")
         self.sync(k, 2)
 
     def test_a_changed_key_works_at_once(self):
@@ -207,3 +210,28 @@ class CaptureKeyPresses(TriggerTestCase):
             except OSError:
                 continue
         self.fail(f"no process runs {program}")
+
+
+class ActiveWindowKey(TriggerTestCase):
+    def test_alt_with_the_capture_key_outputs_the_foreground_window(self):
+        k = self.start_with_file_output()
+        notepad = subprocess.Popen([WINE, "notepad"], env=wine_environ(),
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(notepad.wait)
+        self.addCleanup(notepad.kill)
+        editor = self.driver.wait_window("Notepad", "-", 30)
+        self.driver("move", editor, 250, 590, 610, 170)
+        self.focus(editor)
+        left, top, right, bottom = self.driver.state(editor)["rect"]
+        keys("ctrl+shift+alt+F9")
+        names = self.expect_files(1)
+        with Image.open(os.path.join(self.dir, names[0])) as shot:
+            self.assertEqual(shot.size, (right - left, bottom - top))
+        info = self.driver.clip_bitmap()
+        self.assertEqual((info["width"], info["height"]), (right - left, bottom - top))
+        # The plain key still grabs the whole screen.
+        self.focus(editor)
+        keys("ctrl+shift+F9")
+        names = self.expect_files(2)
+        with Image.open(os.path.join(self.dir, names[1])) as shot:
+            self.assertEqual(shot.size, (1024, 768))

@@ -5,6 +5,7 @@ from harness import (KelvoTestCase, assert_pause, capture_pause, wait_until, scr
 WM_SYSCOMMAND = 0x0112
 SC_MINIMIZE = 0xF020
 DESKTOP = 40014
+INCLUDE_POINTER = 40111
 
 
 class DesktopCapture(KelvoTestCase):
@@ -72,6 +73,49 @@ class DesktopCapture(KelvoTestCase):
         state = self.driver.state(k.hwnd)
         self.assertTrue(state["iconic"])
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+
+
+class PointerInGrabs(KelvoTestCase):
+    GREY = (0x60, 0x60, 0x60)
+
+    def capture(self, k):
+        self.driver("clip_empty")
+        self.driver.send_command(k.hwnd, DESKTOP)
+        return wait_until(self.driver.clip_image, 10, what="the captured bitmap")
+
+    def changed_pixels(self, picture, box):
+        left, top, right, bottom = box
+        return {(x, y) for x in range(left, right) for y in range(top, bottom)
+                if picture.getpixel((x, y)) != self.GREY}
+
+    def test_the_option_draws_the_pointer_where_it_stands(self):
+        k = self.start()
+        self.place(500, 200, 400, 400, 0x606060)
+        # The pointer stands on the flat patch, well away from its edges.
+        xdotool("mousemove", 700, 400)
+        near = (640, 340, 780, 480)
+        picture = self.capture(k)
+        self.assertEqual(self.changed_pixels(picture, near), set())
+        self.driver.send_command(k.hwnd, INCLUDE_POINTER)
+        xdotool("mousemove", 701, 401)
+        xdotool("mousemove", 700, 400)
+        picture = self.capture(k)
+        changed = self.changed_pixels(picture, near)
+        # The cursor's own picture: a shape of many pixels (not a box: some
+        # pixels within its extent stay background) around the hot spot,
+        # within a cursor's size of it.
+        self.assertGreater(len(changed), 20)
+        xs = [x for x, _ in changed]
+        ys = [y for _, y in changed]
+        self.assertLessEqual(max(xs) - min(xs), 64)
+        self.assertLessEqual(max(ys) - min(ys), 64)
+        self.assertTrue(min(xs) <= 700 <= max(xs) and min(ys) <= 400 <= max(ys))
+        # The hot spot's own pixel is the cursor's (the tip of the arrow).
+        self.assertIn((700, 400), changed)
+        box = (max(xs) - min(xs) + 1) * (max(ys) - min(ys) + 1)
+        self.assertLess(len(changed), box)
+        # Nothing else of the patch changed.
+        self.assertEqual(self.changed_pixels(picture, (510, 210, 890, 330)), set())
 
 
 class MenusOnScreen(KelvoTestCase):

@@ -71,6 +71,7 @@ class SettingsStore(KelvoTestCase):
         "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
         "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
         "FOLDER": (REG_SZ, "00"), "PREFIX": (REG_SZ, "00"),  # as the driver reads them
+        "CURSOR": (REG_DWORD, "00000000"),  # the pointer left out of grabs
     }
 
     def values(self):
@@ -82,6 +83,17 @@ class SettingsStore(KelvoTestCase):
         self.assertEqual(self.values(), {})
         self.assertEqual(k.stop(), 0)
         self.assertEqual(self.values(), self.EXPECTED)
+
+    def test_the_pointer_option_is_kept_for_the_next_start(self):
+        self.driver("reg_del_key")
+        k = self.start()
+        self.assertFalse(menu_items(self.driver, k.hwnd)[40111]["checked"])
+        self.driver.send_command(k.hwnd, 40111)
+        self.assertTrue(menu_items(self.driver, k.hwnd)[40111]["checked"])
+        self.assertEqual(k.stop(), 0)
+        self.assertEqual(self.values()["CURSOR"], (REG_DWORD, "01000000"))
+        k = self.start()
+        self.assertTrue(menu_items(self.driver, k.hwnd)[40111]["checked"])
 
     def test_output_choices_come_back_at_the_next_start(self):
         self.driver("reg_del_key")

@@ -5,11 +5,13 @@ import subprocess
 
 from PIL import ImageChops
 
+from printing import menu_item
 from harness import (KelvoTestCase, WINE, assert_pause, capture_pause, wait_until, wine_environ,
                      screenshot, settled_screenshot, screen_image, unmanaged, xdotool)
 
 WINDOW = 40015
 RECTANGLE = 40016
+LAST_REGION = 40110
 FIXED_RANGE = 40057
 DESKTOP = 40014
 IDOK, IDCANCEL = 1, 2
@@ -282,6 +284,24 @@ class RectangleSelection(PickingTestCase):
         # No frame is left on the screen.
         after = screen_image()
         self.assertTrue(same_image(after.crop((768, 0, 1024, 768)), before.crop((768, 0, 1024, 768))))
+
+    def test_last_region_is_greyed_until_a_selection_then_grabs_that_rectangle_again(self):
+        k = self.start()
+        self.assertTrue(menu_item(self.driver, k.hwnd, LAST_REGION)["grayed"])
+        before = self.scene()
+        selection = self.drag(k, before, (960, 440), (820, 120))
+        xdotool("mouseup", 1)
+        self.finish(k, selection, (140, 320))
+        self.assertFalse(menu_item(self.driver, k.hwnd, LAST_REGION)["grayed"])
+        # The screen changes inside the rectangle: the command reads it anew.
+        self.place(840, 300, 50, 50, GREEN)
+        now = screen_image()
+        self.put_marker_picture()
+        self.driver.send_command(k.hwnd, LAST_REGION)
+        self.wait_shown_normally(k)
+        self.assert_clip_size((140, 320))
+        self.assertTrue(same_image(self.driver.clip_image(), now.crop((820, 120, 960, 440))))
+        self.assertFalse(same_image(self.driver.clip_image(), before.crop((820, 120, 960, 440))))
 
     def test_click_move_click_selects_with_the_button_up(self):
         k = self.start()
