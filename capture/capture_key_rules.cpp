@@ -47,3 +47,8 @@ bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke
         return false;
     return stroke.ctrl == combination.ctrl && stroke.shift == combination.shift;
 }
+
+bool ShowsSnippingToolNote(uint32_t key, bool settingRead, uint32_t setting)
+{
+    return key == kPrintScreenKey && settingRead && setting == 1;
+}

@@ -45,3 +45,11 @@ struct KeyStroke {
 // a Windows key. Auto-repeats and key-ups never count, and a key code of 0
 // never matches.
 bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke);
+
+// Windows 11 gives Print Screen to the Snipping Tool while the user's
+// setting PrintScreenKeyForSnippingEnabled (HKCU\Control Panel\Keyboard,
+// a DWORD) is 1. The key dialog warns of it when the capture key is Print
+// Screen and the setting was read as on; settingRead is false when the
+// value is missing or not a DWORD.
+constexpr uint16_t kPrintScreenKey = 0x2C;  // VK_SNAPSHOT
+bool ShowsSnippingToolNote(uint32_t key, bool settingRead, uint32_t setting);
