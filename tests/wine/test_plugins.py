@@ -764,3 +764,17 @@ class CodecPictures(PluginTestCase):
         self.assertEqual(list(self.driver.clip_image().getdata()), before)
         self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
         self.assertEqual(k.stop(), 0)
+
+    def test_transparent_pixels_are_laid_over_white(self):
+        k = self.start_without_plugins()
+        im = Image.new("RGBA", (4, 1))
+        im.putdata([(255, 0, 0, 255), (255, 0, 0, 128), (0, 0, 255, 0), (10, 20, 30, 200)])
+        path = os.path.join(self.dir, "alpha.png")
+        im.save(path)
+        self.open_by_drop(k, path)
+        self.expect_title(k, "alpha.png")
+        want = Image.alpha_composite(Image.new("RGBA", im.size, (255, 255, 255, 255)), im)
+        for got, expected in zip(self.driver.clip_image().getdata(), want.convert("RGB").getdata()):
+            # Rounding may differ by a level.
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(got, expected)), 1, (got, expected))
+        self.assertEqual(k.stop(), 0)
