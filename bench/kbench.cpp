@@ -16,6 +16,10 @@
 //                                      plug-in inside this process (as Kelvo
 //                                      did before the helper) and through
 //                                      the helper; the helper's start
+//   kbench codec ROUNDS PICTURE...     each picture opened through the
+//                                      system's codecs in the helper (no
+//                                      plug-in loaded), then through the
+//                                      bundled plug-in in the helper
 //
 // Each run prints one JSON line per measurement, times in milliseconds.
 #include <windows.h>
@@ -388,6 +392,63 @@ int Plugins(int rounds, const std::string& picture)
     return 0;
 }
 
+// One picture opened rounds times (after one round that warms the caches
+// and, the first time, starts the helper) the way Kelvo opens a file.
+bool TimeOpens(HWND window, const std::string& picture, int rounds, std::vector<double>* ms)
+{
+    std::wstring path(picture.begin(), picture.end());
+    for (int i = 0; i < rounds + 1; ++i) {
+        double t0 = Now();
+        HBITMAP bitmap = LoadPictureFile(window, path.c_str());
+        double t1 = Now();
+        if (!bitmap)
+            return false;
+        DeleteObject(bitmap);
+        if (i > 0)
+            ms->push_back(t1 - t0);
+    }
+    return true;
+}
+
+std::string Extension(const std::string& picture)
+{
+    size_t dot = picture.find_last_of('.');
+    return dot == std::string::npos ? std::string("file") : picture.substr(dot + 1);
+}
+
+int Codec(int rounds, const std::vector<std::string>& pictures)
+{
+    HWND window = MakeMainWindow();
+    if (!window)
+        return 1;
+    std::wstring folder = ProgramFolder();
+    SetCurrentDirectoryW(folder.c_str());
+    // Before SPIInit the table is empty: every file goes to the codecs.
+    for (const std::string& picture : pictures) {
+        std::vector<double> ms;
+        if (!TimeOpens(window, picture, rounds, &ms)) {
+            std::fprintf(stderr, "no codec opened %s\n", picture.c_str());
+            return 1;
+        }
+        Report(("codec_open_" + Extension(picture)).c_str(), ms);
+    }
+    if (SPIInit(0) == 0) {
+        std::fprintf(stderr, "no plug-in found\n");
+        return 1;
+    }
+    for (const std::string& picture : pictures) {
+        std::vector<double> ms;
+        if (!TimeOpens(window, picture, rounds, &ms)) {
+            std::fprintf(stderr, "the plug-in did not open %s\n", picture.c_str());
+            return 1;
+        }
+        Report(("plugin_open_" + Extension(picture)).c_str(), ms);
+    }
+    SPIEnd();
+    DestroyWindow(window);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -401,8 +462,11 @@ int main(int argc, char** argv)
         return Paint(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (what == "plugins" && argc >= 4)
         return Plugins(std::atoi(argv[2]), argv[3]);
+    if (what == "codec" && argc >= 4)
+        return Codec(std::atoi(argv[2]), std::vector<std::string>(argv + 3, argv + argc));
     std::fprintf(stderr,
                  "usage: kbench grab ROUNDS FOLDER [rle8|png|bmp] [BACKDROP] | pngoptions ROUNDS "
-                 "BACKDROP | paint ROUNDS WIDTH HEIGHT | plugins ROUNDS PICTURE\n");
+                 "BACKDROP | paint ROUNDS WIDTH HEIGHT | plugins ROUNDS PICTURE | codec ROUNDS "
+                 "PICTURE...\n");
     return 2;
 }

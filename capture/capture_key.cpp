@@ -25,6 +25,51 @@ void FillKeyList(HWND dialog)
     }
 }
 
+// Windows 11's own use of Print Screen, as the user has set it.
+bool ReadSnippingSetting(uint32_t* setting)
+{
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Keyboard",
+                     L"PrintScreenKeyForSnippingEnabled", RRF_RT_REG_DWORD, nullptr, &value, &size)
+        != ERROR_SUCCESS)
+        return false;
+    *setting = value;
+    return true;
+}
+
+// Shows or hides the note below the other controls, growing the dialog
+// by the note's height (and back), at whatever scale the dialog is laid
+// out.
+void ShowSnippingNote(HWND dialog, bool show)
+{
+    HWND note = GetDlgItem(dialog, IDC_KEY_SNIP_NOTE);
+    if (!note || (IsWindowVisible(note) != FALSE) == show)
+        return;
+    RECT box{}, client{}, window{};
+    GetWindowRect(note, &box);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&box), 2);
+    RECT margin{0, 0, 0, 8};
+    MapDialogRect(dialog, &margin);
+    GetClientRect(dialog, &client);
+    GetWindowRect(dialog, &window);
+    LONG wanted = show ? box.bottom + margin.bottom : box.top;
+    SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left,
+                 window.bottom - window.top + wanted - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(note, show ? SW_SHOWNA : SW_HIDE);
+}
+
+// The key the dialog would store on OK: the list's selection, or the
+// stored key when nothing is selected.
+void UpdateSnippingNote(HWND dialog)
+{
+    int selection = int(SendDlgItemMessageW(dialog, IDC_KEY_LIST, LB_GETCURSEL, 0, 0));
+    uint32_t setting = 0;
+    bool read = ReadSnippingSetting(&setting);
+    ShowSnippingNote(dialog, ShowsSnippingToolNote(CaptureKeyForSelection(selection, g_settings.key),
+                                                   read, setting));
+}
+
 bool Checked(HWND dialog, int id)
 {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
@@ -43,13 +88,19 @@ INT_PTR CALLBACK CaptureKeyDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
 {
     switch (message) {
     case WM_INITDIALOG:
-        CenterDialog(dialog, false);
         CheckDlgButton(dialog, IDC_KEY_CTRL, g_settings.ctrl ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(dialog, IDC_KEY_SHIFT, g_settings.shift ? BST_CHECKED : BST_UNCHECKED);
         FillKeyList(dialog);
+        UpdateSnippingNote(dialog);
+        // Centred as grown for the note.
+        CenterDialog(dialog, false);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
+        case IDC_KEY_LIST:
+            if (HIWORD(wParam) == LBN_SELCHANGE)
+                UpdateSnippingNote(dialog);
+            return TRUE;
         case IDOK:
             AcceptCaptureKey(dialog);
             EndDialog(dialog, IDOK);

@@ -61,3 +61,8 @@ bool IsActiveWindowKeyPress(const CaptureKeyCombination& combination, const KeyS
         return false;
     return stroke.ctrl == combination.ctrl && stroke.shift == combination.shift;
 }
+
+bool ShowsSnippingToolNote(uint32_t key, bool settingRead, uint32_t setting)
+{
+    return key == kPrintScreenKey && settingRead && setting == 1;
+}

@@ -51,3 +51,11 @@ bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke
 // the foreground window. Alt is not one of the combination's own choices,
 // so this never takes a press that IsCaptureKeyPress takes.
 bool IsActiveWindowKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke);
+
+// Windows 11 gives Print Screen to the Snipping Tool while the user's
+// setting PrintScreenKeyForSnippingEnabled (HKCU\Control Panel\Keyboard,
+// a DWORD) is 1. The key dialog warns of it when the capture key is Print
+// Screen and the setting was read as on; settingRead is false when the
+// value is missing or not a DWORD.
+constexpr uint16_t kPrintScreenKey = 0x2C;  // VK_SNAPSHOT
+bool ShowsSnippingToolNote(uint32_t key, bool settingRead, uint32_t setting);

@@ -88,9 +88,11 @@ const wchar_t* LoadFailureReason(LoadFailure failure)
         return L"画像が大きすぎます（幅・高さは 65535 ピクセル、画素データは 512MB まで"
                L"読み込めます）。";
     case LoadFailure::kNoPlugins:
-        return L"BMP 以外の画像を読む画像プラグインが 1 つもありません。";
+        return L"画像ファイルではないか、Windows の画像コーデックでは読めない種類の画像です"
+               L"（BMP 以外の画像を読む画像プラグインは 1 つもありません）。";
     case LoadFailure::kNoPlugin:
-        return L"画像ファイルではないか、この種類の画像を読める画像プラグインがありません。";
+        return L"画像ファイルではないか、この種類の画像を読める画像プラグインも "
+               L"Windows の画像コーデックもありません。";
     case LoadFailure::kPluginFailed:
         return L"画像プラグインがこのファイルを読み取れませんでした（ファイルが壊れている"
                L"可能性があります）。";
@@ -104,7 +106,13 @@ const wchar_t* LoadFailureReason(LoadFailure failure)
         return L"ファイル名に、この Windows の文字コードで表せない文字が含まれているため、"
                L"画像プラグインにはファイルの中身をメモリーで渡しましたが、"
                L"それを受け付ける画像プラグインがありませんでした"
-               L"（メモリーからは読めない画像プラグインか、画像ファイルではありません）。";
+               L"（メモリーからは読めない画像プラグインか、画像ファイルではありません）。"
+               L"Windows の画像コーデックも読めませんでした。";
+    case LoadFailure::kCodecFailed:
+        return L"Windows の画像コーデックがこのファイルを読み取れませんでした（ファイルが"
+               L"壊れている可能性があります）。";
+    case LoadFailure::kCodecStopped:
+        return L"Windows の画像コーデックが応答しなくなったか、異常終了しました。";
     case LoadFailure::kNoMemory: return L"メモリーが足りないため、画像を作れませんでした。";
     case LoadFailure::kClipboard:
         return L"クリップボードを開けなかったため、画像を置けませんでした。";

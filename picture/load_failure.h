@@ -1,6 +1,7 @@
 // Why a picture file could not be opened, and the message that says so:
 // the reason is chosen from what the loader learnt (the error of opening
-// the file, the BMP reader's verdict, the plug-ins' answer), so the user
+// the file, the BMP reader's verdict, the plug-ins' and the system codecs'
+// answers), so the user
 // can tell a missing file from a damaged one or from a type no plug-in
 // reads.
 #pragma once
@@ -19,13 +20,15 @@ enum class LoadFailure {
     kDamaged,         // a BMP whose headers or sizes are impossible
     kUnsupportedBmp,  // a BMP of a kind the reader does not take
     kTooLarge,        // beyond the limits of width, height or pixel bytes
-    kNoPlugins,       // no image plug-in is loaded at all
-    kNoPlugin,        // no plug-in takes the file
+    kNoPlugins,       // no image plug-in is loaded at all, and no codec reads the file
+    kNoPlugin,        // no plug-in takes the file, nor any codec of the system
     kPluginFailed,    // a plug-in took it but gave no usable picture
     kPluginStopped,   // the plug-in helper crashed or hung on it
     kHelperMissing,   // kelvo-spihost.exe is not beside kelvo.exe
     kNameTooLong,     // longer than the system takes (long paths not enabled)
     kNameForPlugins,  // a name the plug-ins cannot be given, and none takes the file in memory
+    kCodecFailed,     // no plug-in took it; a codec of the system did but could not decode it
+    kCodecStopped,    // the helper crashed or hung while a codec of the system decoded it
     kNoMemory,        // the platform could not make the bitmap or palette
     kClipboard,       // the clipboard could not be taken
 };

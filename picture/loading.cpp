@@ -1,5 +1,6 @@
 // Opening picture files as the current picture: BMP by the program itself,
-// every other file through the image plug-ins; and the common file dialogs
+// every other file through the image plug-ins, or the system's codecs when
+// no plug-in takes it; and the common file dialogs
 // of the open and save commands.
 #include "picture/picture.h"
 
@@ -154,13 +155,15 @@ OPENFILENAMEW FileDialogOf(HWND owner, const wchar_t* filter, DWORD filterIndex,
     return ofn;
 }
 
-// The open dialog's filters: every picture Kelvo can open (BMP and what
-// the plug-ins say they read), the entry it starts with, then BMP files
-// alone. Each entry is a name and a pattern; a list ends with an empty
-// name, so no pattern may be empty.
+// The open dialog's filters: every picture Kelvo can open (BMP, what the
+// plug-ins say they read, then what the system's codecs read), the entry
+// it starts with, then BMP files alone. Each entry is a name and a
+// pattern; a list ends with an empty name, so no pattern may be empty.
 std::wstring OpenFilter()
 {
-    std::wstring patterns = WideFromAnsi(AllPicturesPattern(PluginPicturePatterns()).c_str());
+    std::vector<std::string> readable = PluginPicturePatterns();
+    readable.push_back(kCodecPicturePattern);
+    std::wstring patterns = WideFromAnsi(AllPicturesPattern(readable).c_str());
     std::wstring filter;
     auto entry = [&filter](const std::wstring& name, const std::wstring& pattern) {
         filter += name;

@@ -127,3 +127,7 @@ std::string AllPicturesPattern(const std::vector<std::string>& pluginPatterns, s
     }
     return out;
 }
+
+const char kCodecPicturePattern[] =
+    "*.png;*.jpg;*.jpeg;*.jpe;*.jfif;*.gif;*.tif;*.tiff;*.ico;*.jxr;*.wdp;*.hdp;*.webp;*.heic;"
+    "*.heif";

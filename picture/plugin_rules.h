@@ -53,3 +53,9 @@ PluginDibStatus CheckPluginDib(const uint8_t* format, size_t formatSize, size_t 
 // maxLength characters.
 std::string AllPicturesPattern(const std::vector<std::string>& pluginPatterns,
                                size_t maxLength = 1024);
+
+// The files the system's picture codecs (the Windows Imaging Component)
+// are asked for when no plug-in takes them, as a plug-in's pattern string:
+// the open dialog lists them after the plug-ins' own. WebP and HEIF are
+// read only where Windows has their codecs.
+extern const char kCodecPicturePattern[];

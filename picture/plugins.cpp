@@ -100,14 +100,16 @@ bool TableRequest(Request request, const std::vector<std::string>& names)
 
 // A helper holding the table, started (again) when none runs. When the
 // new helper fails while loading, the module it was loading is left out
-// and the start tried again without it.
-bool EnsureHelper()
+// and the start tried again without it. The system's codecs need a
+// helper even where no plug-in is loaded.
+bool EnsureHelper(bool withoutPlugins = false)
 {
     // Ended between requests: nothing was running in it to blame.
     if (g_host.running() && !g_host.alive())
         g_host.Kill();
     while (!g_host.running()) {
-        if (g_table.empty() || !g_host.Start(g_directory.c_str(), kStepLimitMs))
+        if ((g_table.empty() && !withoutPlugins)
+            || !g_host.Start(g_directory.empty() ? nullptr : g_directory.c_str(), kStepLimitMs))
             return false;
         if (TableRequest(Request::kLoad, g_table))
             return true;
@@ -230,13 +232,16 @@ namespace {
 template <typename WriteRequest>
 HBITMAP PictureFromHelper(HWND window, Request kind, WriteRequest writeRequest)
 {
-    g_lastFailure = LoadFailure::kPluginStopped;
+    // A codec is no plug-in: it is never left out, and a file it crashed
+    // or hung on is not asked again.
+    const bool codec = kind == Request::kCodecPicture;
+    g_lastFailure = codec ? LoadFailure::kCodecStopped : LoadFailure::kPluginStopped;
     if (g_busy)
         return nullptr;
     Busy busy;
     WaitCursor cursor;
     for (;;) {
-        if (!EnsureHelper()) {
+        if (!EnsureHelper(codec)) {
             if (SpiHost::HelperMissing())
                 g_lastFailure = LoadFailure::kHelperMissing;
             else if (g_table.empty())
@@ -253,12 +258,16 @@ HBITMAP PictureFromHelper(HWND window, Request kind, WriteRequest writeRequest)
             break;
         // After a crash the file is asked of the rest again, the crashed
         // plug-in left out; after a hang it is refused.
-        if (!DropHelper(outcome == SpiHost::Outcome::kEnded))
+        if (!DropHelper(!codec && outcome == SpiHost::Outcome::kEnded))
             return nullptr;
     }
     auto status = spihost::Status(spihost::GetU32(g_host.channel(), spihost::kFieldStatus));
-    g_lastFailure = status == spihost::Status::kNoTaker ? LoadFailure::kNoPlugin
-                                                        : LoadFailure::kPluginFailed;
+    if (status == spihost::Status::kNoTaker)
+        g_lastFailure = LoadFailure::kNoPlugin;
+    else if (status == spihost::Status::kTooLarge)
+        g_lastFailure = LoadFailure::kTooLarge;
+    else
+        g_lastFailure = codec ? LoadFailure::kCodecFailed : LoadFailure::kPluginFailed;
     spihost::PictureAnswer answer;
     if (status != spihost::Status::kOk || !spihost::ReadPictureAnswer(g_host.channel(), &answer))
         return nullptr;
@@ -308,7 +317,54 @@ HBITMAP WINAPI LoadPicture(HWND window, LPCSTR path)
     });
 }
 
+namespace {
+
+// A file no plug-in took, decoded by the system's codecs in the helper.
+// Null with the plug-ins' reason kept when no codec reads it either.
+HBITMAP LoadPictureByCodec(HWND window, const wchar_t* path, LoadFailure pluginFailure)
+{
+    int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, nullptr, 0, nullptr,
+                                nullptr);
+    if (n <= 1) {
+        g_lastFailure = pluginFailure;
+        return nullptr;
+    }
+    std::string utf8(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, &utf8[0], n, nullptr, nullptr);
+    utf8.resize(size_t(n - 1));
+    HBITMAP bitmap = PictureFromHelper(window, Request::kCodecPicture,
+                                       [&utf8](spihost::PayloadWriter& request) {
+        request.Text(utf8);
+        return true;
+    });
+    if (!bitmap && g_lastFailure == LoadFailure::kNoPlugin)
+        g_lastFailure = pluginFailure;
+    return bitmap;
+}
+
+// Whether the plug-ins' answer leaves the file to the codecs: none of them
+// took it (or there are none), never when one took it and failed.
+bool LeftToCodecs(LoadFailure failure)
+{
+    return failure == LoadFailure::kNoPlugin || failure == LoadFailure::kNoPlugins
+           || failure == LoadFailure::kNameForPlugins;
+}
+
+HBITMAP LoadPictureByPlugins(HWND window, const wchar_t* path);
+
+}  // namespace
+
 HBITMAP LoadPictureFile(HWND window, const wchar_t* path)
+{
+    HBITMAP bitmap = LoadPictureByPlugins(window, path);
+    if (!bitmap && LeftToCodecs(g_lastFailure))
+        bitmap = LoadPictureByCodec(window, path, g_lastFailure);
+    return bitmap;
+}
+
+namespace {
+
+HBITMAP LoadPictureByPlugins(HWND window, const wchar_t* path)
 {
     std::string ansi;
     if (AnsiFromWide(path, &ansi) && !ansi.empty())
@@ -350,6 +406,8 @@ HBITMAP LoadPictureFile(HWND window, const wchar_t* path)
         g_lastFailure = LoadFailure::kNameForPlugins;
     return bitmap;
 }
+
+}  // namespace
 
 void WINAPI SPIEnd(void)
 {

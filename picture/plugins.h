@@ -20,7 +20,8 @@ void WINAPI SPIEnd(void);
 
 // Decodes the file through the plug-ins: by its name when the ANSI code
 // page holds it, else handed to them in memory (the interface's memory
-// form). Null on failure, with the reason in LastPluginFailure().
+// form); when none of them takes it, through the system's picture codecs
+// in the helper. Null on failure, with the reason in LastPluginFailure().
 HBITMAP LoadPictureFile(HWND window, const wchar_t* path);
 
 // A device bitmap on the window's display from a plug-in's picture (format

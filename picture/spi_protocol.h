@@ -25,7 +25,7 @@
 namespace spihost {
 
 constexpr uint32_t kMagic = 0x4850534B;  // "KSPH"
-constexpr uint32_t kVersion = 2;
+constexpr uint32_t kVersion = 3;
 constexpr size_t kChannelBytes = 256 * 1024;
 
 // Header fields, byte offsets of 32-bit numbers.
@@ -62,6 +62,11 @@ enum class Request : uint32_t {
     // the helper, which closes it), its size and a name to show the
     // plug-ins -> as kPicture, through the plug-ins' memory form.
     kPictureBytes = 6,
+    // A path in UTF-8 -> a picture decoded by the Windows Imaging
+    // Component (a codec is foreign code too), as a 24-bit top-down DIB
+    // with transparent pixels laid over white. Asked only after no
+    // plug-in took the file.
+    kCodecPicture = 7,
 };
 
 enum class Status : uint32_t {
@@ -69,6 +74,7 @@ enum class Status : uint32_t {
     kNoTaker = 1,     // no plug-in accepted the file
     kFailed = 2,      // the plug-in that accepted it gave no usable picture
     kBadRequest = 3,  // the request could not be read
+    kTooLarge = 4,    // a codec read the size: beyond the limits of width, height or bytes
 };
 
 // Largest format block (header and colour table) a picture may come with.
@@ -78,6 +84,8 @@ constexpr uint32_t kMaxNames = 4096;
 constexpr uint32_t kMaxInfoStrings = 256;
 constexpr size_t kMaxInfoText = 1024;
 constexpr size_t kMaxPathText = 32767;
+// A UTF-16 path of kMaxPathText units takes at most three bytes a unit.
+constexpr size_t kMaxUtf8PathText = 3 * kMaxPathText;
 
 uint32_t GetU32(const uint8_t* channel, size_t offset);
 void PutU32(uint8_t* channel, size_t offset, uint32_t value);
@@ -153,6 +161,17 @@ bool WritePictureAnswer(uint8_t* channel, const PictureAnswer& answer);
 // the capacity.
 bool ReadPictureAnswer(const uint8_t* channel, PictureAnswer* answer);
 uint64_t PictureBitsOffset(uint32_t formatBytes);
+// The answer's payload: three 32-bit numbers and two 64-bit ones.
+constexpr size_t kPictureAnswerBytes = 3 * 4 + 2 * 8;
+static_assert(kPictureAnswerBytes <= kPayloadCapacity, "a picture answer fits the payload");
+static_assert(uint32_t(Request::kCodecPicture) == 7 && uint32_t(Status::kTooLarge) == 4,
+              "request and status numbers are fixed: both sides of the channel rely on them");
+static_assert(kFieldSerial == kFieldRequest + 4 && kFieldStatus == kFieldSerial + 4
+                  && kFieldAnswered == kFieldStatus + 4 && kFieldPayloadBytes == kFieldAnswered + 4
+                  && kFieldBusyBytes == kFieldPayloadBytes + 4
+                  && kBusyNameOffset == kFieldBusyBytes + 4,
+              "the header's numbers follow one another, 32 bits each");
+static_assert(kMaxUtf8PathText + 4 <= kPayloadCapacity, "the longest path fits a request");
 uint64_t PictureBytes(uint32_t formatBytes, uint64_t bitsBytes);
 
 // The capacity of the mapping for a picture of needed bytes: the current

@@ -201,6 +201,10 @@ DIALOGS = {
         ctl(1012, 'list', ''),
         ctl(1, 'button', 'OK'),
         ctl(2, 'button', 'ｷｬﾝｾﾙ'),
+        ctl(1350, 'static', '注意）この Windows では Print Screen キーを押すと Snipping Tool が開きます。'
+                            'キャプチャーキーとして使うには、設定 > アクセシビリティ > キーボード で'
+                            '「Print Screen キーを使用して画面キャプチャを開く」をオフにしてください。',
+            (10, 92, 196, 48)),
     ]),
     112: dict(title='ﾊﾞｰｼﾞｮﾝ情報', size=9, controls=[
         ctl(NO_ID, 'icon', 105),

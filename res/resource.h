@@ -111,6 +111,7 @@
 #define IDC_KEY_CTRL             1010
 #define IDC_KEY_SHIFT            1011
 #define IDC_KEY_LIST             1012
+#define IDC_KEY_SNIP_NOTE        1350  /* shown only with Print Screen taken by the Snipping Tool */
 
 /* Dialog 112: version information */
 #define IDC_ABOUT_VERSION        1020

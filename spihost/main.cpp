@@ -21,6 +21,7 @@
 
 #include "picture/plugin_rules.h"
 #include "picture/spi_protocol.h"
+#include "spihost/codec_picture.h"
 #include "spihost/plugin_table.h"
 
 namespace {
@@ -98,7 +99,7 @@ private:
 
 // The file mapping pictures go back to Kelvo in, kept from one picture to
 // the next while its size suits (its handle stays open for that).
-class SharedPicture {
+class SharedPicture : public CodecPictureSink {
 public:
     ~SharedPicture() { Close(); }
 
@@ -111,22 +112,50 @@ public:
             || extent.formatBytes > spihost::kMaxFormatBytes)
             return false;
         auto formatBytes = uint32_t(extent.formatBytes);
-        uint64_t needed = spihost::PictureBytes(formatBytes, extent.bitsBytes);
-        uint64_t capacity = spihost::PictureMappingCapacity(capacity_, needed);
-        if (capacity != capacity_ && !Make(capacity))
+        uint8_t* view = Reserve(formatBytes, extent.bitsBytes);
+        if (!view)
             return false;
-        std::memcpy(view_, blocks.format, formatBytes);
-        std::memcpy(view_ + spihost::PictureBitsOffset(formatBytes), blocks.bits,
+        std::memcpy(view, blocks.format, formatBytes);
+        std::memcpy(view + spihost::PictureBitsOffset(formatBytes), blocks.bits,
                     size_t(extent.bitsBytes));
-        answer->mapping = uint32_t(reinterpret_cast<ULONG_PTR>(mapping_));
-        answer->generation = generation_;
-        answer->formatBytes = formatBytes;
-        answer->bitsBytes = extent.bitsBytes;
-        answer->capacity = capacity_;
+        Answer(formatBytes, extent.bitsBytes, answer);
         return true;
     }
 
+    // A codec writes its picture straight into the mapping.
+    uint8_t* Reserve(uint32_t formatBytes, uint64_t bitsBytes) override
+    {
+        uint64_t needed = spihost::PictureBytes(formatBytes, bitsBytes);
+        uint64_t capacity = spihost::PictureMappingCapacity(capacity_, needed);
+        if (capacity != capacity_ && !Make(capacity))
+            return nullptr;
+        return view_;
+    }
+
+    bool Ready(uint32_t formatBytes, uint64_t bitsBytes) override
+    {
+        if (!view_ || spihost::PictureBytes(formatBytes, bitsBytes) > capacity_)
+            return false;
+        PluginDibExtent extent{};
+        // The same check as a plug-in's picture gets.
+        if (CheckPluginDib(view_, formatBytes, size_t(bitsBytes), &extent) != PluginDibStatus::kOk)
+            return false;
+        Answer(formatBytes, bitsBytes, &codecAnswer_);
+        return true;
+    }
+
+    const spihost::PictureAnswer& codecAnswer() const { return codecAnswer_; }
+
 private:
+    void Answer(uint32_t formatBytes, uint64_t bitsBytes, spihost::PictureAnswer* answer) const
+    {
+        answer->mapping = uint32_t(reinterpret_cast<ULONG_PTR>(mapping_));
+        answer->generation = generation_;
+        answer->formatBytes = formatBytes;
+        answer->bitsBytes = bitsBytes;
+        answer->capacity = capacity_;
+    }
+
     bool Make(uint64_t capacity)
     {
         Close();
@@ -161,6 +190,7 @@ private:
     uint8_t* view_ = nullptr;
     uint64_t capacity_ = 0;
     uint32_t generation_ = 0;
+    spihost::PictureAnswer codecAnswer_;
 };
 
 class Host {
@@ -180,6 +210,7 @@ public:
         case Request::kLoad: status = Load(request); break;
         case Request::kPicture: status = Picture(); break;
         case Request::kPictureBytes: status = PictureBytes(); break;
+        case Request::kCodecPicture: status = CodecPicture(); break;
         case Request::kInfo:
             status = spihost::WriteInfo(channel_, table_.Info(spihost::kMaxInfoStrings,
                                                               spihost::kMaxInfoText))
@@ -258,6 +289,31 @@ private:
             return Status::kFailed;
         return Status::kOk;
     }
+
+    // A file no plug-in took, through the system's codecs.
+    Status CodecPicture()
+    {
+        std::string utf8;
+        spihost::PayloadReader in(channel_);
+        if (!in.Text(&utf8, spihost::kMaxUtf8PathText) || utf8.empty())
+            return Status::kBadRequest;
+        int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()),
+                                    nullptr, 0);
+        if (n <= 0)
+            return Status::kBadRequest;
+        std::wstring path(size_t(n), L'\0');
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), &path[0], n);
+        switch (DecodeWithCodec(path.c_str(), &watch_, &BeatChannel, &shared_)) {
+        case CodecDecode::kNoCodec: return Status::kNoTaker;
+        case CodecDecode::kTooLarge: return Status::kTooLarge;
+        case CodecDecode::kFailed: return Status::kFailed;
+        case CodecDecode::kOk: break;
+        }
+        return spihost::WritePictureAnswer(channel_, shared_.codecAnswer()) ? Status::kOk
+                                                                             : Status::kFailed;
+    }
+
+    static void BeatChannel() { spihost::Heartbeat(g_channel); }
 
     uint8_t* channel_;
     ChannelWatch watch_;

@@ -130,3 +130,17 @@ TEST(ActiveWindowKeyPress, TheCaptureKeyWithAltAddedOnly)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SnippingToolNote, OnlyForPrintScreenWithTheSettingOn)
+{
+    EXPECT_TRUE(ShowsSnippingToolNote(0x2C, true, 1));
+    EXPECT_FALSE(ShowsSnippingToolNote(0x2C, true, 0));
+    EXPECT_FALSE(ShowsSnippingToolNote(0x2C, true, 2));
+    EXPECT_FALSE(ShowsSnippingToolNote(0x2C, false, 1));
+    EXPECT_FALSE(ShowsSnippingToolNote(0x78, true, 1));  // F9
+    EXPECT_FALSE(ShowsSnippingToolNote(0, true, 1));
+}
+
+}  // namespace

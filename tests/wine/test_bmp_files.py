@@ -553,7 +553,8 @@ class OpenAndSave(BmpTestCase):
         damaged = os.path.join(self.dir, "damaged.bmp")
         with open(damaged, "wb") as f:
             f.write(data[:30])
-        # Text named .png: the bundled plug-in reads PNG but does not take it.
+        # Text named .png: the bundled plug-in reads PNG but does not take
+        # it, nor does any codec of the system.
         notes = os.path.join(self.dir, "notes.png")
         with open(notes, "w") as f:
             f.write("not a picture\n")
@@ -567,7 +568,8 @@ class OpenAndSave(BmpTestCase):
         for path, reason, shot in [
                 (damaged, "ファイルが壊れています（BMP のヘッダーや大きさが正しくありません）。",
                  "load-failed-damaged-bmp"),
-                (notes, "画像ファイルではないか、この種類の画像を読める画像プラグインがありません。",
+                (notes, "画像ファイルではないか、この種類の画像を読める画像プラグインも "
+                        "Windows の画像コーデックもありません。",
                  "load-failed-no-plugin"),
                 (cut, "画像プラグインがこのファイルを読み取れませんでした（ファイルが壊れている"
                       "可能性があります）。", None)]:

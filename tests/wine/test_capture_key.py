@@ -16,6 +16,8 @@ IDOK = 1
 IDCANCEL = 2
 TITLE = "ｷｰの指定"
 REG_DWORD = 4
+SNIPPING = "PrintScreenKeyForSnippingEnabled"
+SNIPPING_NOTE = 1350
 
 LB_SETCURSEL = 0x0186
 LB_GETCURSEL = 0x0188
@@ -94,6 +96,29 @@ class CaptureKeyDialog(TriggerTestCase):
         self.close(dialog, IDOK)
         self.assertEqual(self.stored("KEY"), (REG_DWORD, "3500"))
         self.assertEqual(self.stored("SHIFT"), (REG_DWORD, "00000000"))
+
+    def test_print_screen_taken_by_the_snipping_tool_shows_the_note(self):
+        self.driver("reg_set", "KEY", REG_DWORD, "2c00")  # Print Screen
+        keyboard = r"Control Panel\Keyboard"
+        self.addCleanup(self.driver, "reg_del", "HKCU", keyboard, SNIPPING)
+        k = self.start()
+        for setting, shown in (("01000000", True), ("00000000", False)):
+            with self.subTest(setting=setting):
+                self.driver("reg_set", "HKCU", keyboard, SNIPPING, REG_DWORD, setting)
+                dialog = self.open_dialog(k)
+                note = next(c for c in self.driver("children", dialog)["children"]
+                            if c["id"] == SNIPPING_NOTE)
+                self.assertEqual(self.driver.state(note["hwnd"])["visible"], shown)
+                if shown:
+                    self.assertIn("アクセシビリティ > キーボード", note["text"])
+                    self.assertIn("「Print Screen キーを使用して画面キャプチャを開く」をオフ",
+                                  note["text"])
+                    # The dialog has grown to show it whole.
+                    _, top, _, height = self.driver.state(dialog)["client"]
+                    _, note_top, _, note_height = self.driver.state(note["hwnd"])["client"]
+                    self.assertLessEqual(note_top + note_height, top + height)
+                    settled_screenshot("capture-key-snipping-note")
+                self.close(dialog, IDCANCEL)
 
     def test_cancel_writes_nothing(self):
         k = self.start()

@@ -36,6 +36,9 @@ FILE_NAME, FILE_TYPES = 1148, 1136
 # Colours of the test plug-ins' pictures (tests/plugins/test_plugins.cmake).
 COLOUR = {"a": (255, 0, 0), "b": (0, 255, 0), "bad": (255, 255, 0)}
 PLACED = (0xFF, 0x00, 0xFF)  # the picture put on the clipboard before an open that must fail
+# What the open dialog lists for the system's codecs, after the plug-ins' types.
+CODEC_TYPES = ["PNG", "JPG", "JPEG", "JPE", "JFIF", "GIF", "TIF", "TIFF", "ICO", "JXR", "WDP", "HDP",
+               "WEBP", "HEIC", "HEIF"]
 
 
 class PluginTestCase(KelvoTestCase):
@@ -347,12 +350,9 @@ class WherePluginsComeFrom(PluginTestCase):
         k = self.start(exe_dir=alone, cwd=self.folder("empty"))
         self.assertEqual(self.spicall(k, "init", 0)["count"], 0)
         before = self.put_picture()
-        png = os.path.join(self.dir, "pic.png")
-        Image.new("RGB", (6, 6), (1, 2, 3)).save(png)
-        for path in (png, self.sample_file("for-a.txt", ["a"])):
-            self.open_by_drop(k, path)
-            self.expect_failure_message(k)
-            self.assertEqual(list(self.driver.clip_image().getdata()), before)
+        self.open_by_drop(k, self.sample_file("for-a.txt", ["a"]))
+        self.expect_failure_message(k)
+        self.assertEqual(list(self.driver.clip_image().getdata()), before)
         self.assertEqual(self.calls(), [])
         self.assertEqual(k.stop(), 0)
 
@@ -571,8 +571,10 @@ class OpenDialog(PluginTestCase):
         cwd = self.folder("cwd", "tspi_b", "tspi_a")
         k = self.start(cwd=cwd)
         wait_until(lambda: sorted(self.loaded()) == ["a", "b"], 15, what="the plug-ins")
-        # Each test plug-in reads "*.k<tag>;*.k<tag><tag>"; shown in capitals.
-        patterns = ";".join(["*.BMP"] + ["*.K{0};*.K{0}{0}".format(t.upper()) for t in self.loaded()])
+        # Each test plug-in reads "*.k<tag>;*.k<tag><tag>"; shown in capitals,
+        # then what the system's codecs read.
+        patterns = ";".join(["*.BMP"] + ["*.K{0};*.K{0}{0}".format(t.upper()) for t in self.loaded()]
+                            + ["*." + e for e in CODEC_TYPES])
         self.driver.post_command(k.hwnd, 40023)
         dialog = self.driver.wait_window("#32770", "開く")
         types = self.driver("combo_items", dialog, FILE_TYPES)
@@ -691,4 +693,88 @@ class BundledPlugin(PluginTestCase):
                 self.expect_failure_message(k)
                 self.assertEqual(list(self.driver.clip_image().getdata()), before)
                 self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        self.assertEqual(k.stop(), 0)
+
+
+class CodecPictures(PluginTestCase):
+    """Files no plug-in takes, decoded by Wine's Windows Imaging Component
+    in the helper: a Kelvo whose folders hold no plug-in at all."""
+
+    def start_without_plugins(self):
+        alone = self.folder("kelvo")
+        for name in ("kelvo.exe", "kelvo-spihost.exe", "hook.dll"):
+            shutil.copy(os.path.join(BIN, name), alone)
+        return self.start(exe_dir=alone, cwd=self.folder("empty"))
+
+    def source(self):
+        im = Image.new("RGB", (61, 37))
+        px = im.load()
+        for y in range(37):
+            for x in range(61):
+                px[x, y] = ((x * 4) % 256, (y * 7) % 256, ((x + y) * 3) % 256)
+        return im
+
+    def test_gif_tiff_and_jpeg_open_with_pillows_pixels(self):
+        k = self.start_without_plugins()
+        im = self.source()
+        # The JPEG keeps its colours at full resolution: Wine's decoder
+        # widens halved colour planes another way than libjpeg's default,
+        # tens of levels apart at sharp colour edges.
+        jpeg = {"quality": 90, "subsampling": 0}
+        for name, options in (("pic.gif", {}), ("pic.tif", {}), ("Photo.JPG", jpeg)):
+            with self.subTest(name=name):
+                path = os.path.join(self.dir, name)
+                im.save(path, **options)
+                self.open_by_drop(k, path)
+                self.expect_title(k, name)
+                got = self.driver.clip_image()
+                with Image.open(path) as decoded:
+                    want = decoded.convert("RGB")
+                self.assertEqual(got.size, want.size)
+                if name.endswith(".JPG"):
+                    diffs = [abs(a - b) for p, q in zip(got.getdata(), want.getdata())
+                             for a, b in zip(p, q)]
+                    # Two builds of libjpeg may round a level apart.
+                    self.assertLessEqual(max(diffs), 2, name)
+                    self.assertLess(sum(diffs) / len(diffs), 0.1, name)
+                else:
+                    self.assertEqual(list(got.getdata()), list(want.getdata()), name)
+        settled_screenshot("codec-tiff-opened")
+        self.assertEqual(k.stop(), 0)
+
+    def test_a_broken_png_gives_the_message_and_kelvo_stays_up(self):
+        k = self.start_without_plugins()
+        path = os.path.join(self.dir, "broken.png")
+        self.source().save(path)
+        with open(path, "rb") as f:
+            data = f.read()
+        with open(path, "wb") as f:
+            f.write(data[:len(data) // 2])
+        before = self.put_picture()
+        self.open_by_drop(k, path)
+        box = self.driver.wait_window("#32770", CAPTION, timeout=15)
+        (text,) = wait_until(lambda: [c["text"] for c in self.driver("children", box)["children"]
+                                      if c["class"] == "Static" and c["text"]], 10, what="the text")
+        self.assertTrue(text.startswith(MESSAGE + "( " + winpath(path)), text)
+        self.assertTrue(text.endswith("Windows の画像コーデックがこのファイルを読み取れません"
+                                      "でした（ファイルが壊れている可能性があります）。"), text)
+        self.driver("click", box, IDOK)
+        self.driver("wait_gone", box, 10000)
+        self.assertIsNone(k.proc.poll())
+        self.assertEqual(list(self.driver.clip_image().getdata()), before)
+        self.assertEqual(self.driver.title(k.hwnd), "Kelvo")
+        self.assertEqual(k.stop(), 0)
+
+    def test_transparent_pixels_are_laid_over_white(self):
+        k = self.start_without_plugins()
+        im = Image.new("RGBA", (4, 1))
+        im.putdata([(255, 0, 0, 255), (255, 0, 0, 128), (0, 0, 255, 0), (10, 20, 30, 200)])
+        path = os.path.join(self.dir, "alpha.png")
+        im.save(path)
+        self.open_by_drop(k, path)
+        self.expect_title(k, "alpha.png")
+        want = Image.alpha_composite(Image.new("RGBA", im.size, (255, 255, 255, 255)), im)
+        for got, expected in zip(self.driver.clip_image().getdata(), want.convert("RGB").getdata()):
+            # Rounding may differ by a level.
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(got, expected)), 1, (got, expected))
         self.assertEqual(k.stop(), 0)
