@@ -32,6 +32,7 @@ enum Command : int {
     kCmdHelpOnHelp = 40056,
     kCmdFixedRange = 40057,
     kCmdCustomize = 40059,
+    kCmdMarkup = 40120,  // the markup editor; its bar's commands follow up to 40146
 };
 
 // The marker in lParam that turns kCmdPrint into the capture-and-output
