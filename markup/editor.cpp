@@ -811,7 +811,6 @@ bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
         return false;
     }
     case WM_PAINT: PaintEditor(window); return true;
-    case WM_ERASEBKGND: *result = 1; return true;
     case WM_SIZE:
         PlaceMarkupBar(g.bar, window, ViewTop() - MarkupBarHeight(g.bar));
         g.hPos = g.vPos = 0;

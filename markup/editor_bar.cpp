@@ -44,7 +44,7 @@ HWND CreateMarkupBar(HWND window, int top)
     GetClientRect(window, &client);
     HWND bar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST |
-                                   TBSTYLE_TOOLTIPS | CCS_NOPARENTALIGN | CCS_NORESIZE |
+                                   TBSTYLE_TOOLTIPS | TBSTYLE_WRAPABLE | CCS_NOPARENTALIGN | CCS_NORESIZE |
                                    CCS_NODIVIDER,
                                0, top, client.right, 24, window,
                                reinterpret_cast<HMENU>(INT_PTR(IDC_MARKUP_BAR)), g_instance,
@@ -89,9 +89,15 @@ void PlaceMarkupBar(HWND bar, HWND window, int top)
         return;
     RECT client;
     GetClientRect(window, &client);
-    DWORD size = DWORD(SendMessageW(bar, TB_GETBUTTONSIZE, 0, 0));
-    int height = HIWORD(size) + 4;
-    SetWindowPos(bar, nullptr, 0, top, client.right, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // As many rows as the window's width needs: the bar wraps its buttons,
+    // and is as tall as its last row reaches.
+    SetWindowPos(bar, nullptr, 0, top, client.right, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+    RECT last{};
+    LRESULT count = SendMessageW(bar, TB_BUTTONCOUNT, 0, 0);
+    SendMessageW(bar, TB_GETITEMRECT, WPARAM(count - 1), reinterpret_cast<LPARAM>(&last));
+    SetWindowPos(bar, nullptr, 0, top, client.right, last.bottom + 2,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ShowMarkupChoices(HWND bar, int toolIndex, int colourIndex, int widthIndex, bool filled)
@@ -108,4 +114,6 @@ void ShowMarkupChoices(HWND bar, int toolIndex, int colourIndex, int widthIndex,
     for (int i = 0; i < 4; ++i)
         check(IDM_MARKUP_WIDTH1 + i, i == widthIndex);
     check(IDM_MARKUP_FILLED, filled);
+    // The bar does not redraw a button a group unchecks by itself.
+    InvalidateRect(bar, nullptr, TRUE);
 }
