@@ -39,6 +39,7 @@ struct Editor {
     COLORREF custom[16] = {};
     int32_t hPos = 0, vPos = 0;
     WheelCarry hWheel, vWheel;
+    int32_t bars[4] = {-2, -2, -2, -2};  // as last set: ranges (-1 none) and positions
     // The text being typed: where, what, the IME's composition, and the
     // picture under it before it was drawn there.
     bool typing = false;
@@ -80,7 +81,11 @@ void Refresh(HWND window, const MRect& pictureArea)
     InvalidateRect(window, &r, FALSE);
 }
 
-void RefreshAll(HWND window) { InvalidateRect(window, nullptr, TRUE); }
+void RefreshAll(HWND window)
+{
+    std::fill(g.bars, g.bars + 4, -2);
+    InvalidateRect(window, nullptr, TRUE);
+}
 
 // The current picture as pixels; false when the clipboard holds none.
 bool ReadCurrentPicture(HWND window, Pixels* out)
@@ -277,8 +282,10 @@ void PlaceText(HWND window)
     g.composition.clear();
     if (!g.text.empty()) {
         MRect area = Intersect(MeasureText(g.text), g.session.image().bounds());
-        if (g.session.RecordStep(area, Tool::kText))
+        if (g.session.RecordStep(area, Tool::kText)) {
             DrawTypedText(g.session.image(), area, g.text);
+            g.session.StepDrawn();
+        }
         old = Union(old, area);
     }
     g.text.clear();
@@ -433,6 +440,7 @@ void Enter(HWND window)
     g.active = true;
     g.typing = false;
     g.hPos = g.vPos = 0;
+    std::fill(g.bars, g.bars + 4, -2);
     g.style.width = kWidthChoices[g.widthIndex];
     g.style.colour = g.colourIndex == kCustomColour ? g.style.colour : kPresets[g.colourIndex];
     RECT r{};
@@ -459,20 +467,27 @@ void PaintEditor(HWND window)
         ScrollRanges r = ComputeScrollRanges(p.width, p.height, client.right, client.bottom, top);
         g.hPos = ScrollBy(g.hPos, r.horizontal, 0);
         g.vPos = ScrollBy(g.vPos, r.vertical, 0);
-        SCROLLINFO si{sizeof si, SIF_RANGE | SIF_POS | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
-        if (r.horizontalBar) {
-            si.nMax = r.horizontal;
-            si.nPos = g.hPos;
-            SetScrollInfo(window, SB_HORZ, &si, TRUE);
-        } else {
-            ShowScrollBar(window, SB_HORZ, FALSE);
-        }
-        if (r.verticalBar) {
-            si.nMax = r.vertical;
-            si.nPos = g.vPos;
-            SetScrollInfo(window, SB_VERT, &si, TRUE);
-        } else {
-            ShowScrollBar(window, SB_VERT, FALSE);
+        // The bars are set only when they change: setting them redraws
+        // them, which would cost every move of a stroke its time.
+        int32_t bars[4] = {r.horizontalBar ? r.horizontal : -1, r.verticalBar ? r.vertical : -1,
+                           g.hPos, g.vPos};
+        if (!std::equal(bars, bars + 4, g.bars)) {
+            std::copy(bars, bars + 4, g.bars);
+            SCROLLINFO si{sizeof si, SIF_RANGE | SIF_POS, 0, 0, 0, 0, 0};
+            if (r.horizontalBar) {
+                si.nMax = r.horizontal;
+                si.nPos = g.hPos;
+                SetScrollInfo(window, SB_HORZ, &si, TRUE);
+            } else {
+                ShowScrollBar(window, SB_HORZ, FALSE);
+            }
+            if (r.verticalBar) {
+                si.nMax = r.vertical;
+                si.nPos = g.vPos;
+                SetScrollInfo(window, SB_VERT, &si, TRUE);
+            } else {
+                ShowScrollBar(window, SB_VERT, FALSE);
+            }
         }
         map = CurrentMap(window);
     }
@@ -589,8 +604,10 @@ void ButtonUp(HWND window, LPARAM lParam)
     Tool tool = g.session.tool();
     int number = g.session.NextNumber();
     MRect changed = g.session.End(PointOf(window, lParam));
-    if (tool == Tool::kNumber && !changed.empty())
+    if (tool == Tool::kNumber && !changed.empty()) {
         LabelNumber(changed, number);
+        g.session.StepDrawn();
+    }
     if (GetCapture() == window)
         ReleaseCapture();
     if (tool == Tool::kCrop) {
@@ -770,6 +787,8 @@ bool BarCommand(HWND window, int id)
 
 bool MarkupActive() { return g.active; }
 
+size_t MarkupUndoBytes() { return g.session.history().Bytes(); }
+
 void MarkupCommand(HWND window)
 {
     if (g.active)
@@ -814,6 +833,7 @@ bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
     case WM_SIZE:
         PlaceMarkupBar(g.bar, window, ViewTop() - MarkupBarHeight(g.bar));
         g.hPos = g.vPos = 0;
+        std::fill(g.bars, g.bars + 4, -2);
         InvalidateRect(window, nullptr, FALSE);
         return false;  // the main toolbar follows the size too
     case WM_HSCROLL: Scroll(window, SB_HORZ, LOWORD(wParam), HIWORD(wParam)); return true;

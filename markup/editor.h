@@ -6,6 +6,8 @@
 #include <windows.h>
 
 bool MarkupActive();
+// Memory the editor's undo steps hold (for the benchmark).
+size_t MarkupUndoBytes();
 // Command 40120: starts the editor on the current picture, or, when it is
 // on, leaves it keeping the edit.
 void MarkupCommand(HWND window);

@@ -31,6 +31,10 @@ public:
     bool Record(const Pixels& before, const MRect& area, Tool kind);
     // A step that changes the picture's size: all of before is kept.
     bool RecordWhole(const Pixels& before, Tool kind);
+    // Once the last step is drawn (now is the picture after it), it keeps
+    // only the pixels the step changed, as runs along the rows: a thin
+    // diagonal stroke then costs its own pixels, not its bounding box.
+    void Compact(const Pixels& now);
 
     // Puts the last step's pixels back (or the undone step's again); false
     // when there is nothing to undo (redo).
@@ -46,11 +50,20 @@ public:
     void Clear();
 
 private:
+    // Changed pixels of one row: x, y and count; a compacted step's pixels
+    // are its runs' pixels, one run after the other.
+    struct Run {
+        int32_t x;
+        int32_t y;
+        int32_t length;
+    };
     struct Step {
         Tool kind;
         bool whole;
         MRect area;  // for a whole step: 0, 0, width, height of the block
         std::vector<uint32_t> pixels;
+        bool compact = false;
+        std::vector<Run> runs;
     };
     static void Swap(Step& step, Pixels& pixels);
     bool Push(Step&& step);

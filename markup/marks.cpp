@@ -219,16 +219,18 @@ MRect MarkupSession::End(MPoint p)
         // The step keeps what the last shape covers; earlier previews were
         // put back already.
         MRect kept = tool_ == Tool::kPen || tool_ == Tool::kHighlighter ? touched_ : preview_;
-        if (!kept.empty())
-            history_.Record(backup_, kept, tool_);
+        if (!kept.empty() && history_.Record(backup_, kept, tool_))
+            history_.Compact(image_);
         backup_ = Pixels{};
         stroke_ = Mask(MRect{});
         return changed;
     }
     case Tool::kMosaic: {
         MRect r = DragArea();
-        if (!r.empty() && history_.Record(image_, r, Tool::kMosaic))
+        if (!r.empty() && history_.Record(image_, r, Tool::kMosaic)) {
             Mosaic(image_, r, MosaicBlockFor(style_.width));
+            history_.Compact(image_);
+        }
         return Union(changed, r);
     }
     case Tool::kCrop: {

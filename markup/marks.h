@@ -86,6 +86,8 @@ public:
     // A step the caller draws itself (text, a number's label): records
     // area before it changes.
     bool RecordStep(const MRect& area, Tool kind) { return history_.Record(image_, area, kind); }
+    // The caller has drawn the step it recorded.
+    void StepDrawn() { history_.Compact(image_); }
     MRect Undo();
     MRect Redo();
     int NextNumber() const { return int(history_.Count(Tool::kNumber)) + 1; }

@@ -231,3 +231,19 @@ TEST(Markup, EditedTitleNameKeepsTheNameAndSaysItOnce)
     EXPECT_EQ(EditedTitleName(u"Kelvo"), u"編集済み");
     EXPECT_EQ(EditedTitleName(u"Kelvo --- 編集済み"), u"編集済み");
 }
+
+TEST(Markup, AThinDiagonalStrokeCostsItsOwnPixelsNotItsBox)
+{
+    MarkupSession s;
+    s.Start(Coded(400, 300));
+    Pixels original = s.image();
+    s.Begin(Tool::kPen, Style(2), MPoint{0, 0});
+    s.End(MPoint{399, 299});
+    // The box would be 400 x 300 pixels, 480000 bytes.
+    EXPECT_LT(s.history().Bytes(), 400u * 8u * 4u);
+    Pixels drawn = s.image();
+    s.Undo();
+    EXPECT_EQ(s.image().data, original.data);
+    s.Redo();
+    EXPECT_EQ(s.image().data, drawn.data);
+}
