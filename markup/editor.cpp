@@ -9,6 +9,7 @@
 #include <imm.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "app/app.h"
@@ -99,7 +100,12 @@ bool ReadCurrentPicture(HWND window, Pixels* out)
         Pixels p;
         p.width = info.bmWidth;
         p.height = info.bmHeight;
-        p.data.resize(size_t(p.width) * p.height);
+        try {
+            p.data.resize(size_t(p.width) * p.height);
+        } catch (const std::bad_alloc&) {
+            CloseClipboard();
+            return false;
+        }
         BITMAPINFO bmi{};
         bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
         bmi.bmiHeader.biWidth = p.width;
@@ -429,11 +435,18 @@ void Commit(HWND window)
     Leave(window);
 }
 
+void ShowOutOfMemory(HWND window)
+{
+    wchar_t text[128];
+    LoadStringW(g_instance, IDS_MARKUP_NO_MEMORY, text, 128);
+    ShowMessage(window, text, L"Kelvo", MB_OK | MB_ICONEXCLAMATION);
+}
+
 void Enter(HWND window)
 {
     Pixels picture;
     if (!ReadCurrentPicture(window, &picture)) {
-        MessageBeep(MB_ICONHAND);
+        ShowOutOfMemory(window);
         return;
     }
     g.session.Start(std::move(picture));
@@ -841,9 +854,26 @@ bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
     case WM_MOUSEWHEEL: Wheel(window, wParam, false); return true;
     case WM_MOUSEHWHEEL: Wheel(window, wParam, true); return true;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: ButtonDown(window, lParam); return true;
-    case WM_MOUSEMOVE: MouseMove(window, lParam); return true;
-    case WM_LBUTTONUP: ButtonUp(window, lParam); return true;
+    case WM_LBUTTONDBLCLK:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+        // A mark on a huge picture needs memory for its undo step; when
+        // there is none the mark is dropped and the picture stays as it was.
+        try {
+            if (message == WM_MOUSEMOVE)
+                MouseMove(window, lParam);
+            else if (message == WM_LBUTTONUP)
+                ButtonUp(window, lParam);
+            else
+                ButtonDown(window, lParam);
+        } catch (const std::bad_alloc&) {
+            g.session.Cancel();
+            if (GetCapture() == window)
+                ReleaseCapture();
+            RefreshAll(window);
+            ShowOutOfMemory(window);
+        }
+        return true;
     case WM_CAPTURECHANGED:
         if (g.session.dragging() && reinterpret_cast<HWND>(lParam) != window)
             Refresh(window, g.session.Cancel());

@@ -114,19 +114,22 @@ void MarkupSession::Restore(const MRect& area)
 
 MRect MarkupSession::Begin(Tool tool, const MarkStyle& style, MPoint p)
 {
+    if (dragging_)
+        Cancel();
     tool_ = tool;
     style_ = style;
     anchor_ = last_ = p;
     touched_ = preview_ = MRect{};
-    dragging_ = true;
-    if (tool == Tool::kMosaic || tool == Tool::kCrop || tool == Tool::kNumber || tool == Tool::kText)
-        return MRect{};
-    backup_ = image_;
-    if (tool == Tool::kPen || tool == Tool::kHighlighter) {
+    bool drawsAsItGoes = tool != Tool::kMosaic && tool != Tool::kCrop && tool != Tool::kNumber &&
+                         tool != Tool::kText;
+    bool stroke = tool == Tool::kPen || tool == Tool::kHighlighter;
+    // The copies come first: should memory run out, no drag has begun.
+    if (drawsAsItGoes)
+        backup_ = image_;
+    if (stroke)
         stroke_ = Mask(image_.bounds());
-        return Move(p);
-    }
-    return MRect{};
+    dragging_ = true;
+    return stroke ? Move(p) : MRect{};
 }
 
 MRect MarkupSession::DrawShape(MPoint p)

@@ -164,6 +164,7 @@
 #define IDM_MARKUP_CANCEL        40146
 #define IDS_MARKUP_LABEL         41200  /* labels 41200 .. 41226 */
 #define IDS_MARKUP_DISCARD       41250  /* asks before an edit is thrown away */
+#define IDS_MARKUP_NO_MEMORY     41251  /* the picture or a mark does not fit in memory */
 #define IDC_MARKUP_BAR           1200   /* the editor's tool bar */
 
 #endif /* KELVO_RES_RESOURCE_H */

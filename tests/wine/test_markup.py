@@ -10,7 +10,7 @@ from PIL import Image
 from harness import (KelvoTestCase, wait_until, settled_screenshot, xdotool, x_point, winpath,
                      ARTIFACTS)
 
-MARKUP, RECTANGLE, YELLOW, DESKTOP, ZOOM = 40120, 40125, 40135, 40014, 40020
+MARKUP, RECTANGLE, YELLOW, DONE, DESKTOP, ZOOM = 40120, 40125, 40135, 40145, 40014, 40020
 BAR_ID = 1200
 RED = (255, 0, 0)
 GREY = (128, 128, 128)
@@ -307,8 +307,8 @@ class ArrivingWhileEditing(MarkupTestCase):
         self.driver.post_command(k.hwnd, DESKTOP, 1)
         wait_until(lambda: self.driver.clip_bitmap()["width"] != 400, 30, what="the desktop capture")
         self.assertIsNotNone(e.bar())
-        e.focus()
-        xdotool("mousemove", *e.screen(200, 150))
-        im = self.commit(e)
+        self.driver.post_command(k.hwnd, DONE)
+        wait_until(lambda: "編集済み" in self.driver.title(k.hwnd), 10, what="the edited title")
+        im = self.driver.clip_image()
         self.assertEqual(im.size, (400, 300))
         self.assertEqual(im.getpixel((20, 20)), RED)
