@@ -110,6 +110,32 @@ class MarkupTestCase(KelvoTestCase):
         return self.driver.clip_image()
 
 
+class Entering(MarkupTestCase):
+    def grayed(self, k):
+        """Whether 編集 is grey in the ﾌｧｲﾙ menu, as it opens."""
+        def find(items):
+            for item in items or []:
+                if item["id"] == MARKUP:
+                    return item
+                found = find(item.get("items"))
+                if found:
+                    return found
+            return None
+        return find(self.driver("probe", k.hwnd, 1)["result"]["items"])["grayed"]
+
+    def test_edit_is_grey_without_a_picture_and_ctrl_e_opens_the_editor(self):
+        self.driver("clip_empty")
+        k = self.start()
+        self.assertTrue(self.grayed(k))
+        self.driver("clip_load", winpath(self.grey))
+        self.assertFalse(self.grayed(k))
+        e = Editor(self, k)
+        e.focus()
+        self.assertIsNone(e.bar())
+        e.keys("ctrl+e")
+        wait_until(lambda: e.bar() is not None, 10, what="the editor's bar")
+
+
 class Marks(MarkupTestCase):
     def test_rectangle_arrow_and_numbers_are_in_the_clipboard_picture(self):
         k, e = self.edit(self.grey)
