@@ -134,6 +134,14 @@ class Entering(MarkupTestCase):
         self.assertIsNone(e.bar())
         e.keys("ctrl+e")
         wait_until(lambda: e.bar() is not None, 10, what="the editor's bar")
+        # The first tool's tooltip names it and its key.
+        left, top = e.bar()["rect"][:2]
+        xdotool("mousemove", *x_point(left + 12, top + 8))
+        xdotool("mousemove", *x_point(left + 13, top + 9))
+        wait_until(lambda: [t for t in self.driver("windows", "tooltips_class32")["hwnds"]
+                            if self.driver.state(t)["visible"]
+                            and self.driver.title(t) == "ペン (P)"], 10,
+                   what="the pen's tooltip")
 
 
 class Marks(MarkupTestCase):
