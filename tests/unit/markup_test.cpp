@@ -247,3 +247,14 @@ TEST(Markup, AThinDiagonalStrokeCostsItsOwnPixelsNotItsBox)
     s.Redo();
     EXPECT_EQ(s.image().data, drawn.data);
 }
+
+TEST(Markup, HitTakesPointsOnTheBoxAndWithinItsSlack)
+{
+    MRect box{10, 20, 50, 40};
+    EXPECT_TRUE(Hit(box, MPoint{10, 20}, 0));
+    EXPECT_FALSE(Hit(box, MPoint{50, 30}, 0));
+    EXPECT_TRUE(Hit(box, MPoint{53, 30}, 4));
+    EXPECT_FALSE(Hit(box, MPoint{54, 30}, 4));
+    EXPECT_TRUE(Hit(box, MPoint{6, 16}, 4));
+    EXPECT_FALSE(Hit(box, MPoint{5, 30}, 4));
+}

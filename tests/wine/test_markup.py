@@ -12,6 +12,7 @@ from harness import (KelvoTestCase, wait_until, settled_screenshot, xdotool, x_p
 
 MARKUP, RECTANGLE, YELLOW, DONE, DESKTOP, ZOOM = 40120, 40125, 40135, 40145, 40014, 40020
 BAR_ID = 1200
+WM_HSCROLL, WM_VSCROLL, SB_THUMBPOSITION = 0x0114, 0x0115, 4
 RED = (255, 0, 0)
 GREY = (128, 128, 128)
 
@@ -287,7 +288,7 @@ class UndoRedoEscape(MarkupTestCase):
         self.assertEqual(self.driver.title(k.hwnd), title)
 
 
-class ZoomedView(MarkupTestCase):
+class ZoomedAndScrolled(MarkupTestCase):
     def test_marks_are_in_picture_pixels_when_zoomed(self):
         # 1024 x 768 shown at well under half size: a 2-pixel outline is
         # still 2 pixels of the picture.
@@ -322,6 +323,29 @@ class ZoomedView(MarkupTestCase):
         self.assertEqual(row, [left, left + 1, right - 1, right])
         col = [y for y in range(768) if px[(left + right) // 2, y] == RED]
         self.assertEqual(col, [upper, upper + 1, lower - 1, lower])
+
+
+    def test_marks_land_where_the_picture_is_scrolled_to(self):
+        self.driver("clip_load", winpath(self.large))
+        k = self.start()
+        l, t, r, b = self.driver.state(k.hwnd)["rect"]
+        cw, ch = self.driver.state(k.hwnd)["client"][2:]
+        self.driver("move", k.hwnd, 0, 0, (r - l) + 480 - cw, (b - t) + 400 - ch)
+        e = Editor(self, k)
+        e.focus()
+        self.driver.post_command(k.hwnd, MARKUP)
+        wait_until(lambda: e.bar() is not None, 10, what="the editor's bar")
+        self.driver("invalidate", k.hwnd)
+        self.driver("send", k.hwnd, WM_HSCROLL, SB_THUMBPOSITION | (100 << 16), 0)
+        self.driver("send", k.hwnd, WM_VSCROLL, SB_THUMBPOSITION | (200 << 16), 0)
+        self.driver.post_command(k.hwnd, RECTANGLE)
+        e.sync()
+        # On the screen at 50, 50 .. 150, 120 of the view: in the picture
+        # 100 columns and 200 rows further on.
+        e.drag((50, 50), (150, 120))
+        px = self.commit(e).load()
+        self.assertEqual((px[150, 250], px[250, 320], px[151, 252]), (RED, RED, RED))
+        self.assertEqual((px[149, 250], px[152, 252], px[251, 320]), (GREY, GREY, GREY))
 
 
 class ArrivingWhileEditing(MarkupTestCase):
