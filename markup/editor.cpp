@@ -88,11 +88,13 @@ void RefreshAll(HWND window)
     InvalidateRect(window, nullptr, TRUE);
 }
 
-// The current picture as pixels; false when the clipboard holds none.
-bool ReadCurrentPicture(HWND window, Pixels* out)
+enum class Read { kPicture, kNone, kNoMemory };
+
+// The current picture as pixels.
+Read ReadCurrentPicture(HWND window, Pixels* out)
 {
     if (!OpenClipboardSoon(window))
-        return false;
+        return Read::kNone;
     bool ok = false;
     HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     BITMAP info{};
@@ -104,7 +106,7 @@ bool ReadCurrentPicture(HWND window, Pixels* out)
             p.data.resize(size_t(p.width) * p.height);
         } catch (const std::bad_alloc&) {
             CloseClipboard();
-            return false;
+            return Read::kNoMemory;
         }
         BITMAPINFO bmi{};
         bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
@@ -129,7 +131,7 @@ bool ReadCurrentPicture(HWND window, Pixels* out)
             *out = std::move(p);
     }
     CloseClipboard();
-    return ok;
+    return ok ? Read::kPicture : Read::kNone;
 }
 
 BITMAPINFO TopDownInfo(int32_t width, int32_t height)
@@ -310,15 +312,15 @@ void DropText(HWND window)
     Refresh(window, old);
 }
 
-// A number's label, white on its disc (black on a white one).
-void LabelNumber(const MRect& disc, int number)
+// A number's label, white on its disc (black on a white one), centred
+// on the disc even where the picture's edge cuts it.
+void LabelNumber(MPoint centre, const MRect& disc, int number)
 {
     std::u16string label = StepLabel(number);
     std::wstring text(label.begin(), label.end());
     uint32_t colour = g.style.colour == Rgb(255, 255, 255) ? Rgb(0, 0, 0) : Rgb(255, 255, 255);
     int32_t d = NumberDiameterFor(g.style.width);
-    int32_t cx = disc.left + disc.width() / 2, cy = disc.top + disc.height() / 2;
-    MRect full{cx - d / 2, cy - d / 2, cx - d / 2 + d, cy - d / 2 + d};
+    MRect full{centre.x - d / 2, centre.y - d / 2, centre.x - d / 2 + d, centre.y - d / 2 + d};
     DrawWithGdi(g.session.image(), disc, [&](HDC dc) {
         HFONT font = MakeFont(d * 2 / 3);
         HGDIOBJ old = SelectObject(dc, font);
@@ -445,9 +447,10 @@ void ShowOutOfMemory(HWND window)
 void Enter(HWND window)
 {
     Pixels picture;
-    if (!ReadCurrentPicture(window, &picture)) {
-        ShowOutOfMemory(window);
-        return;
+    switch (ReadCurrentPicture(window, &picture)) {
+    case Read::kPicture: break;
+    case Read::kNone: MessageBeep(MB_ICONHAND); return;
+    case Read::kNoMemory: ShowOutOfMemory(window); return;
     }
     g.session.Start(std::move(picture));
     g.active = true;
@@ -618,7 +621,7 @@ void ButtonUp(HWND window, LPARAM lParam)
     int number = g.session.NextNumber();
     MRect changed = g.session.End(PointOf(window, lParam));
     if (tool == Tool::kNumber && !changed.empty()) {
-        LabelNumber(changed, number);
+        LabelNumber(g.session.last(), changed, number);
         g.session.StepDrawn();
     }
     if (GetCapture() == window)
