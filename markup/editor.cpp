@@ -881,8 +881,23 @@ bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
         if (g.session.dragging() && reinterpret_cast<HWND>(lParam) != window)
             Refresh(window, g.session.Cancel());
         return true;
+    case WM_SETCURSOR: {
+        // A cross over the picture to draw with, a text cursor to type.
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(window, &p);
+        if (LOWORD(lParam) != HTCLIENT || p.y < ViewTop())
+            return false;
+        SetCursor(LoadCursorA(nullptr, g.tool == Tool::kText ? IDC_IBEAM : IDC_CROSS));
+        *result = TRUE;
+        return true;
+    }
     case WM_KEYDOWN: return KeyDown(window, wParam);
     case WM_CHAR: Char(window, wchar_t(wParam)); return true;
+    case WM_IME_SETCONTEXT:
+        // The composition is drawn in the picture, not in the IME's window.
+        *result = DefWindowProcW(window, message, wParam, lParam & ~LPARAM(ISC_SHOWUICOMPOSITIONWINDOW));
+        return true;
     case WM_IME_STARTCOMPOSITION:
         if (!g.typing)
             return false;
