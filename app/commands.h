@@ -37,6 +37,7 @@ enum Command : int {
     // Posted by the keyboard hook for the capture key with Alt; lParam is
     // the foreground window at the key press.
     kCmdActiveWindow = 40112,
+    kCmdMarkup = 40120,  // the markup editor; its bar's commands follow up to 40146
 };
 
 // The marker in lParam that turns kCmdPrint into the capture-and-output

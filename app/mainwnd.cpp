@@ -16,6 +16,7 @@
 #include "app/shell_commands.h"
 #include "app/toolbar.h"
 #include "capture/capture.h"
+#include "markup/editor.h"
 #include "picture/picture.h"
 #include "print/dde_service.h"
 #include "print/print.h"
@@ -164,6 +165,7 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdLastRegion: LastRegionCommand(window); break;
     case kCmdIncludePointer: IncludePointerCommand(window); break;
     case kCmdActiveWindow: ActiveWindowCaptureAndOutput(window, reinterpret_cast<HWND>(lParam)); break;
+    case kCmdMarkup: MarkupCommand(window); break;
     }
 }
 
@@ -185,6 +187,7 @@ void OnInitMenuPopup(HWND window, HMENU menu)
         CloseClipboard();
     for (int id : {kCmdSave, kCmdPrint, kCmdDelete, kCmdWallpaper})
         SetItem(menu, id, picture);
+    SetItem(menu, kCmdMarkup, picture || MarkupActive());
     bool held = PrinterSettingsHeld();
     SetItem(menu, kCmdDiscardPrinter, held);
     SetItem(menu, kCmdSavePrinter, held);
@@ -307,6 +310,9 @@ HWND CreateMainWindow(HINSTANCE instance)
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT markup;
+    if (MarkupMessage(window, message, wParam, lParam, &markup))
+        return markup;
     switch (message) {
     case WM_CREATE:
         OnCreate(window, reinterpret_cast<CREATESTRUCTW*>(lParam));

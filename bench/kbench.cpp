@@ -12,6 +12,11 @@
 //                                      encoding with each encoder option
 //   kbench paint ROUNDS WIDTH HEIGHT   paints of a WIDTH x HEIGHT picture in
 //                                      the main window, unzoomed and zoomed
+//   kbench markup MOVES WIDTH HEIGHT   a pen stroke of MOVES mouse moves in the
+//                                      markup editor on a WIDTH x HEIGHT
+//                                      picture, each move with its redraw,
+//                                      unzoomed and zoomed; then 100 strokes
+//                                      and the memory their undo steps hold
 //   kbench plugins ROUNDS PICTURE      a picture opened through the bundled
 //                                      plug-in inside this process (as Kelvo
 //                                      did before the helper) and through
@@ -33,7 +38,9 @@
 #include "app/app.h"
 #include "app/display.h"
 #include "app/settings.h"
+#include "app/commands.h"
 #include "capture/capture.h"
+#include "markup/editor.h"
 #include "picture/picture.h"
 #include "picture/plugins.h"
 #include "picture/spi_host.h"
@@ -318,6 +325,85 @@ int Paint(int rounds, int width, int height)
     return 0;
 }
 
+// One move of the mouse with the button down and the redraw it causes,
+// as a user's drag gives them: the move, then the paint of what changed.
+double TimedMove(HWND window, int x, int y)
+{
+    double t0 = Now();
+    SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+    UpdateWindow(window);
+    GdiFlush();
+    return Now() - t0;
+}
+
+int MarkupBench(int moves, int width, int height)
+{
+    HWND window = MakeMainWindow();
+    if (!window || !PutPicture(window, width, height))
+        return 1;
+    ShowWindow(window, SW_SHOWMAXIMIZED);
+    Pump();
+    SendMessageW(window, WM_COMMAND, kCmdMarkup, 0);
+    Pump();
+    if (!MarkupActive()) {
+        std::fprintf(stderr, "the editor did not start\n");
+        return 1;
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    char extra[128];
+    std::snprintf(extra, sizeof extra, ",\"picture\":[%d,%d],\"client\":[%ld,%ld]", width, height,
+                  client.right, client.bottom);
+    // A zigzag over the view, 12 pixels a move, below the bars.
+    auto point = [&](int i, int* x, int* y) {
+        int span = client.right - 200;
+        int step = (i * 12) % (2 * span);
+        *x = 100 + (step < span ? step : 2 * span - step);
+        *y = 200 + (i * 5) % (client.bottom - 300);
+    };
+    for (bool zoom : {false, true}) {
+        g_zoom = zoom;
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        Pump();
+        int x, y;
+        point(0, &x, &y);
+        double t0 = Now();
+        SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        UpdateWindow(window);
+        std::vector<double> press{Now() - t0};
+        std::vector<double> ms;
+        for (int i = 1; i <= moves; ++i) {
+            point(i, &x, &y);
+            ms.push_back(TimedMove(window, x, y));
+        }
+        t0 = Now();
+        SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        UpdateWindow(window);
+        std::vector<double> release{Now() - t0};
+        Report(zoom ? "markup_move_zoomed" : "markup_move_unzoomed", ms, extra);
+        Report(zoom ? "markup_press_zoomed" : "markup_press_unzoomed", press, extra);
+        Report(zoom ? "markup_release_zoomed" : "markup_release_unzoomed", release, extra);
+    }
+    // 100 steps: strokes of 40 moves each, every one across a different
+    // part of the view, as marks on a screenshot are.
+    g_zoom = false;
+    size_t before = MarkupUndoBytes();
+    for (int n = 0; n < 100; ++n) {
+        int x0 = 100 + (n * 37) % (client.right - 600), y0 = 200 + (n * 23) % (client.bottom - 400);
+        SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x0, y0));
+        for (int i = 1; i <= 40; ++i)
+            SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON,
+                         MAKELPARAM(x0 + i * 10, y0 + ((i * 17) % 120)));
+        SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x0 + 400, y0 + 100));
+        Pump();
+    }
+    std::printf("{\"what\":\"markup_undo_100_strokes\",\"bytes\":%zu%s}\n",
+                MarkupUndoBytes() - before, extra);
+    std::fflush(stdout);
+    DestroyWindow(window);
+    return 0;
+}
+
 std::wstring ProgramFolder()
 {
     wchar_t path[MAX_PATH];
@@ -460,13 +546,15 @@ int main(int argc, char** argv)
         return PngOptionsBench(std::atoi(argv[2]), argv[3]);
     if (what == "paint" && argc >= 5)
         return Paint(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    if (what == "markup" && argc >= 5)
+        return MarkupBench(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (what == "plugins" && argc >= 4)
         return Plugins(std::atoi(argv[2]), argv[3]);
     if (what == "codec" && argc >= 4)
         return Codec(std::atoi(argv[2]), std::vector<std::string>(argv + 3, argv + argc));
     std::fprintf(stderr,
                  "usage: kbench grab ROUNDS FOLDER [rle8|png|bmp] [BACKDROP] | pngoptions ROUNDS "
-                 "BACKDROP | paint ROUNDS WIDTH HEIGHT | plugins ROUNDS PICTURE | codec ROUNDS "
-                 "PICTURE...\n");
+                 "BACKDROP | paint ROUNDS WIDTH HEIGHT | markup MOVES WIDTH HEIGHT | plugins ROUNDS "
+                 "PICTURE | codec ROUNDS PICTURE...\n");
     return 2;
 }

@@ -16,6 +16,8 @@ writes BENCHMARKS.md (run through scripts/bench.sh, which builds first).
   ImageMagick and Pillow (bench/run_picture_bench.sh);
 - an unzoomed and a zoomed paint of a 3840 x 2160 picture in the main
   window (kbench.exe);
+- a pen stroke in the markup editor on a 3840 x 2160 picture, each mouse
+  move with its redraw, and the memory of 100 undo steps (kbench.exe);
 - a 1920 x 1080 PNG opened through the bundled plug-in inside the process
   and through the plug-in helper, and the helper's start (kbench.exe);
 - a 3840 x 2160 PNG and JPEG opened through the system's codecs in the
@@ -41,6 +43,43 @@ ROUNDS = 15
 BLOCKS = 3
 OPTION_NAMES = {"default": "encoder's default (adaptive)", "paeth": "paeth (Kelvo)",
                 "interlaced": "paeth, interlaced"}
+
+
+MARKUP_MOVES = 200
+
+
+def markup_section(markup):
+    """The markup editor's figures, as lines of BENCHMARKS.md."""
+    client = markup["markup_move_unzoomed"]["client"]
+    steps = markup["markup_undo_100_strokes"]["bytes"]
+    return [
+        "## Drawing in the markup editor on a 3840 x 2160 picture",
+        "",
+        f"`kbench.exe markup`: the main window, maximised (client {client[0]} x {client[1]}), in "
+        f"the editor with the pen; one stroke of {MARKUP_MOVES} mouse moves of 12 pixels, each "
+        "timed from the move to the end of the redraw it causes (`WM_MOUSEMOVE`, `UpdateWindow`, "
+        "`GdiFlush`). The press keeps a copy of the picture for the step's undo; the release "
+        "keeps the step.",
+        "",
+        "| | unzoomed ms | zoomed ms | target |",
+        "|---|---:|---:|---|",
+        f"| a mouse move and its redraw, median | {markup['markup_move_unzoomed']['median']:.2f} "
+        f"| {markup['markup_move_zoomed']['median']:.2f} | < 16 |",
+        f"| a mouse move and its redraw, slowest | {max(markup['markup_move_unzoomed']['ms']):.2f} "
+        f"| {max(markup['markup_move_zoomed']['ms']):.2f} | < 16 |",
+        f"| the press | {markup['markup_press_unzoomed']['median']:.1f} "
+        f"| {markup['markup_press_zoomed']['median']:.1f} | |",
+        f"| the release | {markup['markup_release_unzoomed']['median']:.1f} "
+        f"| {markup['markup_release_zoomed']['median']:.1f} | |",
+        "",
+        "The undo stack after 100 pen strokes (2 pixels wide, 40 moves across about 400 x 120 "
+        "pixels each): each step keeps only the pixels it changed, in runs along the rows.",
+        "",
+        "| | bytes | per step |",
+        "|---|---:|---:|",
+        f"| 100 strokes | {steps} | {steps // 100} |",
+        "",
+    ]
 
 
 def kbench(harness, *args):
@@ -186,6 +225,7 @@ def main():
         imp_median, imp_min = import_times(harness, folder)
         capture = png_figures(harness, folder)
         paint = kbench(harness, "paint", ROUNDS, 3840, 2160)
+        markup = kbench(harness, "markup", MARKUP_MOVES, 3840, 2160)
         png = desktop_png(folder)
         spi = kbench(harness, "plugins", ROUNDS, harness.winpath(png))
         png_bytes = os.path.getsize(png)
@@ -299,6 +339,7 @@ def main():
         f"| unzoomed | {paint['paint_unzoomed']['median']:.1f} | < 16 |",
         f"| zoomed (fitted to the window, smoothed) | {paint['paint_zoomed']['median']:.1f} | < 16 |",
         "",
+    ] + markup_section(markup) + [
         "## Memory holding a 3840 x 2160 picture",
         "",
         "kelvo.exe's working set before and after opening a 3840 x 2160 24-bit BMP "

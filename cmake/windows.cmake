@@ -21,7 +21,7 @@ target_include_directories(kelvo_glue PUBLIC ${CMAKE_SOURCE_DIR})
 file(GLOB KELVO_RES_IMAGES ${CMAKE_SOURCE_DIR}/res/*.ico ${CMAKE_SOURCE_DIR}/res/*.cur
      ${CMAKE_SOURCE_DIR}/res/*.bmp ${CMAKE_SOURCE_DIR}/res/*.manifest ${CMAKE_SOURCE_DIR}/res/resource.h)
 set_source_files_properties(res/kelvo.rc PROPERTIES OBJECT_DEPENDS "${KELVO_RES_IMAGES}")
-set(KELVO_SYSTEM_LIBRARIES user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 uuid advapi32)
+set(KELVO_SYSTEM_LIBRARIES user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 uuid advapi32 imm32)
 
 add_executable(kelvo WIN32 app/main.cpp $<TARGET_OBJECTS:kelvo_glue>)
 target_link_libraries(kelvo PRIVATE kelvo_core ${KELVO_SYSTEM_LIBRARIES})

@@ -135,4 +135,39 @@
 #define IDC_RANGE_ORIGIN_X       1046
 #define IDC_RANGE_ORIGIN_Y       1047
 
+/* Markup editor: its command (menus, popup, Ctrl+E) and the commands of
+   its tool bar. Each has a tooltip string of its own id and a button
+   label at IDS_MARKUP_LABEL + (id - IDM_MARKUP). */
+#define IDM_MARKUP               40120
+#define IDM_MARKUP_PEN           40121  /* tools: IDM_MARKUP_PEN + tool index */
+#define IDM_MARKUP_HIGHLIGHTER   40122
+#define IDM_MARKUP_LINE          40123
+#define IDM_MARKUP_ARROW         40124
+#define IDM_MARKUP_RECTANGLE     40125
+#define IDM_MARKUP_ELLIPSE       40126
+#define IDM_MARKUP_TEXT          40127
+#define IDM_MARKUP_MOSAIC        40128
+#define IDM_MARKUP_NUMBER        40129
+#define IDM_MARKUP_CROP          40130
+#define IDM_MARKUP_FILLED        40131
+#define IDM_MARKUP_RED           40132  /* colour presets, in this order */
+#define IDM_MARKUP_BLUE          40133
+#define IDM_MARKUP_GREEN         40134
+#define IDM_MARKUP_YELLOW        40135
+#define IDM_MARKUP_BLACK         40136
+#define IDM_MARKUP_WHITE         40137
+#define IDM_MARKUP_COLOUR        40138  /* the system colour dialog */
+#define IDM_MARKUP_WIDTH1        40139  /* widths 1, 2, 4, 8 */
+#define IDM_MARKUP_WIDTH2        40140
+#define IDM_MARKUP_WIDTH4        40141
+#define IDM_MARKUP_WIDTH8        40142
+#define IDM_MARKUP_UNDO          40143
+#define IDM_MARKUP_REDO          40144
+#define IDM_MARKUP_DONE          40145
+#define IDM_MARKUP_CANCEL        40146
+#define IDS_MARKUP_LABEL         41200  /* labels 41200 .. 41226 */
+#define IDS_MARKUP_DISCARD       41250  /* asks before an edit is thrown away */
+#define IDS_MARKUP_NO_MEMORY     41251  /* the picture or a mark does not fit in memory */
+#define IDC_MARKUP_BAR           1200   /* the editor's tool bar */
+
 #endif /* KELVO_RES_RESOURCE_H */

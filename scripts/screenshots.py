@@ -37,6 +37,7 @@ def main():
         driver("invalidate", hwnd)
         wait_until(lambda: driver.toolbar(hwnd)[40008]["enabled"], 10, what="paint")
         shots.window(driver, hwnd, "main-window")
+        markup_shot(driver, shots, hwnd, wait_until, xdotool)
 
         left, top = driver.state(hwnd)["rect"][:2]
         menu_y = driver.state(hwnd)["client"][1] - 10
@@ -80,6 +81,54 @@ def main():
     finally:
         driver.close()
         wineenv.cleanup(wine, quiet=True)
+
+
+def markup_shot(driver, shots, hwnd, wait_until, xdotool):
+    """The markup editor over the capture: Notepad's line boxed, pointed
+    at and highlighted, two step numbers, a note typed in, the clock
+    pixelated."""
+    driver("move", hwnd, 60, 120, 900, 600)
+    driver.post_command(hwnd, 40120)
+
+    def bar():
+        return [c for c in driver("children", hwnd)["children"] if c["id"] == 1200]
+    wait_until(bar, 10, what="the editor")
+    driver("send", hwnd, 0, 0, 0)
+    ox, oy = driver.state(hwnd)["client"][0], bar()[0]["rect"][3]
+
+    def use(command, *points):
+        driver.post_command(hwnd, command)
+        driver("send", hwnd, 0, 0, 0)
+        if not points:
+            return
+        x, y = points[0]
+        xdotool("mousemove", ox + x, oy + y, "mousedown", "1")
+        for x, y in points[1:]:
+            xdotool("mousemove", ox + x, oy + y)
+        xdotool("mouseup", "1")
+        driver("send", hwnd, 0, 0, 0)
+
+    use(40141)                                    # 4 pixels wide
+    use(40125, (42, 102), (200, 120), (290, 126))  # rectangle round the line
+    use(40140)                                    # 2 pixels wide
+    use(40124, (470, 220), (400, 170), (296, 122))  # arrow to it
+    use(40135)                                    # yellow, 8 pixels wide
+    use(40142)
+    use(40122, (50, 113), (150, 113), (240, 113))  # highlighter
+    use(40132)                                    # red, 2 pixels wide
+    use(40140)
+    use(40129, (30, 102))                         # step numbers
+    use(40129, (488, 232))
+    use(40127, (504, 220))                        # a note
+    # The first character typed after the click can be lost on the way.
+    xdotool("type", "--delay", "80", " この行を確認")
+    xdotool("key", "ctrl+Return")
+    use(40128, (6, 4), (160, 40))                 # mosaic over the tray window
+    driver("send", hwnd, 0, 0, 0)
+    shots.window(driver, hwnd, "markup-editor")
+    xdotool("key", "Escape")
+    wait_until(lambda: not bar(), 10, what="the editor closed")
+    driver("move", hwnd, 300, 200, 640, 480)
 
 
 class Shots:
