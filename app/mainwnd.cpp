@@ -16,6 +16,7 @@
 #include "app/shell_commands.h"
 #include "app/toolbar.h"
 #include "capture/capture.h"
+#include "picture/clipboard_formats.h"
 #include "picture/picture.h"
 #include "print/dde_service.h"
 #include "print/print.h"
@@ -177,7 +178,7 @@ void CheckItem(HMENU menu, int id, bool checked)
 void OnInitMenuPopup(HWND window, HMENU menu)
 {
     bool opened = OpenClipboard(window) != FALSE;
-    bool picture = IsClipboardFormatAvailable(CF_BITMAP) != FALSE;
+    bool picture = IsClipboardFormatAvailable(CF_BITMAP) || (opened && ForeignPictureBitmap());
     if (opened)
         CloseClipboard();
     for (int id : {kCmdSave, kCmdPrint, kCmdDelete, kCmdWallpaper})
@@ -302,6 +303,8 @@ HWND CreateMainWindow(HINSTANCE instance)
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (OnClipboardRenderMessage(window, message, wParam))
+        return 0;
     switch (message) {
     case WM_CREATE:
         OnCreate(window, reinterpret_cast<CREATESTRUCTW*>(lParam));

@@ -13,6 +13,7 @@
 #include "app/app.h"
 #include "capture/capture.h"
 #include "picture/bmp_file.h"
+#include "picture/clipboard_formats.h"
 #include "picture/dib_rules.h"
 #include "picture/global_memory.h"
 #include "picture/serial_name.h"
@@ -41,7 +42,7 @@ HGLOBAL DibOfCurrentPicture(HWND window, int compression)
 {
     if (!OpenClipboardSoon(window))
         return nullptr;
-    if (!IsClipboardFormatAvailable(CF_BITMAP)) {
+    if (!IsClipboardFormatAvailable(CF_BITMAP) && !ForeignPictureBitmap()) {
         // The grab opens the clipboard itself.
         CloseClipboard();
         GrabScreen(window, nullptr, nullptr);
@@ -49,6 +50,8 @@ HGLOBAL DibOfCurrentPicture(HWND window, int compression)
             return nullptr;
     }
     HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    if (!bitmap)
+        bitmap = ForeignPictureBitmap();
     HPALETTE palette = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
     HGLOBAL dib = bitmap ? MakeDibFromBitmapAs(bitmap, palette, compression) : nullptr;
     CloseClipboard();

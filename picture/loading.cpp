@@ -14,6 +14,7 @@
 #include "app/ansi_text.h"
 #include "app/app.h"
 #include "picture/bmp_reader.h"
+#include "picture/clipboard_formats.h"
 #include "picture/global_memory.h"
 #include "picture/load_failure.h"
 #include "picture/plugin_rules.h"
@@ -55,6 +56,8 @@ bool PlacePicture(HWND window, HBITMAP bitmap, HPALETTE palette)
     if (palette)
         placed = SetClipboardData(CF_PALETTE, palette) != nullptr;
     placed = placed && SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    if (placed)
+        OfferPictureFormats(bitmap, palette);
     CloseClipboard();
     return placed;
 }

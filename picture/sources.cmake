@@ -16,4 +16,5 @@ list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/loading.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugins.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spi_host.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clipboard_formats.cpp
 )
