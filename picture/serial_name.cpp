@@ -111,10 +111,114 @@ std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, Pic
     return name;
 }
 
+namespace {
+
+// At least four digits, as every serial number is written.
+std::wstring NumberText(uint16_t number)
+{
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04u", unsigned(number));
+    return std::wstring(digits, digits + std::strlen(digits));
+}
+
+std::wstring Digits(int value, int width, int low, int high)
+{
+    // A broken clock still gives digits of the usual width, never a sign.
+    value = value < low ? low : value > high ? high : value;
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%0*d", width, value);
+    return std::wstring(digits, digits + std::strlen(digits));
+}
+
+// The serial name with number standing for the serial number.
+std::wstring SerialNameWith(const std::wstring& folder, const std::wstring& prefix,
+                            const std::wstring& number, PictureFormat format, const LocalMoment& m)
+{
+    std::wstring expanded;
+    bool numberPlaced = false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const wchar_t token = i + 1 < prefix.size() && prefix[i] == L'%' ? prefix[i + 1] : 0;
+        std::wstring value;
+        switch (token) {
+        case L'Y': value = Digits(m.year, 4, 0, 9999); break;
+        case L'm': value = Digits(m.month, 2, 1, 12); break;
+        case L'd': value = Digits(m.day, 2, 1, 31); break;
+        case L'H': value = Digits(m.hour, 2, 0, 23); break;
+        case L'M': value = Digits(m.minute, 2, 0, 59); break;
+        case L'S': value = Digits(m.second, 2, 0, 59); break;
+        case L'n': value = number; numberPlaced = true; break;
+        default: expanded += prefix[i]; continue;
+        }
+        expanded += value;
+        ++i;
+    }
+    if (!numberPlaced)
+        expanded += number;
+    std::wstring name = SerialBaseNameOf(folder, expanded);
+    for (const char* e = SerialExtension(format); *e; ++e)
+        name += wchar_t(*e);
+    return name;
+}
+
+}  // namespace
+
+std::wstring SerialFileNameOf(const std::wstring& folder, const std::wstring& prefix, uint16_t number,
+                              PictureFormat format, const LocalMoment& moment)
+{
+    return SerialNameWith(folder, prefix, NumberText(number), format, moment);
+}
+
+std::wstring SerialNamePatternOf(const std::wstring& folder, const std::wstring& prefix,
+                                 PictureFormat format, const LocalMoment& moment)
+{
+    return SerialNameWith(folder, prefix, L"####", format, moment);
+}
+
 const char* SerialExtension(PictureFormat format)
 {
-    return format == PictureFormat::kPng ? ".PNG" : ".BMP";
+    return format == PictureFormat::kPng ? ".PNG" : format == PictureFormat::kJpeg ? ".JPG" : ".BMP";
 }
+
+PictureFormat PictureFormatOfIndex(int index)
+{
+    return index == 1 ? PictureFormat::kPng : index == 2 ? PictureFormat::kJpeg : PictureFormat::kBmp;
+}
+
+int IndexOfPictureFormat(PictureFormat format)
+{
+    return format == PictureFormat::kPng ? 1 : format == PictureFormat::kJpeg ? 2 : 0;
+}
+
+namespace {
+
+// The picture format an extension (lower case, without the dot) names.
+bool FormatOfExtension(const std::wstring& ext, PictureFormat* format)
+{
+    if (ext == L"png")
+        *format = PictureFormat::kPng;
+    else if (ext == L"bmp")
+        *format = PictureFormat::kBmp;
+    else if (ext == L"jpg" || ext == L"jpeg")
+        *format = PictureFormat::kJpeg;
+    else
+        return false;
+    return true;
+}
+
+// The extension after a name's last dot, in lower case; empty when the
+// name has none or the dot is not in its last five characters.
+std::wstring LowerExtensionOf(const std::wstring& name, size_t* dot)
+{
+    *dot = name.rfind(L'.');
+    if (*dot == std::wstring::npos || name.size() - *dot > 5)
+        return std::wstring();
+    std::wstring ext;
+    for (size_t i = *dot + 1; i < name.size(); ++i)
+        ext.push_back(name[i] >= L'A' && name[i] <= L'Z' ? wchar_t(name[i] + 32) : name[i]);
+    return ext;
+}
+
+}  // namespace
 
 PictureFormat FormatForFileName(const char* path, PictureFormat chosenType)
 {
@@ -187,33 +291,25 @@ std::string ProposedSaveName(const LocalMoment& m, PictureFormat format)
     std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d%s", clamp(m.year, 0, 9999),
                   clamp(m.month, 1, 12), clamp(m.day, 1, 31), clamp(m.hour, 0, 23),
                   clamp(m.minute, 0, 59), clamp(m.second, 0, 59),
-                  format == PictureFormat::kPng ? ".png" : ".bmp");
+                  format == PictureFormat::kPng ? ".png" : format == PictureFormat::kJpeg ? ".jpg" : ".bmp");
     return name;
 }
 
 PictureFormat FormatForFileName(const std::wstring& path, PictureFormat chosenType)
 {
-    const size_t length = path.size();
-    if (length < 4 || path[length - 4] != L'.')
-        return chosenType;
-    std::wstring ext;
-    for (size_t i = length - 3; i < length; ++i)
-        ext.push_back(path[i] >= L'A' && path[i] <= L'Z' ? wchar_t(path[i] + 32) : path[i]);
-    if (ext == L"png")
-        return PictureFormat::kPng;
-    if (ext == L"bmp")
-        return PictureFormat::kBmp;
-    return chosenType;
+    size_t dot;
+    PictureFormat named;
+    return FormatOfExtension(LowerExtensionOf(path, &dot), &named) ? named : chosenType;
 }
 
 std::wstring NameForFileType(const std::wstring& name, PictureFormat format)
 {
-    if (name.size() < 4 || name[name.size() - 4] != L'.')
+    size_t dot;
+    PictureFormat named;
+    if (!FormatOfExtension(LowerExtensionOf(name, &dot), &named))
         return name;
-    std::wstring ext;
-    for (size_t i = name.size() - 3; i < name.size(); ++i)
-        ext.push_back(name[i] >= L'A' && name[i] <= L'Z' ? wchar_t(name[i] + 32) : name[i]);
-    if (ext != L"bmp" && ext != L"png")
-        return name;
-    return name.substr(0, name.size() - 3) + (format == PictureFormat::kPng ? L"png" : L"bmp");
+    const wchar_t* ext = format == PictureFormat::kPng    ? L"png"
+                         : format == PictureFormat::kJpeg ? L"jpg"
+                                                          : L"bmp";
+    return name.substr(0, dot + 1) + ext;
 }

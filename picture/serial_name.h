@@ -18,17 +18,49 @@
 #include <string>
 
 // The formats a picture is written in. BMP is every road's default.
-enum class PictureFormat { kBmp, kPng };
+enum class PictureFormat { kBmp, kPng, kJpeg };
+
+// The quality a JPEG file is written at when none is chosen, and the
+// range of the choice.
+constexpr int kDefaultJpegQuality = 90;
+constexpr int kLowestJpegQuality = 1;
+constexpr int kHighestJpegQuality = 100;
+
+// The format numbered as the save dialog's file types and the FORMAT value
+// count them (0 BMP, 1 PNG, 2 JPEG); BMP for any other number.
+PictureFormat PictureFormatOfIndex(int index);
+int IndexOfPictureFormat(PictureFormat format);
 
 // The serial file name of a UTF-16 base name, as FormatSerialFileName
 // makes it.
 std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, PictureFormat format);
 
-// ".BMP" or ".PNG", the end of a serial file name.
+// A moment on the local clock, as the save dialog's proposed name and the
+// serial names' date tokens use it.
+struct LocalMoment {
+    int year, month, day, hour, minute, second;
+};
+
+// The serial file name of a folder and a prefix that may name the moment:
+// in the prefix, %Y is the year (four digits), %m %d %H %M %S the month,
+// day, hour, minute and second (two digits each), and %n the number (at
+// least four digits, as always). Without %n the number follows the prefix
+// as it always has, so a prefix without tokens gives exactly the name it
+// always gave; any other "%" is kept as it stands. The folder is taken as
+// it is: a "%" in a folder's name is no token.
+std::wstring SerialFileNameOf(const std::wstring& folder, const std::wstring& prefix, uint16_t number,
+                              PictureFormat format, const LocalMoment& moment);
+// The same name with "####" where the number goes, for the message that
+// no number is free.
+std::wstring SerialNamePatternOf(const std::wstring& folder, const std::wstring& prefix,
+                                 PictureFormat format, const LocalMoment& moment);
+
+// ".BMP", ".PNG" or ".JPG", the end of a serial file name.
 const char* SerialExtension(PictureFormat format);
 
 // The format of a file named in the save dialog: a name ending in ".png"
-// is PNG and one ending in ".bmp" is BMP, in any letter case, so that a
+// is PNG, one ending in ".jpg" or ".jpeg" is JPEG and one ending in ".bmp"
+// is BMP, in any letter case, so that a
 // file's contents always match what its name promises to other programs;
 // any other name takes the type chosen in the dialog.
 PictureFormat FormatForFileName(const char* path, PictureFormat chosenType);
@@ -67,10 +99,6 @@ bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size
 // backslash byte.
 std::wstring FolderOfPath(const std::wstring& path);
 
-// A moment on the local clock, as the save dialog's proposed name uses it.
-struct LocalMoment {
-    int year, month, day, hour, minute, second;
-};
 
 // The name the save dialog offers, to accept as it stands:
 // "YYYYMMDD-HHMMSS" of the moment and ".bmp" or ".png", e.g.
@@ -80,7 +108,8 @@ struct LocalMoment {
 std::string ProposedSaveName(const LocalMoment& moment, PictureFormat format);
 
 // The name in the save dialog when its file type changes: a name ending in
-// ".bmp" or ".png" (any case) takes the new type's extension, so that the
+// ".bmp", ".png", ".jpg" or ".jpeg" (any case) takes the new type's
+// extension, so that the
 // proposed name still saves in the chosen format; other names are kept.
 std::wstring NameForFileType(const std::wstring& name, PictureFormat format);
 

@@ -250,3 +250,18 @@ TEST(SerialNameWide, SaveNameExtensionPicksTheFormat)
     EXPECT_EQ(FormatForFileName(std::wstring(L"a.bmp"), PictureFormat::kPng), PictureFormat::kBmp);
     EXPECT_EQ(FormatForFileName(std::wstring(L"a.gif"), PictureFormat::kPng), PictureFormat::kPng);
 }
+
+TEST(SerialNameWide, PrefixTokensNameTheMomentAndTheNumber)
+{
+    const LocalMoment moment{2026, 3, 7, 9, 5, 2};
+    const PictureFormat png = PictureFormat::kPng, bmp = PictureFormat::kBmp;
+    EXPECT_EQ(SerialFileNameOf(L"C:\\pic", L"%Y%m%d-%H%M%S_%n", 7, png, moment),
+              L"C:\\pic\\20260307-090502_0007.PNG");
+    // Without %n the number follows the prefix, as without tokens.
+    EXPECT_EQ(SerialFileNameOf(L"C:\\pic", L"cap%Y-", 12, bmp, moment), L"C:\\pic\\cap2026-0012.BMP");
+    EXPECT_EQ(SerialFileNameOf(L"C:\\pic", L"%n-%d", 10000, bmp, moment), L"C:\\pic\\10000-07.BMP");
+    // A prefix without tokens, and a "%" in the folder, stay as they are.
+    EXPECT_EQ(SerialFileNameOf(L"C:\\100%Y", L"cap%x%", 1, bmp, moment),
+              L"C:\\100%Y\\cap%x%0001.BMP");
+    EXPECT_EQ(SerialNamePatternOf(L"C:\\pic", L"%H%M_%n", png, moment), L"C:\\pic\\0905_####.PNG");
+}
