@@ -1,30 +1,9 @@
-// Serial file names and bounded text filling.
+// Serial file names, the format a name asks for, and the save dialog's
+// proposed name.
 #include "picture/serial_name.h"
 
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-// Appends bytes to out at *pos; false (nothing appended) when they and the
-// terminator would not fit.
-bool Append(const char* text, size_t length, char* out, size_t capacity, size_t* pos)
-{
-    if (length >= capacity - *pos)
-        return false;
-    std::memcpy(out + *pos, text, length);
-    *pos += length;
-    return true;
-}
-
-bool Fail(char* out, size_t capacity)
-{
-    if (out && capacity)
-        out[0] = 0;
-    return false;
-}
-
-}  // namespace
 
 bool IsShiftJisLeadByte(uint8_t byte)
 {
@@ -47,68 +26,12 @@ bool EndsWithBackslash(const char* text, bool shiftJis)
     return last == length - 1 && text[last] == '\\';
 }
 
-bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis,
-                           char* out, size_t outCapacity)
-{
-    if (!out || outCapacity == 0 || !folder || !prefix)
-        return Fail(out, outCapacity);
-    size_t pos = 0;
-    if (!Append(folder, std::strlen(folder), out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    if (!EndsWithBackslash(folder, shiftJis) && !Append("\\", 1, out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    if (!Append(prefix, std::strlen(prefix), out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    out[pos] = 0;
-    return true;
-}
-
-bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity,
-                          const char* extension)
-{
-    if (!out || outCapacity == 0 || !baseName || !extension)
-        return Fail(out, outCapacity);
-    char digits[5];
-    size_t count = 0;
-    unsigned value = number;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
-    char number4[8];
-    size_t n = 0;
-    for (size_t pad = count; pad < 4; ++pad)
-        number4[n++] = '0';
-    while (count)
-        number4[n++] = digits[--count];
-
-    size_t pos = 0;
-    if (!Append(baseName, std::strlen(baseName), out, outCapacity, &pos) ||
-        !Append(number4, n, out, outCapacity, &pos) ||
-        !Append(extension, std::strlen(extension), out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    out[pos] = 0;
-    return true;
-}
-
 std::wstring SerialBaseNameOf(const std::wstring& folder, const std::wstring& prefix)
 {
     std::wstring base = folder;
     if (base.empty() || base.back() != L'\\')
         base += L'\\';
     return base + prefix;
-}
-
-std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, PictureFormat format)
-{
-    char digits[8];
-    FormatSerialFileName("", number, digits, sizeof digits, "");
-    std::wstring name = baseName;
-    for (const char* d = digits; *d; ++d)
-        name += wchar_t(*d);
-    for (const char* e = SerialExtension(format); *e; ++e)
-        name += wchar_t(*e);
-    return name;
 }
 
 namespace {
@@ -248,30 +171,6 @@ SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(u
             return result;
     }
     return SerialTry::kExists;
-}
-
-bool FormatWithText(const char* pattern, const char* text, char* out, size_t outCapacity)
-{
-    if (!out || outCapacity == 0 || !pattern || !text)
-        return Fail(out, outCapacity);
-    const size_t textLength = std::strlen(text);
-    size_t pos = 0;
-    for (const char* p = pattern; *p; ++p) {
-        bool ok;
-        if (p[0] == '%' && p[1] == 's') {
-            ok = Append(text, textLength, out, outCapacity, &pos);
-            ++p;
-        } else if (p[0] == '%' && p[1] == '%') {
-            ok = Append("%", 1, out, outCapacity, &pos);
-            ++p;
-        } else {
-            ok = Append(p, 1, out, outCapacity, &pos);
-        }
-        if (!ok)
-            return Fail(out, outCapacity);
-    }
-    out[pos] = 0;
-    return true;
 }
 
 std::wstring FolderOfPath(const std::wstring& path)

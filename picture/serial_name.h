@@ -1,16 +1,13 @@
 // Names of serially numbered output files: the base name (output folder
-// and file prefix), "<base><number>.BMP" or ".PNG" and the search for a
-// number whose file does not exist yet; the format a saved file's name
-// asks for; the folder of a path; and a bounded "%s" filler for the texts
-// that show a name. Everything writes into the caller's buffer of a
-// given capacity (terminator included), never past it; a result that does
-// not fit is refused, leaving an empty string, so a cut name is never
-// used as a file name.
+// and file prefix), "<folder>\<prefix><number>.BMP" (".PNG", ".JPG") with
+// the prefix's date and number tokens, and the search for a number whose
+// file does not exist yet; the format a saved file's name asks for; the
+// folder of a path; the save dialog's proposed name. Names are UTF-16, as
+// Windows gives them.
 //
-// Texts are byte strings in the ANSI code page and are copied as they
-// stand. Only the trailing-backslash test needs to know the code page:
-// in Shift-JIS (code page 932) the second byte of a double-byte character
-// may be 0x5C, the byte of a backslash.
+// For byte strings in the ANSI code page only the trailing-backslash test
+// is kept: in Shift-JIS (code page 932) the second byte of a double-byte
+// character may be 0x5C, the byte of a backslash.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,10 +27,6 @@ constexpr int kHighestJpegQuality = 100;
 // count them (0 BMP, 1 PNG, 2 JPEG); BMP for any other number.
 PictureFormat PictureFormatOfIndex(int index);
 int IndexOfPictureFormat(PictureFormat format);
-
-// The serial file name of a UTF-16 base name, as FormatSerialFileName
-// makes it.
-std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, PictureFormat format);
 
 // A moment on the local clock, as the save dialog's proposed name and the
 // serial names' date tokens use it.
@@ -76,20 +69,9 @@ bool IsShiftJisLeadByte(uint8_t byte);
 bool EndsWithBackslash(const char* text, bool shiftJis);
 
 // Base name: folder, a backslash unless the folder already ends with one
-// (an empty folder gives just "\"), then prefix. False when it does not
-// fit in outCapacity.
-bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis,
-                           char* out, size_t outCapacity);
-
-// The same for names in UTF-16, as Kelvo keeps them: no code page to
-// know, no capacity to run out of.
+// (an empty folder gives just "\"), then prefix. In UTF-16 there is no
+// code page to know and no capacity to run out of.
 std::wstring SerialBaseNameOf(const std::wstring& folder, const std::wstring& prefix);
-
-// File name "%s%04d.BMP": the base name, the number with at least four
-// digits (0001..9999, then 10000..65535; 0 gives 0000), the extension
-// (".BMP" unless given). False when it does not fit in outCapacity.
-bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity,
-                          const char* extension = ".BMP");
 
 // The folder a file of path is in, where a file written to replace it is
 // made first: the path up to its last backslash or slash, that separator
@@ -127,8 +109,3 @@ enum class SerialTry {
 // result is kExists and the counter is back where it started: there is
 // no free name, which the caller reports.
 SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(uint16_t)>& tryNumber);
-
-// Copies pattern to out with every "%s" replaced by text and "%%" by "%";
-// any other character, a lone "%" included, is copied unchanged. False
-// when the result does not fit in outCapacity.
-bool FormatWithText(const char* pattern, const char* text, char* out, size_t outCapacity);
