@@ -312,15 +312,18 @@ LocalMoment Now()
 // False when a text is refused: the dialog then stays open.
 bool AcceptSerialDialog(HWND dialog)
 {
+    // The quality matters only with JPEG chosen; otherwise a box left
+    // empty keeps the quality there was.
     const int quality = QualityOfDialog(dialog);
-    if (quality == 0) {
-        ShowMessage(dialog, L"JPEG品質は 1～100 の数で指定してください。", L"Kelvo",
+    if (quality == 0 && g_workingFormat == PictureFormat::kJpeg) {
+        ShowMessage(dialog, L"JPEG の品質は 1～100 の数で指定してください。", L"Kelvo",
                     MB_OK | MB_ICONEXCLAMATION);
         SetFocus(GetDlgItem(dialog, IDC_SERIAL_QUALITY));
         SendDlgItemMessageW(dialog, IDC_SERIAL_QUALITY, EM_SETSEL, 0, -1);
         return false;
     }
-    g_jpegQuality = quality;
+    if (quality != 0)
+        g_jpegQuality = quality;
     bool on = IsDlgButtonChecked(dialog, IDC_SERIAL_ON) == BST_CHECKED;
     if (on) {
         g_outputFolder = WideDialogText(dialog, IDC_SERIAL_FOLDER);
