@@ -16,14 +16,18 @@
 
 namespace {
 
-// The picture offered, as a plain Capture DIB of Kelvo's own: while a
-// program asks for a format, that program holds the clipboard open, so the
-// bitmap on it cannot be read then. Written by whichever thread places a
-// picture (the print job grabs on its own thread), read by the owner
+// The picture offered: the bitmap and palette handed to the clipboard.
+// While a program asks for a format that program holds the clipboard open,
+// so Kelvo cannot read the picture through it; the handles themselves stay
+// good until the clipboard is emptied, and the formats offered go with
+// them, so no request can come after. A copy of its own would cost Kelvo
+// as much memory again as the picture. Written by whichever thread places
+// a picture (the print job grabs on its own thread), read by the owner
 // window's thread; the lock is never held across the opening or emptying
 // of the clipboard, which may wait for the other thread.
 struct Offer {
-    HGLOBAL dib = nullptr;
+    HBITMAP bitmap = nullptr;
+    HPALETTE palette = nullptr;
     bool pngRendered = false;
     bool dibV5Rendered = false;
 };
@@ -46,14 +50,8 @@ UINT PngFormat()
 
 void DropOffer()
 {
-    HGLOBAL dib;
-    {
-        OfferLock lock;
-        dib = g_offer.dib;
-        g_offer = Offer();
-    }
-    if (dib)
-        GlobalFree(dib);
+    OfferLock lock;
+    g_offer = Offer();
 }
 
 HGLOBAL BlockOf(const uint8_t* data, size_t size)
@@ -110,13 +108,18 @@ HGLOBAL RenderDibV5(HGLOBAL dib)
 void Render(UINT format)
 {
     OfferLock lock;
-    if (!g_offer.dib)
+    if (!g_offer.bitmap)
         return;
     bool* rendered = format == CF_DIBV5 ? &g_offer.dibV5Rendered
                      : format == PngFormat() ? &g_offer.pngRendered : nullptr;
     if (!rendered || *rendered)
         return;
-    HGLOBAL data = format == CF_DIBV5 ? RenderDibV5(g_offer.dib) : RenderPng(g_offer.dib);
+    // Every colour, whatever the compression chosen for BMP files.
+    HGLOBAL dib = MakeDibFromBitmapAs(g_offer.bitmap, g_offer.palette, 0);
+    if (!dib)
+        return;
+    HGLOBAL data = format == CF_DIBV5 ? RenderDibV5(dib) : RenderPng(dib);
+    GlobalFree(dib);
     if (data && SetClipboardData(format, data))
         *rendered = true;
     else if (data)
@@ -219,13 +222,11 @@ DWORD g_foreignSequence;
 
 void OfferPictureFormats(HBITMAP bitmap, HPALETTE palette)
 {
-    DropOffer();
-    HGLOBAL dib = MakeDibFromBitmapAs(bitmap, palette, 0);
-    if (!dib)
-        return;
     {
         OfferLock lock;
-        g_offer.dib = dib;
+        g_offer = Offer();
+        g_offer.bitmap = bitmap;
+        g_offer.palette = palette;
     }
     // Made only when a program asks (WM_RENDERFORMAT).
     SetClipboardData(PngFormat(), nullptr);

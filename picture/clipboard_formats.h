@@ -5,9 +5,8 @@
 #include <windows.h>
 
 // Beside a picture just placed (the clipboard open and emptied by the
-// window that is to answer for it): offers "PNG" and CF_DIBV5, made from a
-// copy of the picture taken now, so that they show exactly this picture
-// whenever a program asks for them.
+// window that is to answer for it): offers "PNG" and CF_DIBV5, made from
+// that bitmap and palette when a program asks for them.
 void OfferPictureFormats(HBITMAP bitmap, HPALETTE palette);
 
 // WM_RENDERFORMAT, WM_RENDERALLFORMATS and WM_DESTROYCLIPBOARD of a window
