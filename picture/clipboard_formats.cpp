@@ -258,6 +258,20 @@ bool OnClipboardRenderMessage(HWND window, UINT message, WPARAM wParam)
     return false;
 }
 
+bool ClipboardHoldsForeignPicture()
+{
+    return !IsClipboardFormatAvailable(CF_BITMAP) && IsClipboardFormatAvailable(PngFormat());
+}
+
+HBITMAP DecodeForeignPicture()
+{
+    if (!ClipboardHoldsForeignPicture())
+        return nullptr;
+    HGLOBAL png = GetClipboardData(PngFormat());
+    LockedBlock<uint8_t> bytes(png);
+    return bytes ? DecodePng(bytes.get(), GlobalSize(png)) : nullptr;
+}
+
 HBITMAP ForeignPictureBitmap()
 {
     const DWORD sequence = GetClipboardSequenceNumber();
@@ -265,15 +279,7 @@ HBITMAP ForeignPictureBitmap()
         return g_foreign;
     if (g_foreign)
         DeleteObject(g_foreign);
-    g_foreign = nullptr;
     g_foreignSequence = sequence;
-    if (IsClipboardFormatAvailable(CF_BITMAP) || !IsClipboardFormatAvailable(PngFormat()))
-        return nullptr;
-    HGLOBAL png = GetClipboardData(PngFormat());
-    if (!png)
-        return nullptr;
-    LockedBlock<uint8_t> bytes(png);
-    if (bytes)
-        g_foreign = DecodePng(bytes.get(), GlobalSize(png));
+    g_foreign = DecodeForeignPicture();
     return g_foreign;
 }

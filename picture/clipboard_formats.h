@@ -13,7 +13,13 @@ void OfferPictureFormats(HBITMAP bitmap, HPALETTE palette);
 // that places pictures; true when the message was one of them.
 bool OnClipboardRenderMessage(HWND window, UINT message, WPARAM wParam);
 
-// With the clipboard open: the picture of a clipboard that holds no bitmap
-// but a "PNG", decoded (and kept until the clipboard changes, so it must
-// not be deleted); null for any other clipboard.
+// With the clipboard open: whether it holds no bitmap but a "PNG", which
+// another program put there alone.
+bool ClipboardHoldsForeignPicture();
+// With the clipboard open: that "PNG" decoded, a bitmap the caller
+// deletes; null for any other clipboard or a PNG that does not decode.
+HBITMAP DecodeForeignPicture();
+// The same for the main thread (view, menus, save), kept until the
+// clipboard changes, so the view's many repaints decode it once; it must
+// not be deleted.
 HBITMAP ForeignPictureBitmap();
