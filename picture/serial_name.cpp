@@ -143,25 +143,6 @@ std::wstring LowerExtensionOf(const std::wstring& name, size_t* dot)
 
 }  // namespace
 
-PictureFormat FormatForFileName(const char* path, PictureFormat chosenType)
-{
-    // A '.' is never the second byte of a double-byte character, so the
-    // last four bytes can be compared as they stand.
-    const size_t length = path ? std::strlen(path) : 0;
-    if (length < 4 || path[length - 4] != '.')
-        return chosenType;
-    char ext[4] = {};
-    for (int i = 1; i < 4; ++i) {
-        char c = path[length - 4 + i];
-        ext[i - 1] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    }
-    if (std::strcmp(ext, "png") == 0)
-        return PictureFormat::kPng;
-    if (std::strcmp(ext, "bmp") == 0)
-        return PictureFormat::kBmp;
-    return chosenType;
-}
-
 SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(uint16_t)>& tryNumber)
 {
     for (uint32_t tries = 0; tries < 0x10000; ++tries) {

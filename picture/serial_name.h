@@ -56,7 +56,6 @@ const char* SerialExtension(PictureFormat format);
 // is BMP, in any letter case, so that a
 // file's contents always match what its name promises to other programs;
 // any other name takes the type chosen in the dialog.
-PictureFormat FormatForFileName(const char* path, PictureFormat chosenType);
 PictureFormat FormatForFileName(const std::wstring& path, PictureFormat chosenType);
 
 // True for a byte that starts a double-byte character in code page 932.

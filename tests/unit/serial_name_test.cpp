@@ -38,15 +38,21 @@ TEST(SerialName, PngNamesAndTheFormatASavedNameAsksFor)
     EXPECT_EQ(Name(L"C:\\", L"cap", 7, PictureFormat::kPng), L"C:\\cap0007.PNG");
     EXPECT_STREQ(SerialExtension(PictureFormat::kBmp), ".BMP");
 
-    const PictureFormat bmp = PictureFormat::kBmp, png = PictureFormat::kPng;
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.png", bmp), png);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.PnG", bmp), png);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.BMP", png), bmp);
+    const PictureFormat bmp = PictureFormat::kBmp, png = PictureFormat::kPng,
+                        jpeg = PictureFormat::kJpeg;
+    auto formatOf = [](const wchar_t* name, PictureFormat chosen) {
+        return FormatForFileName(std::wstring(name), chosen);
+    };
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.png", bmp), png);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.PnG", bmp), png);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.BMP", png), bmp);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.jpg", png), jpeg);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.JPEG", bmp), jpeg);
     // Other names take the type chosen in the dialog.
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.jpg", png), png);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.jpg", bmp), bmp);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shotpng", bmp), bmp);
-    EXPECT_EQ(FormatForFileName("png", bmp), bmp);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.gif", png), png);
+    EXPECT_EQ(formatOf(L"C:\\a.png\\shot", jpeg), jpeg);
+    EXPECT_EQ(formatOf(L"C:\\a\\shotpng", bmp), bmp);
+    EXPECT_EQ(formatOf(L"png", bmp), bmp);
 }
 
 // The serial road against a folder of existing numbers.
@@ -167,6 +173,9 @@ TEST(SerialName, ChangingTheFileTypeChangesOnlyAPictureExtension)
     EXPECT_EQ(NameForFileType(L"shot", PictureFormat::kPng), L"shot");
     EXPECT_EQ(NameForFileType(L".bmp", PictureFormat::kPng), L".png");
     EXPECT_EQ(NameForFileType(L"", PictureFormat::kPng), L"");
+    EXPECT_EQ(NameForFileType(L"shot.png", PictureFormat::kJpeg), L"shot.jpg");
+    EXPECT_EQ(NameForFileType(L"shot.JPEG", PictureFormat::kBmp), L"shot.bmp");
+    EXPECT_EQ(NameForFileType(L"C:\\a.png\\shot", PictureFormat::kJpeg), L"C:\\a.png\\shot");
 }
 
 TEST(SerialNameWide, BaseAndFileNamesKeepEveryCharacterAndLength)
