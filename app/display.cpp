@@ -13,6 +13,7 @@
 #include "app/scroll.h"
 #include "app/toolbar.h"
 #include "app/zoom_fit.h"
+#include "picture/clipboard_formats.h"
 
 bool g_zoom;
 
@@ -191,6 +192,9 @@ void PaintMainWindow(HWND window)
             RealizePalette(dc);
         }
         HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+        // Another program's picture given only as "PNG" is shown too.
+        if (!bitmap)
+            bitmap = ForeignPictureBitmap();
         if (bitmap) {
             found = true;
             DrawPicture(window, dc, bitmap);

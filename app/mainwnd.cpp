@@ -17,6 +17,7 @@
 #include "app/toolbar.h"
 #include "capture/capture.h"
 #include "markup/editor.h"
+#include "picture/clipboard_formats.h"
 #include "picture/picture.h"
 #include "print/dde_service.h"
 #include "print/print.h"
@@ -182,7 +183,7 @@ void CheckItem(HMENU menu, int id, bool checked)
 void OnInitMenuPopup(HWND window, HMENU menu)
 {
     bool opened = OpenClipboard(window) != FALSE;
-    bool picture = IsClipboardFormatAvailable(CF_BITMAP) != FALSE;
+    bool picture = IsClipboardFormatAvailable(CF_BITMAP) || (opened && ForeignPictureBitmap());
     if (opened)
         CloseClipboard();
     for (int id : {kCmdSave, kCmdPrint, kCmdDelete, kCmdWallpaper})
@@ -310,6 +311,8 @@ HWND CreateMainWindow(HINSTANCE instance)
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (OnClipboardRenderMessage(window, message, wParam))
+        return 0;
     LRESULT markup;
     if (MarkupMessage(window, message, wParam, lParam, &markup))
         return markup;

@@ -5,8 +5,9 @@
 const OutputNumberLayout kOutputNumbers[kOutputNumberCount] = {
     {"OUTPUT", 1},
     {"SERIAL", 1},
-    {"FORMAT", 1},
+    {"FORMAT", 2},
     {"COMPRESS", 2},
+    {"QUALITY", 100},
 };
 
 uint32_t& OutputNumber(OutputSettings& s, size_t index)
@@ -15,7 +16,8 @@ uint32_t& OutputNumber(OutputSettings& s, size_t index)
     case 0: return s.fileOutput;
     case 1: return s.serialOn;
     case 2: return s.format;
-    default: return s.compression;
+    case 3: return s.compression;
+    default: return s.quality;
     }
 }
 

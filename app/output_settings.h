@@ -4,7 +4,7 @@
 // own that the nine do not know about; a value that is missing, of another
 // type, too long or out of range reads as the choice Kelvo starts with
 // when nothing is stored (printer, serial output off, empty folder and
-// prefix, BMP, no compression).
+// prefix, BMP, no compression, JPEG quality 90).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -18,8 +18,9 @@ constexpr uint32_t kRegSz = 1;
 struct OutputSettings {
     uint32_t fileOutput = 0;   // OUTPUT: 0 printer, 1 file
     uint32_t serialOn = 0;     // SERIAL: 0 off, 1 on
-    uint32_t format = 0;       // FORMAT: 0 BMP, 1 PNG
+    uint32_t format = 0;       // FORMAT: 0 BMP, 1 PNG, 2 JPEG
     uint32_t compression = 0;  // COMPRESS: 0 none, 1 RLE8, 2 RLE4
+    uint32_t quality = 0;      // QUALITY: JPEG quality 1..100; 0, none stored, is the default
     std::u16string folder;     // FOLDER: the serial files' folder
     std::u16string prefix;     // PREFIX: the serial files' name before the number
 };
@@ -29,7 +30,7 @@ struct OutputNumberLayout {
     const char* name;
     uint32_t largest;  // values above it read as 0
 };
-constexpr size_t kOutputNumberCount = 4;
+constexpr size_t kOutputNumberCount = 5;
 extern const OutputNumberLayout kOutputNumbers[kOutputNumberCount];
 uint32_t& OutputNumber(OutputSettings& settings, size_t index);
 

@@ -78,8 +78,9 @@ void LoadOutputSettings(HKEY key)
     bool folderUsable = !choice.folder.empty();
     choice.on = stored.serialOn && folderUsable;
     g_serialHeldOff = stored.serialOn && !choice.on;
-    choice.format = stored.format ? PictureFormat::kPng : PictureFormat::kBmp;
+    choice.format = PictureFormatOfIndex(int(stored.format));
     choice.compression = int(stored.compression);
+    choice.jpegQuality = stored.quality ? int(stored.quality) : kDefaultJpegQuality;
     RestoreSerialOutput(choice);
 }
 
@@ -101,8 +102,9 @@ void SaveOutputSettings(HKEY key)
     now.fileOutput = g_outputTarget == OutputTarget::File ? 1 : 0;
     bool unchanged = choice.folder == WideOf(g_loadedFolder) && choice.prefix == WideOf(g_loadedPrefix);
     now.serialOn = choice.on || (g_serialHeldOff && unchanged) ? 1 : 0;
-    now.format = choice.format == PictureFormat::kPng ? 1 : 0;
+    now.format = uint32_t(IndexOfPictureFormat(choice.format));
     now.compression = uint32_t(choice.compression);
+    now.quality = uint32_t(choice.jpegQuality);
     for (size_t i = 0; i < kOutputNumberCount; ++i) {
         uint32_t value = OutputNumber(now, i);
         RegSetValueExA(key, kOutputNumbers[i].name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),

@@ -3,3 +3,6 @@
 add_executable(kelvo_picture_bench ${CMAKE_CURRENT_LIST_DIR}/picture_bench.cpp)
 target_link_libraries(kelvo_picture_bench PRIVATE kelvo_core)
 target_include_directories(kelvo_picture_bench PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
+add_executable(kelvo_jpeg_bench ${CMAKE_CURRENT_LIST_DIR}/jpeg_bench.cpp)
+target_link_libraries(kelvo_jpeg_bench PRIVATE kelvo_core)
+target_include_directories(kelvo_jpeg_bench PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)

@@ -24,7 +24,7 @@ void Output(HWND mainWindow)
         return;
     }
     if (SerialOutputOn())
-        SaveNextSerialBmp(mainWindow, SerialBaseName());
+        SaveNextSerialBmp(mainWindow);
     else
         SaveAsCommand(mainWindow);
 }

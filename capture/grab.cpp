@@ -2,6 +2,7 @@
 #include "capture/capture.h"
 
 #include "app/app.h"
+#include "picture/clipboard_formats.h"
 #include "picture/picture.h"
 
 namespace {
@@ -16,6 +17,8 @@ bool PlaceOnClipboard(HWND owner, HBITMAP bitmap, DWORD* sequence)
         return false;
     EmptyClipboard();
     bool placed = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    if (placed)
+        OfferPictureFormats(bitmap, nullptr);
     *sequence = placed ? GetClipboardSequenceNumber() : 0;
     CloseClipboard();
     return placed;
@@ -72,6 +75,11 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
     if (bitmap && pngAhead)
         StartPngOfGrab(bitmap);
     DWORD sequence = 0;
+    // The main window answers for the picture on the clipboard (it renders
+    // the formats offered beside it) whichever window made the grab: the
+    // selection window is gone long before a program pastes.
+    if (g_mainWindow)
+        owner = g_mainWindow;
     bool placed = bitmap && PlaceOnClipboard(owner, bitmap, &sequence);
     if (bitmap && !placed)
         DeleteObject(bitmap);

@@ -13,8 +13,10 @@
 #include "app/app.h"
 #include "capture/capture.h"
 #include "picture/bmp_file.h"
+#include "picture/clipboard_formats.h"
 #include "picture/dib_rules.h"
 #include "picture/global_memory.h"
+#include "picture/jpeg_file.h"
 #include "picture/serial_name.h"
 #include "res/resource.h"
 
@@ -25,13 +27,26 @@ namespace {
 bool g_serialOn;
 std::wstring g_outputFolder;
 std::wstring g_filePrefix;
-std::wstring g_serialBaseName;
+// The folder and prefix the serial files are named from, as last
+// confirmed with serial output on (Browse.. changes the folder shown
+// before that).
+std::wstring g_serialFolder;
+std::wstring g_serialPrefix;
 uint16_t g_serialCounter;
 
 // Working copies of the compression and format choices while dialog 110
 // is open.
 int g_workingCompression;
 PictureFormat g_workingFormat;
+
+// The quality box's number, or 0 when it holds none in range.
+int QualityOfDialog(HWND dialog)
+{
+    BOOL read = FALSE;
+    UINT value = GetDlgItemInt(dialog, IDC_SERIAL_QUALITY, &read, FALSE);
+    return read && value >= UINT(kLowestJpegQuality) && value <= UINT(kHighestJpegQuality) ? int(value)
+                                                                                           : 0;
+}
 
 const wchar_t kErrorCaption[] = L"Kelvoｴﾗｰ";
 
@@ -41,7 +56,7 @@ HGLOBAL DibOfCurrentPicture(HWND window, int compression)
 {
     if (!OpenClipboardSoon(window))
         return nullptr;
-    if (!IsClipboardFormatAvailable(CF_BITMAP)) {
+    if (!IsClipboardFormatAvailable(CF_BITMAP) && !ForeignPictureBitmap()) {
         // The grab opens the clipboard itself.
         CloseClipboard();
         GrabScreen(window, nullptr, nullptr);
@@ -49,10 +64,18 @@ HGLOBAL DibOfCurrentPicture(HWND window, int compression)
             return nullptr;
     }
     HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    if (!bitmap)
+        bitmap = ForeignPictureBitmap();
     HPALETTE palette = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
     HGLOBAL dib = bitmap ? MakeDibFromBitmapAs(bitmap, palette, compression) : nullptr;
     CloseClipboard();
     return dib;
+}
+
+bool EncodeJpeg(HGLOBAL dib, std::vector<uint8_t>* jpeg)
+{
+    LockedBlock<uint8_t> p(dib);
+    return p && EncodeDibAsJpeg(p.get(), GlobalSize(dib), g_jpegQuality, jpeg);
 }
 
 bool WriteAll(HANDLE file, const void* data, DWORD length)
@@ -94,11 +117,14 @@ public:
             dib_ = DibOfCurrentPicture(window, g_compression);
             return dib_ != nullptr;
         }
-        if (TakePngOfGrab(&png_))
-            return png_.size() <= MAXDWORD;
-        // PNG keeps every colour: the RLE choices are for BMP files.
+        if (format_ == PictureFormat::kPng && TakePngOfGrab(&encoded_))
+            return encoded_.size() <= MAXDWORD;
+        // PNG and JPEG keep every colour: the RLE choices are for BMP files.
         HGLOBAL plain = DibOfCurrentPicture(window, 0);
-        bool encoded = plain && EncodePng(plain, &png_) && png_.size() <= MAXDWORD;
+        bool encoded = plain
+                       && (format_ == PictureFormat::kJpeg ? EncodeJpeg(plain, &encoded_)
+                                                           : EncodePng(plain, &encoded_))
+                       && encoded_.size() <= MAXDWORD;
         if (plain)
             GlobalFree(plain);
         return encoded;
@@ -108,13 +134,13 @@ public:
     {
         if (format_ == PictureFormat::kBmp)
             return WriteBmp(file, dib_);
-        return WriteAll(file, png_.data(), DWORD(png_.size()));
+        return WriteAll(file, encoded_.data(), DWORD(encoded_.size()));
     }
 
 private:
     PictureFormat format_;
     HGLOBAL dib_ = nullptr;
-    std::vector<uint8_t> png_;
+    std::vector<uint8_t> encoded_;
 };
 
 // Creates a file of a name not yet taken and writes the picture; the
@@ -227,13 +253,18 @@ void ShowFormatChoice(HWND dialog, PictureFormat format)
     const bool bmp = format == PictureFormat::kBmp;
     for (int id : {IDC_SERIAL_RLE8, IDC_SERIAL_RLE4, IDC_SERIAL_NO_COMPRESS})
         EnableWindow(GetDlgItem(dialog, id), bmp);
-    SetDlgItemTextW(dialog, IDC_SERIAL_SUFFIX, bmp ? L"####.BMP" : L"####.PNG");
+    const bool jpeg = format == PictureFormat::kJpeg;
+    for (int id : {IDC_SERIAL_QUALITY_LABEL, IDC_SERIAL_QUALITY, IDC_SERIAL_QUALITY_RANGE})
+        EnableWindow(GetDlgItem(dialog, id), jpeg);
+    SetDlgItemTextW(dialog, IDC_SERIAL_SUFFIX,
+                    bmp ? L"####.BMP" : jpeg ? L"####.JPG" : L"####.PNG");
 }
 
 void EnableSerialControls(HWND dialog, bool on)
 {
     for (int id : {IDC_SERIAL_OPTIONS, IDC_SERIAL_FOLDER, IDC_SERIAL_PREFIX, IDC_SERIAL_BROWSE,
-                   IDC_SERIAL_FOLDER_LABEL, IDC_SERIAL_PREFIX_LABEL, IDC_SERIAL_SUFFIX})
+                   IDC_SERIAL_FOLDER_LABEL, IDC_SERIAL_PREFIX_LABEL, IDC_SERIAL_SUFFIX,
+                   IDC_SERIAL_TOKENS})
         EnableWindow(GetDlgItem(dialog, id), on);
 }
 
@@ -256,19 +287,43 @@ void InitSerialDialog(HWND dialog)
     EnableSerialControls(dialog, g_serialOn);
     g_workingCompression = g_compression;
     g_workingFormat = g_outputFormat;
-    CheckRadioButton(dialog, IDC_SERIAL_BMP, IDC_SERIAL_PNG,
-                     g_outputFormat == PictureFormat::kPng ? IDC_SERIAL_PNG : IDC_SERIAL_BMP);
+    // The JPEG button's id lies outside the range of the other two.
+    CheckDlgButton(dialog, IDC_SERIAL_BMP, g_outputFormat == PictureFormat::kBmp);
+    CheckDlgButton(dialog, IDC_SERIAL_PNG, g_outputFormat == PictureFormat::kPng);
+    CheckDlgButton(dialog, IDC_SERIAL_JPEG, g_outputFormat == PictureFormat::kJpeg);
+    SendDlgItemMessageW(dialog, IDC_SERIAL_QUALITY, EM_LIMITTEXT, 3, 0);
+    SetDlgItemInt(dialog, IDC_SERIAL_QUALITY, UINT(g_jpegQuality), FALSE);
     ShowFormatChoice(dialog, g_outputFormat);
 }
 
 void ComposeBaseName()
 {
-    g_serialBaseName = SerialBaseNameOf(g_outputFolder, g_filePrefix);
+    g_serialFolder = g_outputFolder;
+    g_serialPrefix = g_filePrefix;
+}
+
+LocalMoment Now()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
 // False when a text is refused: the dialog then stays open.
 bool AcceptSerialDialog(HWND dialog)
 {
+    // The quality matters only with JPEG chosen; otherwise a box left
+    // empty keeps the quality there was.
+    const int quality = QualityOfDialog(dialog);
+    if (quality == 0 && g_workingFormat == PictureFormat::kJpeg) {
+        ShowMessage(dialog, L"JPEG の品質は 1～100 の数で指定してください。", L"Kelvo",
+                    MB_OK | MB_ICONEXCLAMATION);
+        SetFocus(GetDlgItem(dialog, IDC_SERIAL_QUALITY));
+        SendDlgItemMessageW(dialog, IDC_SERIAL_QUALITY, EM_SETSEL, 0, -1);
+        return false;
+    }
+    if (quality != 0)
+        g_jpegQuality = quality;
     bool on = IsDlgButtonChecked(dialog, IDC_SERIAL_ON) == BST_CHECKED;
     if (on) {
         g_outputFolder = WideDialogText(dialog, IDC_SERIAL_FOLDER);
@@ -298,8 +353,10 @@ INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
         case IDC_SERIAL_NO_COMPRESS: g_workingCompression = 0; return TRUE;
         case IDC_SERIAL_BMP:
         case IDC_SERIAL_PNG:
-            g_workingFormat = LOWORD(wParam) == IDC_SERIAL_PNG ? PictureFormat::kPng
-                                                               : PictureFormat::kBmp;
+        case IDC_SERIAL_JPEG:
+            g_workingFormat = LOWORD(wParam) == IDC_SERIAL_PNG    ? PictureFormat::kPng
+                              : LOWORD(wParam) == IDC_SERIAL_JPEG ? PictureFormat::kJpeg
+                                                                  : PictureFormat::kBmp;
             ShowFormatChoice(dialog, g_workingFormat);
             return TRUE;
         case IDC_SERIAL_BROWSE: {
@@ -327,6 +384,7 @@ INT_PTR CALLBACK SerialFileDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
 }  // namespace
 
 PictureFormat g_outputFormat = PictureFormat::kBmp;
+int g_jpegQuality = kDefaultJpegQuality;
 
 void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason)
 {
@@ -358,21 +416,27 @@ bool WriteClipboardAsBmp(HWND window, const wchar_t* path)
     return picture.Make(window) && ReplaceWithPictureFile(picture, path);
 }
 
-void SaveNextSerialBmp(HWND window, const wchar_t* baseName)
+void SaveNextSerialBmp(HWND window)
 {
     g_createError = 0;
     const PictureFormat format = g_outputFormat;
+    // One moment for every number tried, so that the search runs over
+    // names of one date.
+    const LocalMoment moment = Now();
+    auto nameOf = [&](uint16_t number) {
+        return SerialFileNameOf(g_serialFolder, g_serialPrefix, number, format, moment);
+    };
     std::wstring name;
     PictureFile picture(format);
     SerialTry result;
     if (picture.Make(window)) {
         result = WriteNextSerialFile(&g_serialCounter, [&](uint16_t number) {
-            name = SerialFileNameOf(baseName, number, format);
+            name = nameOf(number);
             return WriteNewPictureFile(picture, name.c_str());
         });
     } else {
         // The number of a failed file is skipped, not taken back.
-        name = SerialFileNameOf(baseName, ++g_serialCounter, format);
+        name = nameOf(++g_serialCounter);
         result = SerialTry::kFailed;
     }
     if (result == SerialTry::kWritten) {
@@ -384,7 +448,7 @@ void SaveNextSerialBmp(HWND window, const wchar_t* baseName)
         return;
     }
     // Every number has its file already, and none is ever replaced.
-    ShowFileNotWritten((baseName + std::wstring(L"####") + WideFromAnsi(SerialExtension(format))).c_str(),
+    ShowFileNotWritten(SerialNamePatternOf(g_serialFolder, g_serialPrefix, format, moment).c_str(),
                        L"0000～65535 の番号のファイルがすべてあります。");
 }
 
@@ -402,11 +466,11 @@ void SerialOutputCommand(HWND)
 }
 
 bool SerialOutputOn() { return g_serialOn; }
-const wchar_t* SerialBaseName() { return g_serialBaseName.c_str(); }
 
 SerialOutputChoice CurrentSerialOutput()
 {
-    return SerialOutputChoice{g_serialOn, g_outputFolder, g_filePrefix, g_outputFormat, g_compression};
+    return SerialOutputChoice{g_serialOn,     g_outputFolder, g_filePrefix,
+                              g_outputFormat, g_compression,  g_jpegQuality};
 }
 
 void RestoreSerialOutput(const SerialOutputChoice& choice)
@@ -418,6 +482,7 @@ void RestoreSerialOutput(const SerialOutputChoice& choice)
         ComposeBaseName();
     g_outputFormat = choice.format;
     g_compression = choice.compression;
+    g_jpegQuality = choice.jpegQuality;
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include "app/ansi_text.h"
 #include "app/app.h"
 #include "picture/bmp_reader.h"
+#include "picture/clipboard_formats.h"
 #include "picture/global_memory.h"
 #include "picture/load_failure.h"
 #include "picture/plugin_rules.h"
@@ -56,6 +57,8 @@ bool PlacePicture(HWND window, HBITMAP bitmap, HPALETTE palette)
     if (palette)
         placed = SetClipboardData(CF_PALETTE, palette) != nullptr;
     placed = placed && SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    if (placed)
+        OfferPictureFormats(bitmap, palette);
     CloseClipboard();
     return placed;
 }
@@ -122,8 +125,7 @@ UINT_PTR CALLBACK FileDialogHook(HWND child, UINT message, WPARAM, LPARAM lParam
         LRESULT got = SendMessageW(dialog, CDM_GETSPEC, typed.size(), reinterpret_cast<LPARAM>(typed.data()));
         if (got > 0 && size_t(got) <= typed.size()) {
             std::wstring name(typed.data());
-            PictureFormat format = notify->lpOFN->nFilterIndex == 2 ? PictureFormat::kPng
-                                                                    : PictureFormat::kBmp;
+            PictureFormat format = PictureFormatOfIndex(int(notify->lpOFN->nFilterIndex) - 1);
             std::wstring renamed = NameForFileType(name, format);
             if (renamed != name) {
                 // The name box is edt1 in some versions of the dialog, cmb13 in others.
@@ -350,8 +352,10 @@ bool ChooseSaveFile(HWND owner, std::wstring* path, PictureFormat* format)
     lstrcpynW(g_fileName, WideFromAnsi(name.c_str()).c_str(), kFileNameCapacity);
     wchar_t title[MAX_PATH] = {};
     // A name typed without extension gets the chosen type's.
-    static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0PNG ﾌｧｲﾙ(*.PNG)\0*.PNG\0\0";
-    OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, start == PictureFormat::kPng ? 2 : 1, title);
+    // The types in the order PictureFormatOfIndex counts them.
+    static const wchar_t kFilter[] = L"ﾋﾞｯﾄﾏｯﾌﾟ ﾌｧｲﾙ(*.BMP)\0*.BMP\0PNG ﾌｧｲﾙ(*.PNG)\0*.PNG\0"
+                                     L"JPEG ﾌｧｲﾙ(*.JPG)\0*.JPG;*.JPEG\0\0";
+    OPENFILENAMEW ofn = FileDialogOf(owner, kFilter, DWORD(IndexOfPictureFormat(start) + 1), title);
     ofn.lCustData = 1;
     if (!g_saveFolder.empty())
         ofn.lpstrInitialDir = g_saveFolder.c_str();
@@ -360,7 +364,7 @@ bool ChooseSaveFile(HWND owner, std::wstring* path, PictureFormat* format)
     *path = g_fileName;
     g_saveFolder = FolderOfPath(*path);
     g_outputFormatAtSave = *format;
-    g_saveType = ofn.nFilterIndex == 2 ? PictureFormat::kPng : PictureFormat::kBmp;
+    g_saveType = PictureFormatOfIndex(int(ofn.nFilterIndex) - 1);
     g_saveTypeKnown = true;
     *format = FormatForFileName(*path, g_saveType);
     return true;

@@ -33,14 +33,13 @@ bool SaveClipboardAs(HWND window, const wchar_t* path, PictureFormat format);
 // use (the wallpaper), which the picture shown is not read from.
 bool WriteClipboardAsBmp(HWND window, const wchar_t* path);
 // The next serial file in g_outputFormat; shows its own error.
-void SaveNextSerialBmp(HWND window, const wchar_t* baseName);
+void SaveNextSerialBmp(HWND window);
 void SaveAsCommand(HWND window);        // 40008
 void SerialOutputCommand(HWND window);  // the dialog of 40009
 bool SerialOutputOn();
 // The shell's folder picker, opened at start (may be empty); the chosen
 // folder's full path. False when cancelled.
 bool BrowseForFolder(HWND owner, const wchar_t* start, std::wstring* folder);
-const wchar_t* SerialBaseName();
 // The choices of dialog 110 as they are kept from one run to the next.
 struct SerialOutputChoice {
     bool on = false;
@@ -48,6 +47,7 @@ struct SerialOutputChoice {
     std::wstring prefix;
     PictureFormat format = PictureFormat::kBmp;
     int compression = 0;
+    int jpegQuality = kDefaultJpegQuality;
 };
 SerialOutputChoice CurrentSerialOutput();
 // At start, before any output: as if dialog 110 had been confirmed with
@@ -71,6 +71,9 @@ struct PngOptions {
 };
 // A plain 1-, 4-, 8- or 24-bit Capture DIB as the bytes of a PNG file.
 bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngOptions& options = PngOptions());
+// The quality of JPEG files, chosen in dialog 110 and kept between runs.
+extern int g_jpegQuality;
+
 // A fresh grab's PNG, made ahead for the PNG file that follows it. Start
 // takes the grab's pixels from bitmap before it returns (the bitmap may
 // then go to the clipboard) and encodes them on a worker thread. Once the

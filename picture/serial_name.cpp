@@ -1,30 +1,9 @@
-// Serial file names and bounded text filling.
+// Serial file names, the format a name asks for, and the save dialog's
+// proposed name.
 #include "picture/serial_name.h"
 
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-// Appends bytes to out at *pos; false (nothing appended) when they and the
-// terminator would not fit.
-bool Append(const char* text, size_t length, char* out, size_t capacity, size_t* pos)
-{
-    if (length >= capacity - *pos)
-        return false;
-    std::memcpy(out + *pos, text, length);
-    *pos += length;
-    return true;
-}
-
-bool Fail(char* out, size_t capacity)
-{
-    if (out && capacity)
-        out[0] = 0;
-    return false;
-}
-
-}  // namespace
 
 bool IsShiftJisLeadByte(uint8_t byte)
 {
@@ -47,50 +26,6 @@ bool EndsWithBackslash(const char* text, bool shiftJis)
     return last == length - 1 && text[last] == '\\';
 }
 
-bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis,
-                           char* out, size_t outCapacity)
-{
-    if (!out || outCapacity == 0 || !folder || !prefix)
-        return Fail(out, outCapacity);
-    size_t pos = 0;
-    if (!Append(folder, std::strlen(folder), out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    if (!EndsWithBackslash(folder, shiftJis) && !Append("\\", 1, out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    if (!Append(prefix, std::strlen(prefix), out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    out[pos] = 0;
-    return true;
-}
-
-bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity,
-                          const char* extension)
-{
-    if (!out || outCapacity == 0 || !baseName || !extension)
-        return Fail(out, outCapacity);
-    char digits[5];
-    size_t count = 0;
-    unsigned value = number;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
-    char number4[8];
-    size_t n = 0;
-    for (size_t pad = count; pad < 4; ++pad)
-        number4[n++] = '0';
-    while (count)
-        number4[n++] = digits[--count];
-
-    size_t pos = 0;
-    if (!Append(baseName, std::strlen(baseName), out, outCapacity, &pos) ||
-        !Append(number4, n, out, outCapacity, &pos) ||
-        !Append(extension, std::strlen(extension), out, outCapacity, &pos))
-        return Fail(out, outCapacity);
-    out[pos] = 0;
-    return true;
-}
-
 std::wstring SerialBaseNameOf(const std::wstring& folder, const std::wstring& prefix)
 {
     std::wstring base = folder;
@@ -99,41 +34,114 @@ std::wstring SerialBaseNameOf(const std::wstring& folder, const std::wstring& pr
     return base + prefix;
 }
 
-std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, PictureFormat format)
+namespace {
+
+// At least four digits, as every serial number is written.
+std::wstring NumberText(uint16_t number)
 {
     char digits[8];
-    FormatSerialFileName("", number, digits, sizeof digits, "");
-    std::wstring name = baseName;
-    for (const char* d = digits; *d; ++d)
-        name += wchar_t(*d);
+    std::snprintf(digits, sizeof digits, "%04u", unsigned(number));
+    return std::wstring(digits, digits + std::strlen(digits));
+}
+
+std::wstring Digits(int value, int width, int low, int high)
+{
+    // A broken clock still gives digits of the usual width, never a sign.
+    value = value < low ? low : value > high ? high : value;
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%0*d", width, value);
+    return std::wstring(digits, digits + std::strlen(digits));
+}
+
+// The serial name with number standing for the serial number.
+std::wstring SerialNameWith(const std::wstring& folder, const std::wstring& prefix,
+                            const std::wstring& number, PictureFormat format, const LocalMoment& m)
+{
+    std::wstring expanded;
+    bool numberPlaced = false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const wchar_t token = i + 1 < prefix.size() && prefix[i] == L'%' ? prefix[i + 1] : 0;
+        std::wstring value;
+        switch (token) {
+        case L'Y': value = Digits(m.year, 4, 0, 9999); break;
+        case L'm': value = Digits(m.month, 2, 1, 12); break;
+        case L'd': value = Digits(m.day, 2, 1, 31); break;
+        case L'H': value = Digits(m.hour, 2, 0, 23); break;
+        case L'M': value = Digits(m.minute, 2, 0, 59); break;
+        case L'S': value = Digits(m.second, 2, 0, 59); break;
+        case L'n': value = number; numberPlaced = true; break;
+        default: expanded += prefix[i]; continue;
+        }
+        expanded += value;
+        ++i;
+    }
+    if (!numberPlaced)
+        expanded += number;
+    std::wstring name = SerialBaseNameOf(folder, expanded);
     for (const char* e = SerialExtension(format); *e; ++e)
         name += wchar_t(*e);
     return name;
 }
 
-const char* SerialExtension(PictureFormat format)
+}  // namespace
+
+std::wstring SerialFileNameOf(const std::wstring& folder, const std::wstring& prefix, uint16_t number,
+                              PictureFormat format, const LocalMoment& moment)
 {
-    return format == PictureFormat::kPng ? ".PNG" : ".BMP";
+    return SerialNameWith(folder, prefix, NumberText(number), format, moment);
 }
 
-PictureFormat FormatForFileName(const char* path, PictureFormat chosenType)
+std::wstring SerialNamePatternOf(const std::wstring& folder, const std::wstring& prefix,
+                                 PictureFormat format, const LocalMoment& moment)
 {
-    // A '.' is never the second byte of a double-byte character, so the
-    // last four bytes can be compared as they stand.
-    const size_t length = path ? std::strlen(path) : 0;
-    if (length < 4 || path[length - 4] != '.')
-        return chosenType;
-    char ext[4] = {};
-    for (int i = 1; i < 4; ++i) {
-        char c = path[length - 4 + i];
-        ext[i - 1] = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    }
-    if (std::strcmp(ext, "png") == 0)
-        return PictureFormat::kPng;
-    if (std::strcmp(ext, "bmp") == 0)
-        return PictureFormat::kBmp;
-    return chosenType;
+    return SerialNameWith(folder, prefix, L"####", format, moment);
 }
+
+const char* SerialExtension(PictureFormat format)
+{
+    return format == PictureFormat::kPng ? ".PNG" : format == PictureFormat::kJpeg ? ".JPG" : ".BMP";
+}
+
+PictureFormat PictureFormatOfIndex(int index)
+{
+    return index == 1 ? PictureFormat::kPng : index == 2 ? PictureFormat::kJpeg : PictureFormat::kBmp;
+}
+
+int IndexOfPictureFormat(PictureFormat format)
+{
+    return format == PictureFormat::kPng ? 1 : format == PictureFormat::kJpeg ? 2 : 0;
+}
+
+namespace {
+
+// The picture format an extension (lower case, without the dot) names.
+bool FormatOfExtension(const std::wstring& ext, PictureFormat* format)
+{
+    if (ext == L"png")
+        *format = PictureFormat::kPng;
+    else if (ext == L"bmp")
+        *format = PictureFormat::kBmp;
+    else if (ext == L"jpg" || ext == L"jpeg")
+        *format = PictureFormat::kJpeg;
+    else
+        return false;
+    return true;
+}
+
+// The extension after a name's last dot, in lower case; empty when the
+// name has none or the dot is not in its last five characters.
+std::wstring LowerExtensionOf(const std::wstring& name, size_t* dot)
+{
+    *dot = name.rfind(L'.');
+    if (*dot == std::wstring::npos || name.size() - *dot > 5)
+        return std::wstring();
+    std::wstring ext;
+    for (size_t i = *dot + 1; i < name.size(); ++i)
+        ext.push_back(name[i] >= L'A' && name[i] <= L'Z' ? wchar_t(name[i] + 32) : name[i]);
+    return ext;
+}
+
+}  // namespace
 
 SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(uint16_t)>& tryNumber)
 {
@@ -144,30 +152,6 @@ SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(u
             return result;
     }
     return SerialTry::kExists;
-}
-
-bool FormatWithText(const char* pattern, const char* text, char* out, size_t outCapacity)
-{
-    if (!out || outCapacity == 0 || !pattern || !text)
-        return Fail(out, outCapacity);
-    const size_t textLength = std::strlen(text);
-    size_t pos = 0;
-    for (const char* p = pattern; *p; ++p) {
-        bool ok;
-        if (p[0] == '%' && p[1] == 's') {
-            ok = Append(text, textLength, out, outCapacity, &pos);
-            ++p;
-        } else if (p[0] == '%' && p[1] == '%') {
-            ok = Append("%", 1, out, outCapacity, &pos);
-            ++p;
-        } else {
-            ok = Append(p, 1, out, outCapacity, &pos);
-        }
-        if (!ok)
-            return Fail(out, outCapacity);
-    }
-    out[pos] = 0;
-    return true;
 }
 
 std::wstring FolderOfPath(const std::wstring& path)
@@ -187,33 +171,25 @@ std::string ProposedSaveName(const LocalMoment& m, PictureFormat format)
     std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d%s", clamp(m.year, 0, 9999),
                   clamp(m.month, 1, 12), clamp(m.day, 1, 31), clamp(m.hour, 0, 23),
                   clamp(m.minute, 0, 59), clamp(m.second, 0, 59),
-                  format == PictureFormat::kPng ? ".png" : ".bmp");
+                  format == PictureFormat::kPng ? ".png" : format == PictureFormat::kJpeg ? ".jpg" : ".bmp");
     return name;
 }
 
 PictureFormat FormatForFileName(const std::wstring& path, PictureFormat chosenType)
 {
-    const size_t length = path.size();
-    if (length < 4 || path[length - 4] != L'.')
-        return chosenType;
-    std::wstring ext;
-    for (size_t i = length - 3; i < length; ++i)
-        ext.push_back(path[i] >= L'A' && path[i] <= L'Z' ? wchar_t(path[i] + 32) : path[i]);
-    if (ext == L"png")
-        return PictureFormat::kPng;
-    if (ext == L"bmp")
-        return PictureFormat::kBmp;
-    return chosenType;
+    size_t dot;
+    PictureFormat named;
+    return FormatOfExtension(LowerExtensionOf(path, &dot), &named) ? named : chosenType;
 }
 
 std::wstring NameForFileType(const std::wstring& name, PictureFormat format)
 {
-    if (name.size() < 4 || name[name.size() - 4] != L'.')
+    size_t dot;
+    PictureFormat named;
+    if (!FormatOfExtension(LowerExtensionOf(name, &dot), &named))
         return name;
-    std::wstring ext;
-    for (size_t i = name.size() - 3; i < name.size(); ++i)
-        ext.push_back(name[i] >= L'A' && name[i] <= L'Z' ? wchar_t(name[i] + 32) : name[i]);
-    if (ext != L"bmp" && ext != L"png")
-        return name;
-    return name.substr(0, name.size() - 3) + (format == PictureFormat::kPng ? L"png" : L"bmp");
+    const wchar_t* ext = format == PictureFormat::kPng    ? L"png"
+                         : format == PictureFormat::kJpeg ? L"jpg"
+                                                          : L"bmp";
+    return name.substr(0, dot + 1) + ext;
 }

@@ -1,16 +1,13 @@
 // Names of serially numbered output files: the base name (output folder
-// and file prefix), "<base><number>.BMP" or ".PNG" and the search for a
-// number whose file does not exist yet; the format a saved file's name
-// asks for; the folder of a path; and a bounded "%s" filler for the texts
-// that show a name. Everything writes into the caller's buffer of a
-// given capacity (terminator included), never past it; a result that does
-// not fit is refused, leaving an empty string, so a cut name is never
-// used as a file name.
+// and file prefix), "<folder>\<prefix><number>.BMP" (".PNG", ".JPG") with
+// the prefix's date and number tokens, and the search for a number whose
+// file does not exist yet; the format a saved file's name asks for; the
+// folder of a path; the save dialog's proposed name. Names are UTF-16, as
+// Windows gives them.
 //
-// Texts are byte strings in the ANSI code page and are copied as they
-// stand. Only the trailing-backslash test needs to know the code page:
-// in Shift-JIS (code page 932) the second byte of a double-byte character
-// may be 0x5C, the byte of a backslash.
+// For byte strings in the ANSI code page only the trailing-backslash test
+// is kept: in Shift-JIS (code page 932) the second byte of a double-byte
+// character may be 0x5C, the byte of a backslash.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -18,20 +15,47 @@
 #include <string>
 
 // The formats a picture is written in. BMP is every road's default.
-enum class PictureFormat { kBmp, kPng };
+enum class PictureFormat { kBmp, kPng, kJpeg };
 
-// The serial file name of a UTF-16 base name, as FormatSerialFileName
-// makes it.
-std::wstring SerialFileNameOf(const std::wstring& baseName, uint16_t number, PictureFormat format);
+// The quality a JPEG file is written at when none is chosen, and the
+// range of the choice.
+constexpr int kDefaultJpegQuality = 90;
+constexpr int kLowestJpegQuality = 1;
+constexpr int kHighestJpegQuality = 100;
 
-// ".BMP" or ".PNG", the end of a serial file name.
+// The format numbered as the save dialog's file types and the FORMAT value
+// count them (0 BMP, 1 PNG, 2 JPEG); BMP for any other number.
+PictureFormat PictureFormatOfIndex(int index);
+int IndexOfPictureFormat(PictureFormat format);
+
+// A moment on the local clock, as the save dialog's proposed name and the
+// serial names' date tokens use it.
+struct LocalMoment {
+    int year, month, day, hour, minute, second;
+};
+
+// The serial file name of a folder and a prefix that may name the moment:
+// in the prefix, %Y is the year (four digits), %m %d %H %M %S the month,
+// day, hour, minute and second (two digits each), and %n the number (at
+// least four digits, as always). Without %n the number follows the prefix
+// as it always has, so a prefix without tokens gives exactly the name it
+// always gave; any other "%" is kept as it stands. The folder is taken as
+// it is: a "%" in a folder's name is no token.
+std::wstring SerialFileNameOf(const std::wstring& folder, const std::wstring& prefix, uint16_t number,
+                              PictureFormat format, const LocalMoment& moment);
+// The same name with "####" where the number goes, for the message that
+// no number is free.
+std::wstring SerialNamePatternOf(const std::wstring& folder, const std::wstring& prefix,
+                                 PictureFormat format, const LocalMoment& moment);
+
+// ".BMP", ".PNG" or ".JPG", the end of a serial file name.
 const char* SerialExtension(PictureFormat format);
 
 // The format of a file named in the save dialog: a name ending in ".png"
-// is PNG and one ending in ".bmp" is BMP, in any letter case, so that a
+// is PNG, one ending in ".jpg" or ".jpeg" is JPEG and one ending in ".bmp"
+// is BMP, in any letter case, so that a
 // file's contents always match what its name promises to other programs;
 // any other name takes the type chosen in the dialog.
-PictureFormat FormatForFileName(const char* path, PictureFormat chosenType);
 PictureFormat FormatForFileName(const std::wstring& path, PictureFormat chosenType);
 
 // True for a byte that starts a double-byte character in code page 932.
@@ -44,20 +68,9 @@ bool IsShiftJisLeadByte(uint8_t byte);
 bool EndsWithBackslash(const char* text, bool shiftJis);
 
 // Base name: folder, a backslash unless the folder already ends with one
-// (an empty folder gives just "\"), then prefix. False when it does not
-// fit in outCapacity.
-bool ComposeSerialBaseName(const char* folder, const char* prefix, bool shiftJis,
-                           char* out, size_t outCapacity);
-
-// The same for names in UTF-16, as Kelvo keeps them: no code page to
-// know, no capacity to run out of.
+// (an empty folder gives just "\"), then prefix. In UTF-16 there is no
+// code page to know and no capacity to run out of.
 std::wstring SerialBaseNameOf(const std::wstring& folder, const std::wstring& prefix);
-
-// File name "%s%04d.BMP": the base name, the number with at least four
-// digits (0001..9999, then 10000..65535; 0 gives 0000), the extension
-// (".BMP" unless given). False when it does not fit in outCapacity.
-bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size_t outCapacity,
-                          const char* extension = ".BMP");
 
 // The folder a file of path is in, where a file written to replace it is
 // made first: the path up to its last backslash or slash, that separator
@@ -67,10 +80,6 @@ bool FormatSerialFileName(const char* baseName, uint16_t number, char* out, size
 // backslash byte.
 std::wstring FolderOfPath(const std::wstring& path);
 
-// A moment on the local clock, as the save dialog's proposed name uses it.
-struct LocalMoment {
-    int year, month, day, hour, minute, second;
-};
 
 // The name the save dialog offers, to accept as it stands:
 // "YYYYMMDD-HHMMSS" of the moment and ".bmp" or ".png", e.g.
@@ -80,7 +89,8 @@ struct LocalMoment {
 std::string ProposedSaveName(const LocalMoment& moment, PictureFormat format);
 
 // The name in the save dialog when its file type changes: a name ending in
-// ".bmp" or ".png" (any case) takes the new type's extension, so that the
+// ".bmp", ".png", ".jpg" or ".jpeg" (any case) takes the new type's
+// extension, so that the
 // proposed name still saves in the chosen format; other names are kept.
 std::wstring NameForFileType(const std::wstring& name, PictureFormat format);
 
@@ -98,8 +108,3 @@ enum class SerialTry {
 // result is kExists and the counter is back where it started: there is
 // no free name, which the caller reports.
 SerialTry WriteNextSerialFile(uint16_t* counter, const std::function<SerialTry(uint16_t)>& tryNumber);
-
-// Copies pattern to out with every "%s" replaced by text and "%%" by "%";
-// any other character, a lone "%" included, is copied unchanged. False
-// when the result does not fit in outCapacity.
-bool FormatWithText(const char* pattern, const char* text, char* out, size_t outCapacity);

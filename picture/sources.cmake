@@ -8,7 +8,18 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/load_failure.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spi_protocol.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_write_impl.cpp
 )
+# Debian's stb_image_write (libstb-dev), found where plugins/sources.cmake
+# finds stb_image; only that folder, never all of /usr/include.
+set_source_files_properties(
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_write_impl.cpp
+  PROPERTIES INCLUDE_DIRECTORIES /usr/include/stb)
+# Third-party code: its warnings are not ours to fix.
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/jpeg_write_impl.cpp
+  PROPERTIES COMPILE_OPTIONS -w)
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capture_dib.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bmp_output.cpp
@@ -16,4 +27,5 @@ list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/loading.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugins.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spi_host.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clipboard_formats.cpp
 )

@@ -10,6 +10,7 @@
 #include "app/dpi.h"
 #include "app/settings.h"
 #include "capture/capture.h"
+#include "picture/clipboard_formats.h"
 #include "picture/dib_rules.h"
 #include "picture/global_memory.h"
 #include "picture/picture.h"
@@ -130,7 +131,7 @@ HGLOBAL DibOfClipboard(HWND owner)
 {
     if (!OpenClipboardPatiently(owner))
         return nullptr;
-    if (!IsClipboardFormatAvailable(CF_BITMAP)) {
+    if (!IsClipboardFormatAvailable(CF_BITMAP) && !ClipboardHoldsForeignPicture()) {
         // The grab opens, fills and closes the clipboard itself.
         CloseClipboard();
         GrabScreen(owner, nullptr, nullptr);
@@ -139,7 +140,12 @@ HGLOBAL DibOfClipboard(HWND owner)
     }
     auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     auto palette = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
-    HGLOBAL dib = bitmap ? MakeDibFromBitmap(bitmap, palette) : nullptr;
+    // Another program's picture given only as "PNG", decoded for this job
+    // alone (the view's decoded copy belongs to the main thread).
+    HBITMAP foreign = bitmap ? nullptr : DecodeForeignPicture();
+    HGLOBAL dib = bitmap || foreign ? MakeDibFromBitmap(bitmap ? bitmap : foreign, palette) : nullptr;
+    if (foreign)
+        DeleteObject(foreign);
     CloseClipboard();
     return dib;
 }

@@ -106,6 +106,11 @@
 #define IDC_SERIAL_RLE8          1032
 #define IDC_SERIAL_RLE4          1033
 #define IDC_SERIAL_NO_COMPRESS   1034
+#define IDC_SERIAL_JPEG          1300
+#define IDC_SERIAL_QUALITY_LABEL 1301
+#define IDC_SERIAL_QUALITY       1302
+#define IDC_SERIAL_QUALITY_RANGE 1303
+#define IDC_SERIAL_TOKENS        1304
 
 /* Dialog 111: capture key */
 #define IDC_KEY_CTRL             1010

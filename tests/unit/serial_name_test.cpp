@@ -1,6 +1,6 @@
 // Serial file names, the search for a free number, the format a saved
-// name asks for, the trailing-backslash rule in Shift-JIS, the folder a
-// replacing file is made in, and the bounded text filler.
+// name asks for, the trailing-backslash rule in Shift-JIS, and the folder
+// a replacing file is made in.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,48 +12,47 @@
 
 namespace {
 
-std::string Base(const char* folder, const char* prefix, bool shiftJis = true)
-{
-    char out[256];
-    return ComposeSerialBaseName(folder, prefix, shiftJis, out, sizeof out) ? out : "<refused>";
-}
+const LocalMoment kMoment{2026, 12, 8, 9, 15, 0};
 
-std::string Name(const char* base, uint16_t number)
+std::wstring Name(const wchar_t* folder, const wchar_t* prefix, uint16_t number,
+                  PictureFormat format = PictureFormat::kBmp)
 {
-    char out[128];
-    return FormatSerialFileName(base, number, out, sizeof out) ? out : "<refused>";
+    return SerialFileNameOf(folder, prefix, number, format, kMoment);
 }
 
 TEST(SerialName, FolderAndPrefixMakeNumberedBmpNames)
 {
-    const std::string base = Base("C:\\pic", "cap");
-    EXPECT_EQ(base, "C:\\pic\\cap");
-    EXPECT_EQ(Name(base.c_str(), 1), "C:\\pic\\cap0001.BMP");
-    EXPECT_EQ(Name(base.c_str(), 10), "C:\\pic\\cap0010.BMP");
-    EXPECT_EQ(Name(base.c_str(), 9999), "C:\\pic\\cap9999.BMP");
-    EXPECT_EQ(Name(base.c_str(), 10000), "C:\\pic\\cap10000.BMP");
-    EXPECT_EQ(Name(base.c_str(), 65535), "C:\\pic\\cap65535.BMP");
+    EXPECT_EQ(SerialBaseNameOf(L"C:\\pic", L"cap"), L"C:\\pic\\cap");
+    EXPECT_EQ(Name(L"C:\\pic", L"cap", 1), L"C:\\pic\\cap0001.BMP");
+    EXPECT_EQ(Name(L"C:\\pic", L"cap", 10), L"C:\\pic\\cap0010.BMP");
+    EXPECT_EQ(Name(L"C:\\pic", L"cap", 9999), L"C:\\pic\\cap9999.BMP");
+    EXPECT_EQ(Name(L"C:\\pic", L"cap", 10000), L"C:\\pic\\cap10000.BMP");
+    EXPECT_EQ(Name(L"C:\\pic", L"cap", 65535), L"C:\\pic\\cap65535.BMP");
     uint16_t counter = 65535;
     ++counter;  // the 16-bit counter wraps
-    EXPECT_EQ(Name(base.c_str(), counter), "C:\\pic\\cap0000.BMP");
+    EXPECT_EQ(Name(L"C:\\pic", L"cap", counter), L"C:\\pic\\cap0000.BMP");
 }
 
 TEST(SerialName, PngNamesAndTheFormatASavedNameAsksFor)
 {
-    char out[32];
-    ASSERT_TRUE(FormatSerialFileName("cap", 7, out, sizeof out, SerialExtension(PictureFormat::kPng)));
-    EXPECT_STREQ(out, "cap0007.PNG");
+    EXPECT_EQ(Name(L"C:\\", L"cap", 7, PictureFormat::kPng), L"C:\\cap0007.PNG");
     EXPECT_STREQ(SerialExtension(PictureFormat::kBmp), ".BMP");
 
-    const PictureFormat bmp = PictureFormat::kBmp, png = PictureFormat::kPng;
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.png", bmp), png);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.PnG", bmp), png);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.BMP", png), bmp);
+    const PictureFormat bmp = PictureFormat::kBmp, png = PictureFormat::kPng,
+                        jpeg = PictureFormat::kJpeg;
+    auto formatOf = [](const wchar_t* name, PictureFormat chosen) {
+        return FormatForFileName(std::wstring(name), chosen);
+    };
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.png", bmp), png);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.PnG", bmp), png);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.BMP", png), bmp);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.jpg", png), jpeg);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.JPEG", bmp), jpeg);
     // Other names take the type chosen in the dialog.
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.jpg", png), png);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shot.jpg", bmp), bmp);
-    EXPECT_EQ(FormatForFileName("C:\\a\\shotpng", bmp), bmp);
-    EXPECT_EQ(FormatForFileName("png", bmp), bmp);
+    EXPECT_EQ(formatOf(L"C:\\a\\shot.gif", png), png);
+    EXPECT_EQ(formatOf(L"C:\\a.png\\shot", jpeg), jpeg);
+    EXPECT_EQ(formatOf(L"C:\\a\\shotpng", bmp), bmp);
+    EXPECT_EQ(formatOf(L"png", bmp), bmp);
 }
 
 // The serial road against a folder of existing numbers.
@@ -114,10 +113,10 @@ TEST(SerialName, AFullCycleWithoutAFreeNumberEnds)
 
 TEST(SerialName, BackslashIsAddedOnlyWhenMissing)
 {
-    EXPECT_EQ(Base("C:\\pic\\", "cap"), "C:\\pic\\cap");
-    EXPECT_EQ(Base("C:\\", ""), "C:\\");
-    EXPECT_EQ(Base("", "cap"), "\\cap");
-    EXPECT_EQ(Base("", ""), "\\");
+    EXPECT_EQ(SerialBaseNameOf(L"C:\\pic\\", L"cap"), L"C:\\pic\\cap");
+    EXPECT_EQ(SerialBaseNameOf(L"C:\\", L""), L"C:\\");
+    EXPECT_EQ(SerialBaseNameOf(L"", L"cap"), L"\\cap");
+    EXPECT_EQ(SerialBaseNameOf(L"", L""), L"\\");
 }
 
 TEST(SerialName, FolderOfAPathIsWhereItsReplacementIsMade)
@@ -139,7 +138,6 @@ TEST(SerialName, ShiftJisTrailByteIsNotABackslash)
     const char hyo[] = "C:\\\x95\x5C";
     EXPECT_FALSE(EndsWithBackslash(hyo, true));
     EXPECT_TRUE(EndsWithBackslash(hyo, false));
-    EXPECT_EQ(Base(hyo, "cap"), std::string(hyo) + "\\cap");
     EXPECT_TRUE(EndsWithBackslash("C:\\\x95\x5C\\", true));
     // Half-width katakana (0xA1..0xDF) are single bytes.
     EXPECT_TRUE(EndsWithBackslash("\xB6\\", true));
@@ -154,58 +152,6 @@ TEST(SerialName, ShiftJisTrailByteIsNotABackslash)
     EXPECT_FALSE(IsShiftJisLeadByte(0xA0));
     EXPECT_FALSE(IsShiftJisLeadByte(0xDF));
     EXPECT_FALSE(IsShiftJisLeadByte(0x5C));
-}
-
-TEST(SerialName, ResultsThatDoNotFitAreRefusedNotCut)
-{
-    // 128-byte name buffer: a 119-character base name plus "0001.BMP" fills
-    // it with the terminator; one more character does not fit.
-    const std::string fits(119, 'a'), tooLong(120, 'a');
-    char out[128];
-    std::memset(out, 'x', sizeof out);
-    ASSERT_TRUE(FormatSerialFileName(fits.c_str(), 1, out, sizeof out));
-    EXPECT_EQ(std::strlen(out), 127u);
-    EXPECT_FALSE(FormatSerialFileName(tooLong.c_str(), 1, out, sizeof out));
-    EXPECT_STREQ(out, "");
-    EXPECT_FALSE(FormatSerialFileName(fits.c_str(), 10000, out, sizeof out));  // five digits
-
-    // Base name: 255 characters of folder and a prefix into 256 bytes.
-    char base[256];
-    const std::string folder(250, 'f');
-    EXPECT_TRUE(ComposeSerialBaseName(folder.c_str(), "abcd", false, base, sizeof base));
-    EXPECT_EQ(std::strlen(base), 255u);
-    EXPECT_FALSE(ComposeSerialBaseName(folder.c_str(), "abcde", false, base, sizeof base));
-    EXPECT_STREQ(base, "");
-    const std::string full(255, 'f');
-    EXPECT_FALSE(ComposeSerialBaseName(full.c_str(), "", false, base, sizeof base));  // no room for '\'
-
-    // Nothing is written at all when there is no room for the terminator.
-    char none[1] = {'x'};
-    EXPECT_FALSE(FormatSerialFileName("", 1, none, 0));
-    EXPECT_EQ(none[0], 'x');
-    EXPECT_FALSE(FormatSerialFileName("", 1, none, 1));
-    EXPECT_EQ(none[0], 0);
-}
-
-TEST(SerialName, TextFillerSubstitutesWithinItsBuffer)
-{
-    const char pattern[] = "ファイルが作成出来ませんでした( %s )";  // UTF-8 here; bytes all the same
-    char out[128];
-    ASSERT_TRUE(FormatWithText(pattern, "C:\\pic\\cap0001.BMP", out, sizeof out));
-    EXPECT_EQ(std::string(out), "ファイルが作成出来ませんでした( C:\\pic\\cap0001.BMP )");
-    ASSERT_TRUE(FormatWithText("%s and %s, 100%% %d", "x", out, sizeof out));
-    EXPECT_STREQ(out, "x and x, 100% %d");
-    ASSERT_TRUE(FormatWithText("tail %", "x", out, sizeof out));
-    EXPECT_STREQ(out, "tail %");
-
-    // A name too long for the message buffer is refused, not cut.
-    const std::string longName(128, 'n');
-    EXPECT_FALSE(FormatWithText(pattern, longName.c_str(), out, sizeof out));
-    EXPECT_STREQ(out, "");
-    char exact[5];
-    EXPECT_TRUE(FormatWithText("[%s]", "ab", exact, sizeof exact));
-    EXPECT_STREQ(exact, "[ab]");
-    EXPECT_FALSE(FormatWithText("[%s]", "abc", exact, sizeof exact));
 }
 
 }  // namespace
@@ -227,6 +173,9 @@ TEST(SerialName, ChangingTheFileTypeChangesOnlyAPictureExtension)
     EXPECT_EQ(NameForFileType(L"shot", PictureFormat::kPng), L"shot");
     EXPECT_EQ(NameForFileType(L".bmp", PictureFormat::kPng), L".png");
     EXPECT_EQ(NameForFileType(L"", PictureFormat::kPng), L"");
+    EXPECT_EQ(NameForFileType(L"shot.png", PictureFormat::kJpeg), L"shot.jpg");
+    EXPECT_EQ(NameForFileType(L"shot.JPEG", PictureFormat::kBmp), L"shot.bmp");
+    EXPECT_EQ(NameForFileType(L"C:\\a.png\\shot", PictureFormat::kJpeg), L"C:\\a.png\\shot");
 }
 
 TEST(SerialNameWide, BaseAndFileNamesKeepEveryCharacterAndLength)
@@ -238,9 +187,9 @@ TEST(SerialNameWide, BaseAndFileNamesKeepEveryCharacterAndLength)
     EXPECT_EQ(SerialBaseNameOf(L"", L"cap"), L"\\cap");
     std::wstring deep(400, L'\xD55C');
     EXPECT_EQ(SerialBaseNameOf(deep, L"p").size(), 402u);
-    EXPECT_EQ(SerialFileNameOf(L"C:\\a\\cap", 7, PictureFormat::kBmp), L"C:\\a\\cap0007.BMP");
-    EXPECT_EQ(SerialFileNameOf(L"x", 65535, PictureFormat::kPng), L"x65535.PNG");
-    EXPECT_EQ(SerialFileNameOf(L"x", 0, PictureFormat::kBmp), L"x0000.BMP");
+    EXPECT_EQ(Name(L"C:\\a", L"cap", 7), L"C:\\a\\cap0007.BMP");
+    EXPECT_EQ(Name(L"x", L"\xD83D\xDE00", 65535, PictureFormat::kPng), L"x\\\xD83D\xDE00" L"65535.PNG");
+    EXPECT_EQ(Name(L"x", L"", 0), L"x\\0000.BMP");
 }
 
 TEST(SerialNameWide, SaveNameExtensionPicksTheFormat)
@@ -249,4 +198,19 @@ TEST(SerialNameWide, SaveNameExtensionPicksTheFormat)
               PictureFormat::kPng);
     EXPECT_EQ(FormatForFileName(std::wstring(L"a.bmp"), PictureFormat::kPng), PictureFormat::kBmp);
     EXPECT_EQ(FormatForFileName(std::wstring(L"a.gif"), PictureFormat::kPng), PictureFormat::kPng);
+}
+
+TEST(SerialNameWide, PrefixTokensNameTheMomentAndTheNumber)
+{
+    const LocalMoment moment{2026, 3, 7, 9, 5, 2};
+    const PictureFormat png = PictureFormat::kPng, bmp = PictureFormat::kBmp;
+    EXPECT_EQ(SerialFileNameOf(L"C:\\pic", L"%Y%m%d-%H%M%S_%n", 7, png, moment),
+              L"C:\\pic\\20260307-090502_0007.PNG");
+    // Without %n the number follows the prefix, as without tokens.
+    EXPECT_EQ(SerialFileNameOf(L"C:\\pic", L"cap%Y-", 12, bmp, moment), L"C:\\pic\\cap2026-0012.BMP");
+    EXPECT_EQ(SerialFileNameOf(L"C:\\pic", L"%n-%d", 10000, bmp, moment), L"C:\\pic\\10000-07.BMP");
+    // A prefix without tokens, and a "%" in the folder, stay as they are.
+    EXPECT_EQ(SerialFileNameOf(L"C:\\100%Y", L"cap%x%", 1, bmp, moment),
+              L"C:\\100%Y\\cap%x%0001.BMP");
+    EXPECT_EQ(SerialNamePatternOf(L"C:\\pic", L"%H%M_%n", png, moment), L"C:\\pic\\0905_####.PNG");
 }

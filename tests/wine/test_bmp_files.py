@@ -21,6 +21,7 @@ IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 SERIAL_OFF, SERIAL_ON, FOLDER, PREFIX = 1009, 1010, 1003, 1002
 RLE8, RLE4, NO_COMPRESSION = 1032, 1033, 1034
 BROWSE, SUFFIX, BMP, PNG = 1004, 1015, 1017, 1018
+JPEG, QUALITY = 1300, 1302
 FILE_NAME, FILE_TYPES = 1148, 1136
 LVM_GETITEMCOUNT, WM_COMMAND, CBN_SELENDOK, CB_SHOWDROPDOWN = 0x1004, 0x0111, 9, 0x014F
 SOURCE = os.environ.get("KELVO_SOURCE_DIR", "../..")
@@ -40,6 +41,17 @@ def headers(path):
 def pillow_rgb(path):
     with Image.open(path) as im:
         return im.convert("RGB")
+
+
+def libjpeg_luma_table(quality):
+    """The luminance quantization table, row by row as Pillow gives it,
+    that the reference JPEG encoder scales for a quality."""
+    base = [16, 11, 10, 16, 24, 40, 51, 61, 12, 12, 14, 19, 26, 58, 60, 55,
+            14, 13, 16, 24, 40, 57, 69, 56, 14, 17, 22, 29, 51, 87, 80, 62,
+            18, 22, 37, 56, 68, 109, 103, 77, 24, 35, 55, 64, 81, 104, 113, 92,
+            49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99]
+    scale = 5000 // quality if quality < 50 else 200 - 2 * quality
+    return [min(255, max(1, (b * scale + 50) // 100)) for b in base]
 
 
 def message_texts(driver, box):
@@ -360,6 +372,34 @@ class OutsideReaders(BmpTestCase):
                    what="asked.png")
         with Image.open(os.path.join(self.dir, self.driver.title(k.hwnd)[10:])) as im:
             self.assertEqual(im.format, "PNG")
+
+    def test_jpeg_files_are_the_picture_at_the_chosen_quality(self):
+        picture = os.path.join(self.dir, "picture.bmp")
+        colourful(203, 97).save(picture)
+        self.driver("clip_load", winpath(picture))
+        k = self.start()
+        sizes = {}
+        for quality in (50, 95):
+            self.driver.post_command(k.hwnd, 40009)
+            dialog = self.driver.wait_window("#32770", "ﾌｧｲﾙ連続生成")
+            self.driver("press", dialog, JPEG)
+            self.driver("set_text", dialog, QUALITY, str(quality))
+            self.driver("click", dialog, IDOK)
+            self.driver("wait_gone", dialog, 10000)
+            # The save dialog starts on the JPEG type.
+            name = self.save_as(k, "q%d" % quality)
+            self.assertEqual(name.lower(), "q%d.jpg" % quality)
+            path = os.path.join(self.dir, name)
+            sizes[quality] = os.path.getsize(path)
+            with Image.open(path) as im:
+                self.assertEqual((im.format, im.mode, im.size), ("JPEG", "RGB", (203, 97)))
+                self.assertNotIn("exif", im.info)
+                self.assertEqual(list(im.quantization[0]), libjpeg_luma_table(quality))
+                got = list(im.getdata())
+            want = list(Image.open(picture).convert("RGB").getdata())
+            error = sum(abs(a - b) for p, q in zip(got, want) for a, b in zip(p, q)) / (3 * len(want))
+            self.assertLess(error, 12, quality)
+        self.assertLess(sizes[50], sizes[95])
 
     def save_as(self, k, name):
         """Saves through the save dialog; returns the file's name (Wine

@@ -77,7 +77,7 @@ class CaptureKeyDialog(TriggerTestCase):
         names = {v["name"] for v in self.driver.reg_values()["values"]}
         self.assertEqual(names, {"PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN", "ICONIC",
                                  "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL", "FORMAT",
-                                 "COMPRESS", "FOLDER", "PREFIX", "CURSOR"})
+                                 "COMPRESS", "QUALITY", "FOLDER", "PREFIX", "CURSOR"})
         # Both boxes cleared: the bare key.
         dialog = self.open_dialog(k)
         self.assertEqual(self.selection(), 17)

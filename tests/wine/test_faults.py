@@ -20,6 +20,7 @@ SETTINGS = {  # name: (type, default bytes)
     "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
     "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
     "CURSOR": (REG_DWORD, "00000000"),
+    "QUALITY": (REG_DWORD, "5a000000"),
 }
 # Written as empty texts after any of the wrong values above (the driver
 # reads texts in the ANSI code page).

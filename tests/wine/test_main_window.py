@@ -67,9 +67,10 @@ class SettingsStore(KelvoTestCase):
         "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
         "KEY": (REG_DWORD, "7800"),
         # The output choices beside them: printer, no serial files, BMP,
-        # no compression, empty folder and prefix.
+        # no compression, JPEG quality 90, empty folder and prefix.
         "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
         "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),
+        "QUALITY": (REG_DWORD, "5a000000"),
         "FOLDER": (REG_SZ, "00"), "PREFIX": (REG_SZ, "00"),  # as the driver reads them
         "CURSOR": (REG_DWORD, "00000000"),  # the pointer left out of grabs
     }

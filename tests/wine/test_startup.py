@@ -81,5 +81,5 @@ class HookLibrary(KelvoTestCase):
         names = sorted(v["name"] for v in self.driver.reg_values()["values"])
         self.assertEqual(names, sorted(["PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
                                         "ICONIC", "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL",
-                                        "FORMAT", "COMPRESS", "FOLDER", "PREFIX",
+                                        "FORMAT", "COMPRESS", "QUALITY", "FOLDER", "PREFIX",
                                         "CURSOR"]))

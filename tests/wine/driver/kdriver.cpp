@@ -565,6 +565,80 @@ Reply CmdClipEmpty(const Args&)
     return Reply();
 }
 
+// A clipboard format by number, or by the name of a registered format.
+UINT ClipFormatOf(const std::string& name)
+{
+    if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos)
+        return UINT(Number(name));
+    return RegisterClipboardFormatW(Wide(name).c_str());
+}
+
+// The number of a registered clipboard format.
+Reply CmdClipFormatId(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("clip_format_id name");
+    return Reply().Num("format", ClipFormatOf(a[1]));
+}
+
+// Writes the bytes of one clipboard format to a file, as a program that
+// pastes it gets them (a format offered for later is made now).
+Reply CmdClipData(const Args& a)
+{
+    if (a.size() < 3)
+        return Fail("clip_data format path");
+    UINT format = ClipFormatOf(a[1]);
+    if (!OpenClipboardPatiently())
+        return Fail("clipboard busy");
+    HGLOBAL data = GetClipboardData(format);
+    const void* bytes = data ? GlobalLock(data) : nullptr;
+    SIZE_T size = bytes ? GlobalSize(data) : 0;
+    bool ok = false;
+    if (bytes) {
+        HANDLE file = CreateFileW(Wide(a[2]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        ok = file != INVALID_HANDLE_VALUE && WriteFile(file, bytes, DWORD(size), &written, nullptr)
+             && written == size;
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return ok ? Reply().Num("size", static_cast<long long>(size)) : Fail("no such format, or not written");
+}
+
+// Empties the clipboard and puts a file's bytes there as one format only,
+// as a program that copies only that format does.
+Reply CmdClipPutData(const Args& a)
+{
+    if (a.size() < 3)
+        return Fail("clip_put_data format path");
+    UINT format = ClipFormatOf(a[1]);
+    HANDLE file = CreateFileW(Wide(a[2]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Fail("cannot open the file");
+    DWORD size = GetFileSize(file, nullptr);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+    DWORD read = 0;
+    void* p = data ? GlobalLock(data) : nullptr;
+    bool ok = p && ReadFile(file, p, size, &read, nullptr) && read == size;
+    if (p)
+        GlobalUnlock(data);
+    CloseHandle(file);
+    if (ok && OpenClipboardPatiently()) {
+        EmptyClipboard();
+        ok = SetClipboardData(format, data) != nullptr;
+        CloseClipboard();
+    } else {
+        ok = false;
+    }
+    if (!ok && data)
+        GlobalFree(data);
+    return ok ? Reply() : Fail("not put on the clipboard");
+}
+
 // The window that has the clipboard open at this moment (0: none).
 Reply CmdClipOpener(const Args&)
 {
@@ -1231,6 +1305,9 @@ Reply Dispatch(const Args& a)
     if (c == "set_title") return CmdSetTitle(a);
     if (c == "clip_hold") return CmdClipHold(a);
     if (c == "clip_opener") return CmdClipOpener(a);
+    if (c == "clip_data") return CmdClipData(a);
+    if (c == "clip_format_id") return CmdClipFormatId(a);
+    if (c == "clip_put_data") return CmdClipPutData(a);
     if (c == "reg_get") return CmdRegGet(a);
     if (c == "reg_set") return CmdRegSet(a);
     if (c == "reg_get_w") return CmdRegGetW(a);
