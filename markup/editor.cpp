@@ -3,6 +3,7 @@
 // rule to the portable session (markup/marks.h). Text and the labels of
 // step numbers are the only marks GDI draws, because they need fonts.
 #include "markup/editor.h"
+#include "picture/clipboard_formats.h"
 
 #include <windowsx.h>
 #include <commdlg.h>
@@ -420,6 +421,8 @@ void Commit(HWND window)
     if (made && OpenClipboardSoon(window)) {
         EmptyClipboard();
         placed = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+        if (placed)
+            OfferPictureFormats(bitmap, nullptr);
         CloseClipboard();
     }
     if (!placed) {

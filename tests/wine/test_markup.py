@@ -240,6 +240,11 @@ class Marks(MarkupTestCase):
         self.assertEqual(im.size, (200, 100))
         self.assertEqual(decode(im.getpixel((0, 0))), (100, 50))
         self.assertEqual(decode(im.getpixel((199, 99))), (299, 149))
+        # Other programs paste the edited picture too, as "PNG".
+        png = os.path.join(self.tmp, "cropped.png")
+        self.driver("clip_data", "PNG", winpath(png))
+        with Image.open(png) as pasted:
+            self.assertEqual(list(pasted.convert("RGB").getdata()), list(im.convert("RGB").getdata()))
 
     def test_typed_text_is_drawn_where_clicked(self):
         # Under Wine the IME does not compose here: plain typed characters.
