@@ -32,6 +32,7 @@ enum Command : int {
     kCmdHelpOnHelp = 40056,
     kCmdFixedRange = 40057,
     kCmdCustomize = 40059,
+    kCmdStillSelect = 40100,
 };
 
 // The marker in lParam that turns kCmdPrint into the capture-and-output

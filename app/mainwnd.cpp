@@ -157,6 +157,7 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdHelpContents: ShowHelp(window, false); break;
     case kCmdHelpOnHelp: ShowHelp(window, true); break;
     case kCmdFixedRange: FixedRangeCommand(window); break;
+    case kCmdStillSelect: Toggle(g_settings.stillSelect, id, false); break;
     case kCmdCustomize:
         if (HWND toolbar = MainToolbar())
             SendMessageA(toolbar, TB_CUSTOMIZE, 0, 0);
@@ -194,6 +195,7 @@ void OnInitMenuPopup(HWND window, HMENU menu)
     CheckItem(menu, kCmdReadPrinterAtStart, g_settings.readPrt != 0);
     CheckItem(menu, kCmdSnapshot, SnapshotEnabled());
     CheckItem(menu, kCmdFixedRange, FixedRangeEnabled());
+    CheckItem(menu, kCmdStillSelect, g_settings.stillSelect != 0);
 }
 
 void OnDropFiles(HWND window, HDROP drop)

@@ -15,3 +15,4 @@ list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capture_key.cpp
   ${CMAKE_CURRENT_LIST_DIR}/capture_output.cpp
 )
+include(${CMAKE_CURRENT_LIST_DIR}/still/sources.cmake)

@@ -75,6 +75,7 @@
 #define IDM_HELP_ON_HELP         40056
 #define IDM_FIXED_RANGE          40057
 #define IDM_CUSTOMIZE            40059
+#define IDM_STILL_SELECT         40100
 
 /* String 40013 is not a tooltip: it is the version text of the About box. */
 #define IDS_VERSION              40013
