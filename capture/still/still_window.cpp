@@ -67,6 +67,16 @@ void ReleasePicture(Picture& picture)
     picture = Picture{};
 }
 
+struct Layout {
+    FrameBox shown;   // undimmed; empty when nothing is chosen
+    int frame;        // width of the frame around it
+    FrameBox label;   // its size
+    FrameBox loupe;
+    int zoom;
+    int pad;
+    int line;  // height of a text line under the magnifier
+};
+
 struct Still {
     GrabRect screen;      // the virtual screen when the picture was taken
     Picture shot;         // the screen as it was
@@ -75,7 +85,7 @@ struct Still {
     std::vector<SnapWindow> windows;
     StillSelection selection;
     Corner cursor;
-    std::vector<FrameBox> drawn;  // what differs from the dimmed picture now
+    Layout drawn;  // what is on the screen over the dimmed picture
     HFONT font;
     UINT fontDpi;
 };
@@ -169,16 +179,6 @@ HFONT FontFor(UINT dpi)
 }
 
 // --- the parts drawn over the picture -----------------------------------
-struct Layout {
-    FrameBox shown;   // undimmed; empty when nothing is chosen
-    int frame;        // width of the frame around it
-    FrameBox label;   // its size
-    FrameBox loupe;
-    int zoom;
-    int pad;
-    int line;  // height of a text line under the magnifier
-};
-
 SIZE TextSize(HDC dc, const std::wstring& text)
 {
     SIZE size{0, 0};
@@ -306,46 +306,57 @@ void DrawOverlays(HDC dc, const Layout& l)
     DrawLoupe(dc, l);
 }
 
-std::vector<FrameBox> Boxes(const Layout& l)
+bool Same(const FrameBox& a, const FrameBox& b)
 {
-    std::vector<FrameBox> boxes{l.loupe};
-    if (!Empty(l.shown)) {
-        boxes.push_back(Inflated(l.shown, l.frame));
-        boxes.push_back(l.label);
-    }
-    return boxes;
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-bool SameBoxes(const std::vector<FrameBox>& a, const std::vector<FrameBox>& b)
+void InvalidateBox(HWND window, const FrameBox& box)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i].left != b[i].left || a[i].top != b[i].top || a[i].right != b[i].right
-            || a[i].bottom != b[i].bottom)
-            return false;
-    return true;
+    if (Empty(box))
+        return;
+    RECT r = Local(box);
+    InvalidateRect(window, &r, FALSE);
 }
 
-// Repaints only what changed: the parts drawn before and the parts drawn
-// now. The loupe's contents change with every move, so it is always redrawn.
+// The frame drawn around box, width wide, outside it.
+void InvalidateRing(HWND window, const FrameBox& box, int width)
+{
+    if (Empty(box))
+        return;
+    FrameBox out = Inflated(box, width);
+    InvalidateBox(window, FrameBox{out.left, out.top, out.right, box.top});
+    InvalidateBox(window, FrameBox{out.left, box.bottom, out.right, out.bottom});
+    InvalidateBox(window, FrameBox{out.left, box.top, box.left, box.bottom});
+    InvalidateBox(window, FrameBox{box.right, box.top, out.right, box.bottom});
+}
+
+// Repaints only what changed. The magnifier's contents change with every
+// move; of the selection only the frames and what turned dimmed or
+// undimmed, so that a large selection on a large screen redraws little.
 void Refresh(HWND window)
 {
-    Layout l = LayOut(g_still.back.dc);
-    std::vector<FrameBox> now = Boxes(l);
-    // Unmoved, only the magnifier's contents change.
-    size_t changed = SameBoxes(now, g_still.drawn) ? 1 : now.size();
-    if (changed > 1) {
-        for (const FrameBox& box : g_still.drawn) {
-            RECT r = Local(box);
-            InvalidateRect(window, &r, FALSE);
-        }
+    Layout now = LayOut(g_still.back.dc);
+    Layout& before = g_still.drawn;
+    InvalidateBox(window, before.loupe);
+    InvalidateBox(window, now.loupe);
+    if (!Same(before.shown, now.shown) || before.frame != now.frame) {
+        InvalidateBox(window, before.label);
+        InvalidateBox(window, now.label);
+        InvalidateRing(window, before.shown, before.frame);
+        InvalidateRing(window, now.shown, now.frame);
+        RECT a = Local(Empty(before.shown) ? FrameBox{0, 0, 0, 0} : before.shown);
+        RECT b = Local(Empty(now.shown) ? FrameBox{0, 0, 0, 0} : now.shown);
+        HRGN changed = CreateRectRgn(a.left, a.top, a.right, a.bottom);
+        HRGN other = CreateRectRgn(b.left, b.top, b.right, b.bottom);
+        if (changed && other && CombineRgn(changed, changed, other, RGN_XOR) != ERROR)
+            InvalidateRgn(window, changed, FALSE);
+        if (changed)
+            DeleteObject(changed);
+        if (other)
+            DeleteObject(other);
     }
-    for (size_t i = 0; i < changed; ++i) {
-        RECT r = Local(now[i]);
-        InvalidateRect(window, &r, FALSE);
-    }
-    g_still.drawn = now;
+    before = now;
     UpdateWindow(window);
 }
 
