@@ -422,9 +422,11 @@ DWORD WINAPI DriveStill(void* parameter)
     d.shown = Now() - d.started;
     RECT r{};
     GetClientRect(still, &r);
+    // Steps of a hand on the mouse: a few pixels a move, down to the
+    // right across the screen.
     auto at = [&](int i) {
-        int x = 40 + (i * 37) % std::max<LONG>(1, r.right - 80);
-        int y = 40 + (i * 23) % std::max<LONG>(1, r.bottom - 80);
+        int x = 40 + (i * 7) % std::max<LONG>(1, r.right - 80);
+        int y = 40 + (i * 4) % std::max<LONG>(1, r.bottom - 80);
         return MAKELPARAM(x, y);
     };
     for (int i = 0; i < d.rounds; ++i) {

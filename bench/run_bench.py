@@ -18,7 +18,9 @@ writes BENCHMARKS.md (run through scripts/bench.sh, which builds first).
   window (kbench.exe);
 - a 1920 x 1080 PNG opened through the bundled plug-in inside the process
   and through the plug-in helper, and the helper's start (kbench.exe);
-- the memory of a running kelvo.exe holding a 3840 x 2160 picture.
+- the memory of a running kelvo.exe holding a 3840 x 2160 picture;
+- the rectangle selection on a still screen at 1920 x 1080 and 3840 x 2160
+  (bench/still_bench.py).
 """
 import json
 import os
@@ -177,6 +179,9 @@ def main():
         wineenv.cleanup(wine, quiet=True)
     picture = subprocess.run([os.path.join(ROOT, "bench", "run_picture_bench.sh"), build],
                              capture_output=True, text=True).stdout
+    sys.path.insert(0, os.path.join(ROOT, "bench"))
+    import still_bench
+    still = still_bench.section(build)
 
     uhd_pixels = 3840 * 2160
     held = after["working_set"] - before["working_set"]
@@ -310,6 +315,7 @@ def main():
         f"{spi['helper_start']['median']:.1f} | | < 150 |",
         f"| `SPIInit` (helper start, search, plug-in loaded) | {spi['spiinit']['median']:.1f} | | |",
         "",
+        *still,
         "## RLE coding and BMP reading",
         "",
         "`bench/run_picture_bench.sh`: one thread, MB = 10^6 bytes; ImageMagick and Pillow on "

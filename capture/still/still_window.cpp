@@ -311,69 +311,122 @@ bool Same(const FrameBox& a, const FrameBox& b)
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-void InvalidateBox(HWND window, const FrameBox& box)
+// The part of the window to repaint, gathered in a region in the window's
+// coordinates.
+void AddBox(HRGN changed, const FrameBox& box)
 {
     if (Empty(box))
         return;
     RECT r = Local(box);
-    InvalidateRect(window, &r, FALSE);
+    if (HRGN part = CreateRectRgn(r.left, r.top, r.right, r.bottom)) {
+        CombineRgn(changed, changed, part, RGN_OR);
+        DeleteObject(part);
+    }
 }
 
 // The frame drawn around box, width wide, outside it.
-void InvalidateRing(HWND window, const FrameBox& box, int width)
+void AddRing(HRGN changed, const FrameBox& box, int width)
 {
     if (Empty(box))
         return;
     FrameBox out = Inflated(box, width);
-    InvalidateBox(window, FrameBox{out.left, out.top, out.right, box.top});
-    InvalidateBox(window, FrameBox{out.left, box.bottom, out.right, out.bottom});
-    InvalidateBox(window, FrameBox{out.left, box.top, box.left, box.bottom});
-    InvalidateBox(window, FrameBox{box.right, box.top, out.right, box.bottom});
+    AddBox(changed, FrameBox{out.left, out.top, out.right, box.top});
+    AddBox(changed, FrameBox{out.left, box.bottom, out.right, out.bottom});
+    AddBox(changed, FrameBox{out.left, box.top, box.left, box.bottom});
+    AddBox(changed, FrameBox{box.right, box.top, out.right, box.bottom});
+}
+
+// What turned dimmed or undimmed between two selections.
+void AddDifference(HRGN changed, const FrameBox& before, const FrameBox& now)
+{
+    RECT a = Local(Empty(before) ? FrameBox{0, 0, 0, 0} : before);
+    RECT b = Local(Empty(now) ? FrameBox{0, 0, 0, 0} : now);
+    HRGN one = CreateRectRgn(a.left, a.top, a.right, a.bottom);
+    HRGN other = CreateRectRgn(b.left, b.top, b.right, b.bottom);
+    if (one && other && CombineRgn(one, one, other, RGN_XOR) != ERROR)
+        CombineRgn(changed, changed, one, RGN_OR);
+    if (one)
+        DeleteObject(one);
+    if (other)
+        DeleteObject(other);
+}
+
+std::vector<RECT> RegionRects(HRGN region)
+{
+    std::vector<RECT> rects;
+    DWORD size = GetRegionData(region, 0, nullptr);
+    if (size < sizeof(RGNDATAHEADER))
+        return rects;
+    std::vector<uint8_t> buffer(size);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    if (GetRegionData(region, size, data) != size)
+        return rects;
+    const RECT* r = reinterpret_cast<const RECT*>(data->Buffer);
+    rects.assign(r, r + data->rdh.nCount);
+    return rects;
 }
 
 // Repaints only what changed. The magnifier's contents change with every
 // move; of the selection only the frames and what turned dimmed or
-// undimmed, so that a large selection on a large screen redraws little.
+// undimmed, which during a drag are a few thin strips.
 void Refresh(HWND window)
 {
     Layout now = LayOut(g_still.back.dc);
     Layout& before = g_still.drawn;
-    InvalidateBox(window, before.loupe);
-    InvalidateBox(window, now.loupe);
-    if (!Same(before.shown, now.shown) || before.frame != now.frame) {
-        InvalidateBox(window, before.label);
-        InvalidateBox(window, now.label);
-        InvalidateRing(window, before.shown, before.frame);
-        InvalidateRing(window, now.shown, now.frame);
-        RECT a = Local(Empty(before.shown) ? FrameBox{0, 0, 0, 0} : before.shown);
-        RECT b = Local(Empty(now.shown) ? FrameBox{0, 0, 0, 0} : now.shown);
-        HRGN changed = CreateRectRgn(a.left, a.top, a.right, a.bottom);
-        HRGN other = CreateRectRgn(b.left, b.top, b.right, b.bottom);
-        if (changed && other && CombineRgn(changed, changed, other, RGN_XOR) != ERROR)
-            InvalidateRgn(window, changed, FALSE);
-        if (changed)
-            DeleteObject(changed);
-        if (other)
-            DeleteObject(other);
+    HRGN changed = CreateRectRgn(0, 0, 0, 0);
+    if (!changed) {
+        InvalidateRect(window, nullptr, FALSE);
+    } else {
+        AddBox(changed, before.loupe);
+        AddBox(changed, now.loupe);
+        if (!Same(before.shown, now.shown) || before.frame != now.frame) {
+            AddBox(changed, before.label);
+            AddBox(changed, now.label);
+            AddRing(changed, before.shown, before.frame);
+            AddRing(changed, now.shown, now.frame);
+            AddDifference(changed, before.shown, now.shown);
+        }
+        InvalidateRgn(window, changed, FALSE);
+        DeleteObject(changed);
     }
     before = now;
     UpdateWindow(window);
 }
 
+// The rectangles of the part to repaint: a drag's are thin strips around a
+// large selection, and their bounding box would be most of the screen.
+std::vector<RECT> UpdateRects(HWND window, const RECT& bounds)
+{
+    std::vector<RECT> rects;
+    if (HRGN update = CreateRectRgn(0, 0, 0, 0)) {
+        if (GetUpdateRgn(window, update, FALSE) > NULLREGION)
+            rects = RegionRects(update);
+        DeleteObject(update);
+    }
+    if (rects.empty() || rects.size() > 64)
+        rects.assign(1, bounds);
+    return rects;
+}
+
 void OnPaint(HWND window)
 {
+    RECT bounds{};
+    GetUpdateRect(window, &bounds, FALSE);
+    std::vector<RECT> rects = UpdateRects(window, bounds);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     if (dc) {
-        const RECT& r = ps.rcPaint;
         HDC back = g_still.back.dc;
-        int w = r.right - r.left, h = r.bottom - r.top;
-        BitBlt(back, r.left, r.top, w, h, g_still.dimmed.dc, r.left, r.top, SRCCOPY);
-        int saved = SaveDC(back);
-        IntersectClipRect(back, r.left, r.top, r.right, r.bottom);
-        DrawOverlays(back, LayOut(back));
-        RestoreDC(back, saved);
-        BitBlt(dc, r.left, r.top, w, h, back, r.left, r.top, SRCCOPY);
+        Layout layout = LayOut(back);
+        for (const RECT& r : rects) {
+            int w = r.right - r.left, h = r.bottom - r.top;
+            BitBlt(back, r.left, r.top, w, h, g_still.dimmed.dc, r.left, r.top, SRCCOPY);
+            int saved = SaveDC(back);
+            IntersectClipRect(back, r.left, r.top, r.right, r.bottom);
+            DrawOverlays(back, layout);
+            RestoreDC(back, saved);
+            BitBlt(dc, r.left, r.top, w, h, back, r.left, r.top, SRCCOPY);
+        }
     }
     EndPaint(window, &ps);
 }
