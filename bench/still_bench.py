@@ -52,6 +52,7 @@ def run(build, size, rounds):
 def section(build, rounds=300):
     """The section of BENCHMARKS.md, as a list of lines."""
     rows = []
+    load = os.getloadavg()[0]
     for size in SIZES:
         r = run(build, size, rounds)
         hover, drag = r["loupe_move_hover"], r["loupe_move_drag"]
@@ -68,7 +69,9 @@ def section(build, rounds=300):
         "rectangle command until the still screen is up and painted (the screen taken, dimmed "
         "and shown), with the 300 ms pause that lets uncovered windows repaint and without it; "
         f"then {rounds} mouse moves of a few pixels each, hovering and then dragging, each sent "
-        "to the window and timed until its redraw (magnifier, frame, size) is done.",
+        "to the window and timed until its redraw (magnifier, frame, size) is done. The 95th "
+        "percentile is shown beside the median: single moves show other work on the machine. "
+        f"Load average when this part began: {load:.2f}.",
         "",
         "| screen | command to still screen shown, ms | without the pause, ms | "
         "redraw per move, hovering: median, ms | 95 %, ms | dragging: median, ms | 95 %, ms | "
