@@ -76,6 +76,6 @@ constexpr int kLoupePixels = 15;
 constexpr int kLoupeZoom = 8;
 
 // The texts beside the selection and under the magnifier.
-std::wstring PositionText(Corner point);               // "1024, -5"
-std::wstring SizeText(const FrameBox& box);            // "140 × 320"
+std::wstring PositionText(Corner point);                   // "1024, -5"
+std::wstring SizeText(const FrameBox& box);                // "140 × 320"
 std::wstring ColourText(uint8_t r, uint8_t g, uint8_t b);  // "#3366CC"

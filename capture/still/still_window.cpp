@@ -68,9 +68,9 @@ void ReleasePicture(Picture& picture)
 }
 
 struct Layout {
-    FrameBox shown;   // undimmed; empty when nothing is chosen
-    int frame;        // width of the frame around it
-    FrameBox label;   // its size
+    FrameBox shown;  // undimmed; empty when nothing is chosen
+    int frame;       // width of the frame around it
+    FrameBox label;  // its size
     FrameBox loupe;
     int zoom;
     int pad;
@@ -78,10 +78,10 @@ struct Layout {
 };
 
 struct Still {
-    GrabRect screen;      // the virtual screen when the picture was taken
-    Picture shot;         // the screen as it was
-    Picture dimmed;       // the same, dimmed
-    Picture back;         // what the window shows, put together off screen
+    GrabRect screen;  // the virtual screen when the picture was taken
+    Picture shot;     // the screen as it was
+    Picture dimmed;   // the same, dimmed
+    Picture back;     // what the window shows, put together off screen
     std::vector<SnapWindow> windows;
     StillSelection selection;
     Corner cursor;
@@ -90,9 +90,8 @@ struct Still {
     UINT fontDpi;
 };
 Still g_still;
-// The selection is up (its loop runs), and its end has been posted.
+// The selection is up (its loop runs).
 bool g_active;
-bool g_quitPosted;
 
 // --- windows to snap to --------------------------------------------------
 HWND g_skipWindow;
@@ -124,10 +123,12 @@ bool TakePicture()
 {
     const GrabRect& s = g_still.screen;
     if (s.width <= 0 || s.height <= 0 || !MakePicture(g_still.shot, s.width, s.height)
-        || !MakePicture(g_still.dimmed, s.width, s.height) || !MakePicture(g_still.back, s.width, s.height))
+        || !MakePicture(g_still.dimmed, s.width, s.height)
+        || !MakePicture(g_still.back, s.width, s.height))
         return false;
     ScreenDC screen;
-    if (!screen || !BitBlt(g_still.shot.dc, 0, 0, s.width, s.height, screen.get(), s.x, s.y, SRCCOPY))
+    if (!screen
+        || !BitBlt(g_still.shot.dc, 0, 0, s.width, s.height, screen.get(), s.x, s.y, SRCCOPY))
         return false;
     GdiFlush();
     size_t count = size_t(s.width) * size_t(s.height);
@@ -139,8 +140,8 @@ bool TakePicture()
 // Screen boxes to the window's (and the pictures') own coordinates.
 RECT Local(const FrameBox& box)
 {
-    return RECT{box.left - g_still.screen.x, box.top - g_still.screen.y, box.right - g_still.screen.x,
-                box.bottom - g_still.screen.y};
+    return RECT{box.left - g_still.screen.x, box.top - g_still.screen.y,
+                box.right - g_still.screen.x, box.bottom - g_still.screen.y};
 }
 
 bool Empty(const FrameBox& box)
@@ -199,7 +200,8 @@ Layout LayOut(HDC dc)
     int side = kLoupePixels * l.zoom + 2 * l.pad;
     int width = std::max<int>(side, text.cx + 2 * l.pad);
     int height = side + 3 * l.line + l.pad;
-    l.loupe = PlaceLoupe(g_still.cursor, MonitorBox(g_still.cursor), width, height, ScaleForDpi(16, dpi));
+    l.loupe =
+        PlaceLoupe(g_still.cursor, MonitorBox(g_still.cursor), width, height, ScaleForDpi(16, dpi));
     if (!Empty(l.shown)) {
         Corner corner{l.shown.left, l.shown.top};
         UINT labelDpi = DpiAt(corner);
@@ -241,7 +243,8 @@ void DrawLabel(HDC dc, const RECT& box, const std::wstring& text, UINT dpi)
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkMode(dc, TRANSPARENT);
     RECT r = box;
-    DrawTextW(dc, text.c_str(), int(text.size()), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), int(text.size()), &r,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetBkMode(dc, OPAQUE);
     SelectObject(dc, previous);
 }
@@ -274,7 +277,8 @@ void DrawLoupe(HDC dc, const Layout& l)
     }
     RECT hot{left + half * l.zoom, top + half * l.zoom, left + (half + 1) * l.zoom - 1,
              top + (half + 1) * l.zoom - 1};
-    DrawFrame(dc, RECT{hot.left + 1, hot.top + 1, hot.right - 1, hot.bottom - 1}, 2, RGB(255, 64, 64));
+    DrawFrame(dc, RECT{hot.left + 1, hot.top + 1, hot.right - 1, hot.bottom - 1}, 2,
+              RGB(255, 64, 64));
 
     UINT dpi = DpiAt(g_still.cursor);
     int lineTop = top + side + l.pad;
@@ -285,25 +289,40 @@ void DrawLoupe(HDC dc, const Layout& l)
         b = p[0], g = p[1], r = p[2];
     }
     FrameBox shown = Empty(l.shown) ? FrameBox{0, 0, 0, 0} : l.shown;
-    const std::wstring lines[3] = {PositionText(g_still.cursor), SizeText(shown), ColourText(r, g, b)};
+    const std::wstring lines[3] = {PositionText(g_still.cursor), SizeText(shown),
+                                   ColourText(r, g, b)};
     for (int i = 0; i < 3; ++i)
-        DrawLabel(dc, RECT{box.left, lineTop + i * l.line, box.right, lineTop + (i + 1) * l.line}, lines[i],
-                 dpi);
+        DrawLabel(dc, RECT{box.left, lineTop + i * l.line, box.right, lineTop + (i + 1) * l.line},
+                  lines[i], dpi);
 }
 
-void DrawOverlays(HDC dc, const Layout& l)
+bool Meets(const FrameBox& box, const RECT& clip)
+{
+    RECT r = Local(box), common{};
+    return IntersectRect(&common, &r, &clip) != FALSE;
+}
+
+// Draws the parts that reach into clip; a drag repaints a few thin strips,
+// most of which meet one part only.
+void DrawOverlays(HDC dc, const Layout& l, const RECT& clip)
 {
     if (!Empty(l.shown)) {
-        RECT r = Local(l.shown);
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_still.shot.dc, r.left, r.top, SRCCOPY);
-        // A snapped window is framed in blue, a dragged rectangle in white.
-        bool dragged = g_still.selection.pressed && g_still.selection.dragged;
-        DrawFrame(dc, r, l.frame, dragged ? RGB(255, 255, 255) : RGB(0, 120, 215));
-        RECT label = Local(l.label);
-        Fill(dc, label, RGB(24, 24, 24));
-        DrawLabel(dc, label, SizeText(l.shown), DpiAt(Corner{l.shown.left, l.shown.top}));
+        if (Meets(Inflated(l.shown, l.frame), clip)) {
+            RECT r = Local(l.shown);
+            BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_still.shot.dc, r.left,
+                   r.top, SRCCOPY);
+            // A snapped window is framed in blue, a dragged rectangle in white.
+            bool dragged = g_still.selection.pressed && g_still.selection.dragged;
+            DrawFrame(dc, r, l.frame, dragged ? RGB(255, 255, 255) : RGB(0, 120, 215));
+        }
+        if (Meets(l.label, clip)) {
+            RECT label = Local(l.label);
+            Fill(dc, label, RGB(24, 24, 24));
+            DrawLabel(dc, label, SizeText(l.shown), DpiAt(Corner{l.shown.left, l.shown.top}));
+        }
     }
-    DrawLoupe(dc, l);
+    if (Meets(l.loupe, clip))
+        DrawLoupe(dc, l);
 }
 
 bool Same(const FrameBox& a, const FrameBox& b)
@@ -311,40 +330,35 @@ bool Same(const FrameBox& a, const FrameBox& b)
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-// The part of the window to repaint, gathered in a region in the window's
-// coordinates.
-void AddBox(HRGN changed, const FrameBox& box)
+void InvalidateBox(HWND window, const FrameBox& box)
 {
     if (Empty(box))
         return;
     RECT r = Local(box);
-    if (HRGN part = CreateRectRgn(r.left, r.top, r.right, r.bottom)) {
-        CombineRgn(changed, changed, part, RGN_OR);
-        DeleteObject(part);
-    }
+    InvalidateRect(window, &r, FALSE);
 }
 
 // The frame drawn around box, width wide, outside it.
-void AddRing(HRGN changed, const FrameBox& box, int width)
+void InvalidateRing(HWND window, const FrameBox& box, int width)
 {
     if (Empty(box))
         return;
     FrameBox out = Inflated(box, width);
-    AddBox(changed, FrameBox{out.left, out.top, out.right, box.top});
-    AddBox(changed, FrameBox{out.left, box.bottom, out.right, out.bottom});
-    AddBox(changed, FrameBox{out.left, box.top, box.left, box.bottom});
-    AddBox(changed, FrameBox{box.right, box.top, out.right, box.bottom});
+    InvalidateBox(window, FrameBox{out.left, out.top, out.right, box.top});
+    InvalidateBox(window, FrameBox{out.left, box.bottom, out.right, out.bottom});
+    InvalidateBox(window, FrameBox{out.left, box.top, box.left, box.bottom});
+    InvalidateBox(window, FrameBox{box.right, box.top, out.right, box.bottom});
 }
 
 // What turned dimmed or undimmed between two selections.
-void AddDifference(HRGN changed, const FrameBox& before, const FrameBox& now)
+void InvalidateDifference(HWND window, const FrameBox& before, const FrameBox& now)
 {
     RECT a = Local(Empty(before) ? FrameBox{0, 0, 0, 0} : before);
     RECT b = Local(Empty(now) ? FrameBox{0, 0, 0, 0} : now);
     HRGN one = CreateRectRgn(a.left, a.top, a.right, a.bottom);
     HRGN other = CreateRectRgn(b.left, b.top, b.right, b.bottom);
     if (one && other && CombineRgn(one, one, other, RGN_XOR) != ERROR)
-        CombineRgn(changed, changed, one, RGN_OR);
+        InvalidateRgn(window, one, FALSE);
     if (one)
         DeleteObject(one);
     if (other)
@@ -373,21 +387,14 @@ void Refresh(HWND window)
 {
     Layout now = LayOut(g_still.back.dc);
     Layout& before = g_still.drawn;
-    HRGN changed = CreateRectRgn(0, 0, 0, 0);
-    if (!changed) {
-        InvalidateRect(window, nullptr, FALSE);
-    } else {
-        AddBox(changed, before.loupe);
-        AddBox(changed, now.loupe);
-        if (!Same(before.shown, now.shown) || before.frame != now.frame) {
-            AddBox(changed, before.label);
-            AddBox(changed, now.label);
-            AddRing(changed, before.shown, before.frame);
-            AddRing(changed, now.shown, now.frame);
-            AddDifference(changed, before.shown, now.shown);
-        }
-        InvalidateRgn(window, changed, FALSE);
-        DeleteObject(changed);
+    InvalidateBox(window, before.loupe);
+    InvalidateBox(window, now.loupe);
+    if (!Same(before.shown, now.shown) || before.frame != now.frame) {
+        InvalidateBox(window, before.label);
+        InvalidateBox(window, now.label);
+        InvalidateRing(window, before.shown, before.frame);
+        InvalidateRing(window, now.shown, now.frame);
+        InvalidateDifference(window, before.shown, now.shown);
     }
     before = now;
     UpdateWindow(window);
@@ -423,7 +430,7 @@ void OnPaint(HWND window)
             BitBlt(back, r.left, r.top, w, h, g_still.dimmed.dc, r.left, r.top, SRCCOPY);
             int saved = SaveDC(back);
             IntersectClipRect(back, r.left, r.top, r.right, r.bottom);
-            DrawOverlays(back, layout);
+            DrawOverlays(back, layout, r);
             RestoreDC(back, saved);
             BitBlt(dc, r.left, r.top, w, h, back, r.left, r.top, SRCCOPY);
         }
@@ -444,7 +451,8 @@ Corner CursorPosition()
 // come in together are still a drag.
 Corner MessagePosition(LPARAM lParam)
 {
-    return Corner{g_still.screen.x + int(short(LOWORD(lParam))), g_still.screen.y + int(short(HIWORD(lParam)))};
+    return Corner{g_still.screen.x + int(short(LOWORD(lParam))),
+                  g_still.screen.y + int(short(HIWORD(lParam)))};
 }
 
 void OnCursor(HWND window, Corner cursor)
@@ -454,7 +462,8 @@ void OnCursor(HWND window, Corner cursor)
     if (!s.pressed) {
         int chosen = SnapChoice(g_still.windows, cursor);
         FrameBox box{};
-        s.snapped = chosen >= 0 && WindowFrameBox(g_still.windows[size_t(chosen)].box, g_still.screen, box);
+        s.snapped =
+            chosen >= 0 && WindowFrameBox(g_still.windows[size_t(chosen)].box, g_still.screen, box);
         s.snap = s.snapped ? box : FrameBox{0, 0, 0, 0};
     }
     MoveStill(s, cursor);
@@ -465,8 +474,8 @@ void OnCursor(HWND window, Corner cursor)
 // the screen, where this window's frame and magnifier are.
 void Take(HWND window, const FrameBox& box)
 {
-    GrabRect rect = ClipToScreen(GrabRect{box.left, box.top, box.right - box.left, box.bottom - box.top},
-                                 g_still.screen);
+    GrabRect rect = ClipToScreen(
+        GrabRect{box.left, box.top, box.right - box.left, box.bottom - box.top}, g_still.screen);
     HBITMAP bitmap = nullptr;
     if (rect.width > 0 && rect.height > 0) {
         ScreenDC screen;
@@ -475,8 +484,8 @@ void Take(HWND window, const FrameBox& box)
             bitmap = CreateCompatibleBitmap(screen.get(), rect.width, rect.height);
         if (bitmap) {
             HGDIOBJ previous = SelectObject(memory, bitmap);
-            BitBlt(memory, 0, 0, rect.width, rect.height, g_still.shot.dc, rect.x - g_still.screen.x,
-                   rect.y - g_still.screen.y, SRCCOPY);
+            BitBlt(memory, 0, 0, rect.width, rect.height, g_still.shot.dc,
+                   rect.x - g_still.screen.x, rect.y - g_still.screen.y, SRCCOPY);
             SelectObject(memory, previous);
         }
         if (memory)
@@ -514,17 +523,12 @@ void OnKey(HWND window, WPARAM key)
 LRESULT CALLBACK StillWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        OnPaint(window);
-        return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: OnPaint(window); return 0;
     case WM_SETCURSOR:
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32515)));  // IDC_CROSS
         return TRUE;
-    case WM_MOUSEMOVE:
-        OnCursor(window, MessagePosition(lParam));
-        return 0;
+    case WM_MOUSEMOVE: OnCursor(window, MessagePosition(lParam)); return 0;
     case WM_LBUTTONDOWN:
         OnCursor(window, MessagePosition(lParam));
         PressStill(g_still.selection, g_still.cursor);
@@ -537,19 +541,10 @@ LRESULT CALLBACK StillWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             Take(window, taken);
         return 0;
     }
-    case WM_RBUTTONDOWN:
-        Abandon(window);
-        return 0;
-    case WM_KEYDOWN:
-        OnKey(window, wParam);
-        return 0;
-    case WM_CLOSE:
-        Abandon(window);
-        return 0;
-    case WM_DESTROY:
-        g_quitPosted = true;
-        PostQuitMessage(0);
-        break;
+    case WM_RBUTTONDOWN: Abandon(window); return 0;
+    case WM_KEYDOWN: OnKey(window, wParam); return 0;
+    case WM_CLOSE: Abandon(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -611,7 +606,6 @@ void SelectOnStill(HWND mainWindow)
     if (g_active)
         return;
     g_active = true;
-    g_quitPosted = false;
     ShowWindow(mainWindow, SW_HIDE);
     Sleep(kSettlePause);
     g_still = Still{};
@@ -622,8 +616,9 @@ void SelectOnStill(HWND mainWindow)
         EnumWindows(AddTopLevel, 0);
         g_still.cursor = CursorPosition();
         const GrabRect& s = g_still.screen;
-        window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kStillClass, kStillClass, WS_POPUP, s.x,
-                                 s.y, s.width, s.height, nullptr, nullptr, g_instance, nullptr);
+        window =
+            CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kStillClass, kStillClass, WS_POPUP,
+                            s.x, s.y, s.width, s.height, nullptr, nullptr, g_instance, nullptr);
     }
     if (window) {
         ShowWindow(window, SW_SHOWNORMAL);
