@@ -38,6 +38,7 @@ enum Command : int {
     // the foreground window at the key press.
     kCmdActiveWindow = 40112,
     kCmdMarkup = 40120,  // the markup editor; its bar's commands follow up to 40146
+    kCmdStillSelect = 40100,
 };
 
 // The marker in lParam that turns kCmdPrint into the capture-and-output

@@ -159,6 +159,7 @@ void OnCommand(HWND window, int id, LPARAM lParam)
     case kCmdHelpContents: ShowHelp(window, false); break;
     case kCmdHelpOnHelp: ShowHelp(window, true); break;
     case kCmdFixedRange: FixedRangeCommand(window); break;
+    case kCmdStillSelect: Toggle(g_settings.stillSelect, id, false); break;
     case kCmdCustomize:
         if (HWND toolbar = MainToolbar())
             SendMessageA(toolbar, TB_CUSTOMIZE, 0, 0);
@@ -203,6 +204,7 @@ void OnInitMenuPopup(HWND window, HMENU menu)
     CheckItem(menu, kCmdFixedRange, FixedRangeEnabled());
     SetItem(menu, kCmdLastRegion, HasLastRegion());
     CheckItem(menu, kCmdIncludePointer, PointerIncluded());
+    CheckItem(menu, kCmdStillSelect, g_settings.stillSelect != 0);
 }
 
 void OnDropFiles(HWND window, HDROP drop)

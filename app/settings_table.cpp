@@ -11,6 +11,7 @@ const SettingLayout kSettingLayouts[kSettingCount] = {
     {"SHIFT", kRegDword, 4, 1},
     {"CTRL", kRegDword, 4, 1},
     {"KEY", kRegDword, 2, 0x78},  // VK_F9
+    {"STILLSELECT", kRegDword, 4, 1},
 };
 
 Settings DefaultSettings()
@@ -33,6 +34,7 @@ uint32_t GetSettingValue(const Settings& s, size_t index)
     case 6: return s.shift;
     case 7: return s.ctrl;
     case 8: return s.key;
+    case 9: return s.stillSelect;
     }
     return 0;
 }
@@ -49,6 +51,7 @@ void SetSettingValue(Settings& s, size_t index, uint32_t v)
     case 6: s.shift = v; break;
     case 7: s.ctrl = v; break;
     case 8: s.key = uint16_t(v); break;
+    case 9: s.stillSelect = v; break;
     }
 }
 

@@ -18,6 +18,7 @@ struct Settings {
     uint32_t shift;      // SHIFT: capture key needs Shift
     uint32_t ctrl;       // CTRL: capture key needs Ctrl
     uint16_t key;        // KEY: virtual-key code of the capture key
+    uint32_t stillSelect;  // STILLSELECT: the rectangle is chosen on a still screen
 };
 
 struct SettingLayout {
@@ -28,7 +29,7 @@ struct SettingLayout {
 };
 
 // In the order in which the values are read and written.
-constexpr size_t kSettingCount = 9;
+constexpr size_t kSettingCount = 10;
 extern const SettingLayout kSettingLayouts[kSettingCount];
 
 Settings DefaultSettings();

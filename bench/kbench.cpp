@@ -17,6 +17,12 @@
 //                                      picture, each move with its redraw,
 //                                      unzoomed and zoomed; then 100 strokes
 //                                      and the memory their undo steps hold
+//   kbench still ROUNDS                the rectangle command to the still
+//                                      screen shown (with and without the
+//                                      pause that lets the screen settle),
+//                                      and a redraw of the magnifier and the
+//                                      selection per mouse move, hovering
+//                                      and dragging
 //   kbench plugins ROUNDS PICTURE      a picture opened through the bundled
 //                                      plug-in inside this process (as Kelvo
 //                                      did before the helper) and through
@@ -535,6 +541,88 @@ int Codec(int rounds, const std::vector<std::string>& pictures)
     return 0;
 }
 
+// Drives the still screen from a second thread: the moves are sent, so
+// each one's time is its whole redraw in the window's thread.
+struct StillDrive {
+    int rounds = 0;
+    double started = 0;
+    double shown = -1;
+    std::vector<double> hover;
+    std::vector<double> drag;
+};
+
+DWORD WINAPI DriveStill(void* parameter)
+{
+    auto& d = *static_cast<StillDrive*>(parameter);
+    HWND still = nullptr;
+    for (int i = 0; i < 20000 && !still; ++i) {
+        HWND w = FindWindowW(L"StillWindow", nullptr);
+        if (w && IsWindowVisible(w))
+            still = w;
+        else
+            Sleep(1);
+    }
+    if (!still)
+        return 1;
+    // Answered once the first picture, taken in the same turn, is painted.
+    SendMessageW(still, WM_NULL, 0, 0);
+    d.shown = Now() - d.started;
+    RECT r{};
+    GetClientRect(still, &r);
+    // Steps of a hand on the mouse: a few pixels a move, down to the
+    // right across the screen.
+    auto at = [&](int i) {
+        int x = 40 + (i * 7) % std::max<LONG>(1, r.right - 80);
+        int y = 40 + (i * 4) % std::max<LONG>(1, r.bottom - 80);
+        return MAKELPARAM(x, y);
+    };
+    for (int i = 0; i < d.rounds; ++i) {
+        double t0 = Now();
+        SendMessageW(still, WM_MOUSEMOVE, 0, at(i));
+        d.hover.push_back(Now() - t0);
+    }
+    SendMessageW(still, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    for (int i = 0; i < d.rounds; ++i) {
+        double t0 = Now();
+        SendMessageW(still, WM_MOUSEMOVE, MK_LBUTTON, at(i));
+        d.drag.push_back(Now() - t0);
+    }
+    PostMessageW(still, WM_KEYDOWN, VK_ESCAPE, 0);
+    return 0;
+}
+
+int Still(int rounds)
+{
+    HWND window = MakeMainWindow();
+    if (!window)
+        return 1;
+    if (!g_instance)
+        g_instance = GetModuleHandleW(nullptr);
+    StillDrive drive;
+    drive.rounds = rounds;
+    drive.started = Now();
+    HANDLE thread = CreateThread(nullptr, 0, DriveStill, &drive, 0, nullptr);
+    if (!thread)
+        return 1;
+    SelectOnStill(window);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    if (drive.shown < 0 || drive.hover.empty()) {
+        std::fprintf(stderr, "the still screen did not come up\n");
+        return 1;
+    }
+    char screen[64];
+    GrabRect s = VirtualScreenRect();
+    std::snprintf(screen, sizeof screen, ",\"width\":%d,\"height\":%d", int(s.width), int(s.height));
+    Report("still_shown", {drive.shown}, screen);
+    // The pause the command makes for the uncovered windows to repaint.
+    Report("still_shown_without_pause", {drive.shown - 300.0}, screen);
+    Report("loupe_move_hover", drive.hover, screen);
+    Report("loupe_move_drag", drive.drag, screen);
+    DestroyWindow(window);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -552,9 +640,11 @@ int main(int argc, char** argv)
         return Plugins(std::atoi(argv[2]), argv[3]);
     if (what == "codec" && argc >= 4)
         return Codec(std::atoi(argv[2]), std::vector<std::string>(argv + 3, argv + argc));
+    if (what == "still" && argc >= 3)
+        return Still(std::atoi(argv[2]));
     std::fprintf(stderr,
                  "usage: kbench grab ROUNDS FOLDER [rle8|png|bmp] [BACKDROP] | pngoptions ROUNDS "
                  "BACKDROP | paint ROUNDS WIDTH HEIGHT | markup MOVES WIDTH HEIGHT | plugins ROUNDS "
-                 "PICTURE | codec ROUNDS PICTURE...\n");
+                 "PICTURE | codec ROUNDS PICTURE... | still ROUNDS\n");
     return 2;
 }

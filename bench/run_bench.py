@@ -22,7 +22,9 @@ writes BENCHMARKS.md (run through scripts/bench.sh, which builds first).
   and through the plug-in helper, and the helper's start (kbench.exe);
 - a 3840 x 2160 PNG and JPEG opened through the system's codecs in the
   helper and through the bundled plug-in there (kbench.exe);
-- the memory of a running kelvo.exe holding a 3840 x 2160 picture.
+- the memory of a running kelvo.exe holding a 3840 x 2160 picture;
+- the rectangle selection on a still screen at 1920 x 1080 and 3840 x 2160
+  (bench/still_bench.py).
 """
 import json
 import os
@@ -237,6 +239,9 @@ def main():
         wineenv.cleanup(wine, quiet=True)
     picture = subprocess.run([os.path.join(ROOT, "bench", "run_picture_bench.sh"), build],
                              capture_output=True, text=True).stdout
+    sys.path.insert(0, os.path.join(ROOT, "bench"))
+    import still_bench
+    still = still_bench.section(build)
 
     uhd_pixels = 3840 * 2160
     held = after["working_set"] - before["working_set"]
@@ -389,6 +394,7 @@ def main():
         f"| bundled plug-in `ifstb.sph` in the helper | {codec['plugin_open_png']['median']:.1f} "
         f"| {codec['plugin_open_jpg']['median']:.1f} |",
         "",
+        *still,
         "## RLE coding and BMP reading",
         "",
         "`bench/run_picture_bench.sh`: one thread, MB = 10^6 bytes; ImageMagick and Pillow on "

@@ -42,6 +42,10 @@ private:
 // file is started on a worker thread meanwhile (StartPngOfGrab), for an
 // output to PNG files that follows.
 void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead = false);
+// Makes bitmap (a grab, or null when none could be made) the current
+// picture as GrabScreen does, from the clipboard to the title and the pick
+// mode; the clipboard takes the bitmap, or it is deleted.
+void PlaceGrab(HWND owner, HBITMAP bitmap, bool pngAhead = false);
 // The screen's rect copied from display into a new display-compatible
 // bitmap, selected into no context; null for an empty rectangle or when
 // the bitmap cannot be made.
@@ -79,6 +83,10 @@ void RectangleCommand(HWND mainWindow);  // 40016
 void SelectRectangle(HWND mainWindow);
 LRESULT CALLBACK RectWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool FixedRangeEnabled();
+// 40016 while selecting on a still picture is on: the whole screen is
+// taken once and the rectangle chosen on that picture is grabbed from it.
+bool StillSelectionOn();
+void SelectOnStill(HWND mainWindow);
 void FixedRangeCommand(HWND mainWindow);  // 40057
 
 // --- snapshot timer ---------------------------------------------------

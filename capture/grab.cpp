@@ -72,6 +72,11 @@ void GrabScreen(HWND owner, Corner* start, Corner* end, bool pngAhead)
     if (ScreenDC screen; screen)
         bitmap = CopyScreen(screen.get(), rect);
     DrawPointerInto(bitmap, rect);
+    PlaceGrab(owner, bitmap, pngAhead);
+}
+
+void PlaceGrab(HWND owner, HBITMAP bitmap, bool pngAhead)
+{
     if (bitmap && pngAhead)
         StartPngOfGrab(bitmap);
     DWORD sequence = 0;

@@ -156,6 +156,10 @@ void SelectRectangle(HWND mainWindow)
 {
     if (g_selecting)
         return;
+    if (StillSelectionOn()) {
+        SelectOnStill(mainWindow);
+        return;
+    }
     g_selecting = true;
     g_selectionQuitPosted = false;
     ShowWindow(mainWindow, SW_HIDE);

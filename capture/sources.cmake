@@ -20,3 +20,4 @@ list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pointer_overlay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/last_region.cpp
 )
+include(${CMAKE_CURRENT_LIST_DIR}/still/sources.cmake)

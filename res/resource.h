@@ -77,6 +77,7 @@
 #define IDM_CUSTOMIZE            40059
 #define IDM_LAST_REGION          40110
 #define IDM_INCLUDE_POINTER      40111
+#define IDM_STILL_SELECT         40100
 
 /* String 40013 is not a tooltip: it is the version text of the About box. */
 #define IDS_VERSION              40013

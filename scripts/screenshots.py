@@ -69,6 +69,20 @@ def main():
             driver("click", dialog, 2)
             driver("wait_gone", dialog, 10000)
 
+        # The rectangle selection on the still screen, dragged over Notepad's
+        # text, with the magnifier beside the cursor.
+        driver.post_command(hwnd, 40016)
+        still = driver.wait_window("StillWindow", "StillWindow", timeout=20)
+        wait_until(lambda: driver.state(still)["visible"], 10, what="still screen")
+        xdotool("mousemove", 70, 110, "mousedown", "1")
+        xdotool("mousemove", 200, 160)
+        xdotool("mousemove", 330, 200)
+        shots.region("still-selection", 0, 40, 640, 360)
+        xdotool("key", "Escape")
+        xdotool("mouseup", "1")
+        driver("wait_gone", still, 10000)
+        wait_until(lambda: driver.state(hwnd)["visible"], 10, what="main window back")
+
         driver.post_command(hwnd, 40059)
         dialog = wait_until(lambda: [d for d in driver("windows", "#32770")["hwnds"]
                                      if driver.state(d)["visible"]], 10, what="customise")[0]

@@ -21,7 +21,7 @@ size_t IndexOf(const char* name)
 TEST(Settings, TableOrderTypesWidthsAndDefaults)
 {
     const char* order[] = {"PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
-                           "ICONIC", "SHIFT", "CTRL", "KEY"};
+                           "ICONIC", "SHIFT", "CTRL", "KEY", "STILLSELECT"};
     for (size_t i = 0; i < kSettingCount; ++i)
         EXPECT_STREQ(kSettingLayouts[i].name, order[i]);
     Settings d = DefaultSettings();
@@ -34,6 +34,7 @@ TEST(Settings, TableOrderTypesWidthsAndDefaults)
     EXPECT_EQ(d.shift, 1u);
     EXPECT_EQ(d.ctrl, 1u);
     EXPECT_EQ(d.key, 0x78);
+    EXPECT_EQ(d.stillSelect, 1u);
     EXPECT_EQ(kSettingLayouts[IndexOf("KEY")].width, 2u);
     EXPECT_EQ(kSettingLayouts[IndexOf("KEY")].type, kRegDword);
     EXPECT_EQ(kSettingLayouts[IndexOf("PREVIEW")].type, kRegBinary);

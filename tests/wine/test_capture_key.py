@@ -76,7 +76,7 @@ class CaptureKeyDialog(TriggerTestCase):
         self.assertEqual(self.stored("SHIFT"), (REG_DWORD, "01000000"))
         names = {v["name"] for v in self.driver.reg_values()["values"]}
         self.assertEqual(names, {"PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN", "ICONIC",
-                                 "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL", "FORMAT",
+                                 "SHIFT", "CTRL", "KEY", "STILLSELECT", "OUTPUT", "SERIAL", "FORMAT",
                                  "COMPRESS", "QUALITY", "FOLDER", "PREFIX", "CURSOR"})
         # Both boxes cleared: the bare key.
         dialog = self.open_dialog(k)

@@ -65,7 +65,7 @@ class SettingsStore(KelvoTestCase):
         "SHOWPRINT": (REG_BINARY, "00000000"), "READPRT": (REG_BINARY, "00000000"),
         "OPEN": (REG_DWORD, "01000000"), "ICONIC": (REG_BINARY, "00000000"),
         "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
-        "KEY": (REG_DWORD, "7800"),
+        "KEY": (REG_DWORD, "7800"), "STILLSELECT": (REG_DWORD, "01000000"),
         # The output choices beside them: printer, no serial files, BMP,
         # no compression, JPEG quality 90, empty folder and prefix.
         "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),

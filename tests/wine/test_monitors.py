@@ -66,6 +66,8 @@ class TwoMonitors(OtherDisplayTestCase):
         self.assertNotEqual(picture.getpixel((1923, 600)), rgb(ORANGE))
 
     def test_rectangle_dragged_across_the_boundary(self):
+        # The selection over the moving screen: the still one is switched off.
+        self.driver("reg_set", "STILLSELECT", 4, "00000000")
         k = self.start()
         # Out of the way: it is hidden while the selection runs.
         self.driver("move", k.hwnd, 600, 450, 400, 300)

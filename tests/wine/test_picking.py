@@ -217,6 +217,11 @@ class WindowPick(PickingTestCase):
 
 
 class RectangleSelection(PickingTestCase):
+    def setUp(self):
+        super().setUp()
+        # The selection over the moving screen: the still one is switched off.
+        self.driver("reg_set", "STILLSELECT", 4, "00000000")
+
     def scene(self):
         # A backdrop of Wine windows right of the main window: without a
         # window manager the bare X root passes no mouse input to Wine, not
