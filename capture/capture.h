@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "capture/corners.h"
+#include "capture/cursor_rules.h"
 #include "capture/drag_rules.h"
 
 // --- the screen -------------------------------------------------------
@@ -114,6 +115,15 @@ bool VisibleFrameOf(HWND window, FrameBox& frame);
 // Draws the mouse pointer, at its real size, into bitmap (grabbed from
 // grab) where it stands, when the option to include it is on.
 void DrawPointerInto(HBITMAP bitmap, const GrabRect& grab);
+// The pointer as it stands now, for a grab cut later from a picture taken
+// now (the still selection): its cursor and shape, read while the option
+// is on and a pointer shows; false otherwise.
+struct HeldPointer {
+    HCURSOR cursor = nullptr;
+    PointerShape shape{};
+};
+bool HoldPointer(HeldPointer& held);
+void DrawHeldPointer(HBITMAP bitmap, const GrabRect& grab, const HeldPointer& held);
 bool PointerIncluded();
 void IncludePointerCommand(HWND mainWindow);  // 40111
 // The option's registry value, read at start and written at the end.

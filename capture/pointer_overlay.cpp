@@ -47,33 +47,53 @@ void IncludePointerCommand(HWND)
     g_includePointer = !g_includePointer;
 }
 
-void DrawPointerInto(HBITMAP bitmap, const GrabRect& grab)
+bool HoldPointer(HeldPointer& held)
 {
-    if (!g_includePointer || !bitmap)
-        return;
+    held = HeldPointer{};
+    if (!g_includePointer)
+        return false;
     CURSORINFO info{};
     info.cbSize = sizeof info;
     // A hidden pointer (while typing, on a touch screen) is not drawn.
     if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING))
-        return;
+        return false;
     // Wine names the cursor of the active window's thread only: while no
     // window is active (Kelvo's own hidden for the grab) it names none,
     // though the pointer shows. The standard arrow stands in for it.
     if (!info.hCursor)
         info.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     if (!info.hCursor)
-        return;
+        return false;
     PointerShape shape{{info.ptScreenPos.x, info.ptScreenPos.y}, 0, 0, 0, 0};
+    if (!PointerPicture(info.hCursor, shape))
+        return false;
+    held.cursor = info.hCursor;
+    held.shape = shape;
+    return true;
+}
+
+void DrawHeldPointer(HBITMAP bitmap, const GrabRect& grab, const HeldPointer& held)
+{
     Corner at{};
-    if (!PointerPicture(info.hCursor, shape) || !PlacePointer(shape, grab, at))
+    if (!bitmap || !held.cursor || !PlacePointer(held.shape, grab, at))
         return;
     HDC memory = CreateCompatibleDC(nullptr);
     if (!memory)
         return;
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    DrawIconEx(memory, at.x, at.y, info.hCursor, shape.width, shape.height, 0, nullptr, DI_NORMAL);
+    // The size and hot spot were read when the pointer was held; a cursor
+    // its program has destroyed since simply draws nothing.
+    DrawIconEx(memory, at.x, at.y, held.cursor, held.shape.width, held.shape.height, 0, nullptr,
+               DI_NORMAL);
     SelectObject(memory, previous);
     DeleteDC(memory);
+}
+
+void DrawPointerInto(HBITMAP bitmap, const GrabRect& grab)
+{
+    HeldPointer held;
+    if (bitmap && HoldPointer(held))
+        DrawHeldPointer(bitmap, grab, held);
 }
 
 void LoadPointerOption(HKEY key)

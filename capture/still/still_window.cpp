@@ -85,6 +85,7 @@ struct Still {
     std::vector<SnapWindow> windows;
     StillSelection selection;
     Corner cursor;
+    HeldPointer pointer;  // as it stood when the picture was taken
     Layout drawn;  // what is on the screen over the dimmed picture
     HFONT font;
     UINT fontDpi;
@@ -98,15 +99,17 @@ HWND g_skipWindow;
 
 void AddWindow(HWND window, int parent)
 {
-    RECT r{};
+    // A window as it is drawn: its visible frame, not the invisible
+    // resizing borders around it.
+    FrameBox box{};
     if (g_still.windows.size() >= kMostSnapWindows || !IsWindowVisible(window) || IsIconic(window)
-        || !GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
+        || !VisibleFrameOf(window, box) || box.right <= box.left || box.bottom <= box.top)
         return;
     // The window pick's choice passes over disabled controls.
     if (parent >= 0 && !IsWindowEnabled(window))
         return;
     int index = int(g_still.windows.size());
-    g_still.windows.push_back(SnapWindow{FrameBox{r.left, r.top, r.right, r.bottom}, parent});
+    g_still.windows.push_back(SnapWindow{box, parent});
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         AddWindow(child, index);
 }
@@ -491,6 +494,11 @@ void Take(HWND window, const FrameBox& box)
         if (memory)
             DeleteDC(memory);
     }
+    if (bitmap) {
+        DrawHeldPointer(bitmap, rect, g_still.pointer);
+        RememberSelectedRegion(Corner{rect.x, rect.y},
+                               Corner{rect.x + rect.width, rect.y + rect.height});
+    }
     // The main window owns the picture: this window is about to go.
     PlaceGrab(g_mainWindow, bitmap);
     DestroyWindow(window);
@@ -611,6 +619,8 @@ void SelectOnStill(HWND mainWindow)
     g_still = Still{};
     g_still.screen = VirtualScreenRect();
     HWND window = nullptr;
+    // Held before the picture is taken, so that it stands where it stood then.
+    HoldPointer(g_still.pointer);
     if (RegisterStillClass() && TakePicture()) {
         g_skipWindow = mainWindow;
         EnumWindows(AddTopLevel, 0);

@@ -10,7 +10,7 @@ from PIL import ImageChops
 from harness import (ARTIFACTS, KelvoTestCase, OtherDisplay, OtherDisplayTestCase, wait_until,
                      screenshot, screen_image, xdotool, x_point, rgb)
 
-RECTANGLE, STILL_OPTION = 40016, 40100
+RECTANGLE, STILL_OPTION, LAST_REGION = 40016, 40100, 40110
 WM_SYSCOMMAND, SC_CLOSE = 0x0112, 0xF060
 REG_DWORD = 4
 BLUE, ORANGE, GREEN, GREY = 0x3366CC, 0xFF8000, 0x20A040, 0x606060
@@ -118,6 +118,21 @@ class StillSelection(StillTestCase):
         xdotool("click", 1)
         self.finish(k, window)
         self.assertEqual(self.clip_size(), (220, 260))
+        self.assertTrue(same_image(self.driver.clip_image(), before.crop((790, 80, 1010, 340))))
+
+    def test_last_region_grabs_the_still_selection_again(self):
+        k = self.start()
+        before = self.scene()
+        window = self.open_still(k, before, (900, 600))
+        self.move(850, 150)
+        self.wait_undimmed(before, (1000, 100))
+        xdotool("click", 1)
+        self.finish(k, window)
+        self.wait_screen_as_before(before, (768, 0, 1024, 768))
+        self.driver("clip_empty")
+        self.driver.post_command(k.hwnd, LAST_REGION)
+        wait_until(lambda: self.clip_size() == (220, 260), 15, what="the last region grabbed")
+        self.wait_shown_normally(k)
         self.assertTrue(same_image(self.driver.clip_image(), before.crop((790, 80, 1010, 340))))
 
     def test_arrow_keys_move_the_dragged_corner_by_one_and_by_ten_pixels(self):
