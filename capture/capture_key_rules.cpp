@@ -13,6 +13,7 @@ const CaptureKeyRow CaptureKeyTable[kCaptureKeyCount + 1] = {
     {"O", 0x4F}, {"P", 0x50}, {"Q", 0x51}, {"R", 0x52}, {"S", 0x53}, {"T", 0x54}, {"U", 0x55},
     {"V", 0x56}, {"W", 0x57}, {"X", 0x58}, {"Y", 0x59}, {"Z", 0x5A},
     {"PgUp", 0x21}, {"PgDn", 0x22}, {"Home", 0x24}, {"End", 0x23},
+    {"PrintScreen", kPrintScreenKey},
     {"", 0},
 };
 
@@ -65,4 +66,25 @@ bool IsActiveWindowKeyPress(const CaptureKeyCombination& combination, const KeyS
 bool ShowsSnippingToolNote(uint32_t key, bool settingRead, uint32_t setting)
 {
     return key == kPrintScreenKey && settingRead && setting == 1;
+}
+
+KeyStroke PressOfStroke(PrintScreenTracker& tracker, const KeyStroke& stroke)
+{
+    constexpr uint32_t kWasDown = 1u << 30;
+    constexpr uint32_t kGoingUp = 1u << 31;
+    if (stroke.virtualKey != kPrintScreenKey)
+        return stroke;
+    if (!(stroke.flags & kGoingUp)) {
+        // An auto-repeat alone does not show that the first key-down came.
+        if (!(stroke.flags & kWasDown))
+            tracker.downSeen = true;
+        return stroke;
+    }
+    bool lone = !tracker.downSeen;
+    tracker.downSeen = false;
+    if (!lone)
+        return stroke;
+    KeyStroke press = stroke;
+    press.flags &= ~(kWasDown | kGoingUp);
+    return press;
 }

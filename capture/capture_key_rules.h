@@ -5,12 +5,13 @@
 #include <cstdint>
 
 struct CaptureKeyRow {
-    char name[8];   // at most 7 characters and the terminator
+    char name[12];  // at most 11 characters ("PrintScreen") and the terminator
     uint32_t code;  // virtual-key code; 0 ends the table
 };
 
 // The rows in the order of the dialog's list, then the terminating row.
-constexpr size_t kCaptureKeyCount = 52;
+// New keys go at the end: a list index must keep naming the same key.
+constexpr size_t kCaptureKeyCount = 53;
 extern const CaptureKeyRow CaptureKeyTable[kCaptureKeyCount + 1];
 
 // Index of the row whose code is code, or -1 when no row has it.
@@ -59,3 +60,18 @@ bool IsActiveWindowKeyPress(const CaptureKeyCombination& combination, const KeyS
 // value is missing or not a DWORD.
 constexpr uint16_t kPrintScreenKey = 0x2C;  // VK_SNAPSHOT
 bool ShowsSnippingToolNote(uint32_t key, bool settingRead, uint32_t setting);
+
+// Windows often keeps Print Screen's key-down from keyboard hooks (it takes
+// the key for its own screen copy) and lets only the key-up through, while
+// Wine passes both. So for Print Screen a key-up with no key-down seen
+// since the last key-up stands for the press; when the key-down did come,
+// that was the press and its key-up is not another one.
+struct PrintScreenTracker {
+    bool downSeen;
+};
+
+// The stroke the capture-key rules above should judge: Print Screen's lone
+// key-up as the first key-down it stands for, every other stroke as it is.
+// Records Print Screen's key-downs and key-ups in tracker, so it must see
+// every keystroke once, in order.
+KeyStroke PressOfStroke(PrintScreenTracker& tracker, const KeyStroke& stroke);

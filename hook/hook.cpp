@@ -6,7 +6,8 @@
 // to Kelvo's main window, and for the capture key with Alt the command that
 // grabs the foreground window; every keystroke is passed on unchanged.
 //
-// CTRL, SHIFT and KEY are read from Kelvo's settings key at each key-down,
+// CTRL, SHIFT and KEY are read from Kelvo's settings key at each key-down
+// (and at Print Screen's key-up, which may come without its key-down),
 // so a key chosen in Kelvo's dialog works at the next press. Values that
 // are missing or malformed read as their defaults, as Kelvo reads them.
 #include <windows.h>
@@ -27,6 +28,12 @@ constexpr WPARAM kActiveWindowCommand = 40112;
 // KeyHookProc twice, the second time from inside the first one's
 // CallNextHookEx; only the outer call may act on it.
 DWORD g_insideSlot = TLS_OUT_OF_INDEXES;
+
+// Whether Print Screen's key-down came before its key-up. Shared by every
+// process the hook is loaded into: a capture brings Kelvo's window to the
+// front, so the key-up of a press made in another program may arrive in
+// Kelvo's process, and must not count as a second press there.
+PrintScreenTracker g_printScreen __attribute__((section(".kshared"), shared)) = {false};
 
 uint32_t ReadSetting(HKEY key, const char* name)
 {
@@ -86,14 +93,16 @@ KeyAction CaptureKeyAction(WPARAM wParam, LPARAM lParam)
     constexpr uint32_t kRepeatOrUp = (1u << 30) | (1u << 31);
     uint32_t flags = uint32_t(lParam);
     // Cheap test first: most events are not a first key-down.
-    if (flags & kRepeatOrUp)
+    if ((flags & kRepeatOrUp) && wParam != kPrintScreenKey)
         return KeyAction::None;
-    KeyStroke stroke{uint32_t(wParam),
-                     flags,
-                     Held(VK_CONTROL),
-                     Held(VK_SHIFT),
-                     Held(VK_MENU),
-                     Held(VK_LWIN) || Held(VK_RWIN)};
+    KeyStroke stroke = PressOfStroke(g_printScreen, KeyStroke{uint32_t(wParam),
+                                                              flags,
+                                                              Held(VK_CONTROL),
+                                                              Held(VK_SHIFT),
+                                                              Held(VK_MENU),
+                                                              Held(VK_LWIN) || Held(VK_RWIN)});
+    if (stroke.flags & kRepeatOrUp)
+        return KeyAction::None;
     CaptureKeyCombination combination = ReadCombination();
     if (IsCaptureKeyPress(combination, stroke))
         return KeyAction::CaptureAndOutput;

@@ -269,7 +269,7 @@ DIALOGS = {
         ctl(1350, 'static', '注意）この Windows では Print Screen キーを押すと Snipping Tool が開きます。'
                             'キャプチャーキーとして使うには、設定 > アクセシビリティ > キーボード で'
                             '「Print Screen キーを使用して画面キャプチャを開く」をオフにしてください。',
-            (10, 92, 196, 48)),
+            (10, 92, 206, 48)),
     ]),
     112: dict(title='ﾊﾞｰｼﾞｮﾝ情報', size=9, controls=[
         ctl(NO_ID, 'icon', 105),

@@ -10,7 +10,8 @@ namespace {
 
 TEST(CaptureKeyTable, RowsInDialogOrderWithTerminator)
 {
-    // F1..F12, keypad 0..9, A..Z, then the four navigation keys.
+    // F1..F12, keypad 0..9, A..Z, the four navigation keys, then Print
+    // Screen, added last so that the older indices keep their keys.
     std::string names;
     size_t rows = 0;
     for (; CaptureKeyTable[rows].code != 0; ++rows) {
@@ -22,7 +23,7 @@ TEST(CaptureKeyTable, RowsInDialogOrderWithTerminator)
     EXPECT_EQ(rows, kCaptureKeyCount);
     EXPECT_EQ(names,
               "F1 F2 F3 F4 F5 F6 F7 F8 F9 F10 F11 F12 0 1 2 3 4 5 6 7 8 9 "
-              "A B C D E F G H I J K L M N O P Q R S T U V W X Y Z PgUp PgDn Home End ");
+              "A B C D E F G H I J K L M N O P Q R S T U V W X Y Z PgUp PgDn Home End PrintScreen ");
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(CaptureKeyTable[i].code, 0x70u + i);
     for (int i = 0; i < 10; ++i)
@@ -33,7 +34,8 @@ TEST(CaptureKeyTable, RowsInDialogOrderWithTerminator)
     EXPECT_EQ(CaptureKeyTable[49].code, 0x22u);
     EXPECT_EQ(CaptureKeyTable[50].code, 0x24u);
     EXPECT_EQ(CaptureKeyTable[51].code, 0x23u);
-    EXPECT_EQ(CaptureKeyTable[52].name[0], '\0');
+    EXPECT_EQ(CaptureKeyTable[52].code, 0x2Cu);
+    EXPECT_EQ(CaptureKeyTable[53].name[0], '\0');
 }
 
 TEST(CaptureKeyTable, SelectionAndStoredKey)
@@ -43,13 +45,15 @@ TEST(CaptureKeyTable, SelectionAndStoredKey)
     EXPECT_EQ(FindCaptureKeyRow(0x35), -1);  // the 5 of the main block
     EXPECT_EQ(FindCaptureKeyRow(0), -1);     // the terminator is no key
     EXPECT_EQ(FindCaptureKeyRow(0x23), 51);
+    EXPECT_EQ(FindCaptureKeyRow(0x2C), 52);  // Print Screen
 
     EXPECT_EQ(CaptureKeyForSelection(17, 0x78), 0x65);
     EXPECT_EQ(CaptureKeyForSelection(0, 0x78), 0x70);
     EXPECT_EQ(CaptureKeyForSelection(51, 0x78), 0x23);
     // No selection (a stored key outside the table): the stored key stays.
     EXPECT_EQ(CaptureKeyForSelection(-1, 0x1234), 0x1234);
-    EXPECT_EQ(CaptureKeyForSelection(52, 0x30), 0x30);
+    EXPECT_EQ(CaptureKeyForSelection(52, 0x78), 0x2C);
+    EXPECT_EQ(CaptureKeyForSelection(53, 0x30), 0x30);
     EXPECT_EQ(CaptureKeyForSelection(1000, 0x30), 0x30);
 }
 
@@ -127,6 +131,41 @@ TEST(ActiveWindowKeyPress, TheCaptureKeyWithAltAddedOnly)
     EXPECT_TRUE(IsActiveWindowKeyPress(bare, Stroke(0x65, kAltContext, false, false)));
     CaptureKeyCombination none{false, false, 0};
     EXPECT_FALSE(IsActiveWindowKeyPress(none, Stroke(0, kAltContext, false, false)));
+}
+
+TEST(PrintScreenPress, ALoneKeyUpStandsForThePressOnceEitherWay)
+{
+    CaptureKeyCombination prtsc{false, false, 0x2C};
+    PrintScreenTracker tracker{};
+    auto counts = [&](uint32_t flags, bool alt = false) {
+        KeyStroke stroke = Stroke(0x2C, flags, false, false);
+        stroke.alt = alt;
+        KeyStroke press = PressOfStroke(tracker, stroke);
+        return int(IsCaptureKeyPress(prtsc, press)) + 2 * int(IsActiveWindowKeyPress(prtsc, press));
+    };
+    // Only the key-up reaches the hook, press after press.
+    EXPECT_EQ(counts(kRepeat | kUp), 1);
+    EXPECT_EQ(counts(kRepeat | kUp), 1);
+    // Key-down and key-up both come: the key-down alone is the press,
+    // auto-repeats included.
+    EXPECT_EQ(counts(0), 1);
+    EXPECT_EQ(counts(kRepeat), 0);
+    EXPECT_EQ(counts(kRepeat | kUp), 0);
+    // The next lone key-up is a press again.
+    EXPECT_EQ(counts(kRepeat | kUp), 1);
+    // Repeats without the first key-down: the key-up is still the press.
+    EXPECT_EQ(counts(kRepeat), 0);
+    EXPECT_EQ(counts(kRepeat | kUp), 1);
+    // With Alt: the foreground window, from the key-up alike.
+    EXPECT_EQ(counts(kAltContext | kRepeat | kUp, true), 2);
+    EXPECT_EQ(counts(kAltContext, true), 2);
+    EXPECT_EQ(counts(kAltContext | kRepeat | kUp, true), 0);
+    // Any other key's key-up stays a key-up and leaves the record alone.
+    CaptureKeyCombination f9{false, false, 0x78};
+    EXPECT_FALSE(IsCaptureKeyPress(f9, PressOfStroke(tracker, Stroke(0x78, kRepeat | kUp, false, false))));
+    EXPECT_EQ(counts(0), 1);
+    PressOfStroke(tracker, Stroke(0x78, kRepeat | kUp, false, false));
+    EXPECT_EQ(counts(kRepeat | kUp), 0);
 }
 
 }  // namespace

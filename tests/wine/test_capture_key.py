@@ -60,7 +60,7 @@ class CaptureKeyDialog(TriggerTestCase):
         settled_screenshot("capture-key-dialog")
         self.assertEqual(self.driver("control", dialog, CTRL)["check"], 1)
         self.assertEqual(self.driver("control", dialog, SHIFT)["check"], 1)
-        self.assertEqual(self.driver("send", self.list_box, LB_GETCOUNT, 0, 0)["result"], 52)
+        self.assertEqual(self.driver("send", self.list_box, LB_GETCOUNT, 0, 0)["result"], 53)
         self.assertEqual(self.selection(), 8)  # "F9"
         self.close(dialog, IDCANCEL)
 
@@ -119,6 +119,28 @@ class CaptureKeyDialog(TriggerTestCase):
                     self.assertLessEqual(note_top + note_height, top + height)
                     settled_screenshot("capture-key-snipping-note")
                 self.close(dialog, IDCANCEL)
+
+    def test_choosing_print_screen_in_the_list_shows_the_note_at_once(self):
+        keyboard = r"Control Panel\Keyboard"
+        self.addCleanup(self.driver, "reg_del", "HKCU", keyboard, SNIPPING)
+        self.driver("reg_set", "HKCU", keyboard, SNIPPING, REG_DWORD, "01000000")
+        k = self.start()
+        dialog = self.open_dialog(k)
+        note = next(c["hwnd"] for c in self.driver("children", dialog)["children"]
+                    if c["id"] == SNIPPING_NOTE)
+        self.assertFalse(self.driver.state(note)["visible"])  # F9
+        # A click in the list gives it the focus; End then chooses the last
+        # entry, Print Screen, as a user would.
+        left, top, right, _ = self.driver.state(self.list_box)["rect"]
+        xdo("mousemove", (left + right) // 2, top + 5, "click", "1")
+        wait_until(lambda: self.selection() != 8, 10, what="the click in the list")
+        keys("End")
+        wait_until(lambda: self.driver.state(note)["visible"], 10, what="the note")
+        self.assertEqual(self.selection(), 52)
+        keys("Up")
+        wait_until(lambda: not self.driver.state(note)["visible"], 10, what="the note hidden")
+        self.close(dialog, IDOK)
+        self.assertEqual(self.stored("KEY"), (REG_DWORD, "2300"))  # End
 
     def test_cancel_writes_nothing(self):
         k = self.start()
@@ -181,6 +203,21 @@ class CaptureKeyPresses(TriggerTestCase):
         self.focus(k.hwnd)
         keys("Home")
         self.expect_files(2)
+
+    def test_print_screen_outputs_once_per_press(self):
+        k = self.start_with_file_output()
+        self.set_key(k, ctrl=False, shift=False, index=52)  # PrintScreen
+        self.assertEqual(self.driver.reg_get("KEY")["data"], "2c00")
+        # Wine passes both the key-down and the key-up.
+        for n in (1, 2):
+            self.focus(k.hwnd)
+            keys("Print")
+            self.expect_files(n)
+        # Windows often passes the key-up alone.
+        self.focus(k.hwnd)
+        self.driver("key_up", 0x2C)
+        self.expect_files(3)
+        self.sync(k, 3)
 
     def test_a_key_held_in_another_program_outputs_once(self):
         k = self.start_with_file_output()

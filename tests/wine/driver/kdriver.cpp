@@ -1283,6 +1283,20 @@ Reply CmdRecord(const Args& a)
     return ok ? Reply() : Fail("cannot write the file");
 }
 
+// key_up vk: a key-up of virtual key vk with no key-down before it, as
+// Windows gives Print Screen to keyboard hooks (X drops a lone key release,
+// so xdotool cannot send one).
+Reply CmdKeyUp(const Args& a)
+{
+    if (a.size() < 2)
+        return Fail("key_up vk");
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = WORD(Number(a[1]));
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(1, &input, sizeof input) == 1 ? Reply() : Fail("SendInput failed");
+}
+
 Reply Dispatch(const Args& a)
 {
     const std::string& c = a[0];
@@ -1338,6 +1352,7 @@ Reply Dispatch(const Args& a)
     if (c == "record") return CmdRecord(a);
     if (c == "processes") return CmdProcesses(a);
     if (c == "terminate") return CmdTerminate(a);
+    if (c == "key_up") return CmdKeyUp(a);
     return Fail("unknown command " + c);
 }
 
