@@ -18,8 +18,10 @@
 #include "app/scroll.h"
 #include "app/toolbar.h"
 #include "app/zoom_fit.h"
+#include "capture/capture.h"
 #include "markup/marks.h"
 #include "markup/view_map.h"
+#include "picture/picture.h"
 #include "res/resource.h"
 
 namespace {
@@ -740,8 +742,17 @@ void Composition(HWND window, LPARAM flags)
     MoveImeWindow(window);
 }
 
+bool MayDiscardEdit(HWND window)
+{
+    wchar_t text[128];
+    LoadStringW(g_instance, IDS_MARKUP_DISCARD, text, 128);
+    return ShowMessage(window, text, L"Kelvo", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 // Commands that would replace the picture under the edit ask first;
-// those that send the picture on take the edit with them.
+// those that send the picture on take the edit with them. The capture
+// key (with or without Alt), the timer and DDE grab without a question:
+// their picture goes out and the edit waits.
 bool GuardCommand(HWND window, int id, LPARAM lParam)
 {
     bool automatic = lParam == kCaptureAndOutputMarker;
@@ -749,16 +760,23 @@ bool GuardCommand(HWND window, int id, LPARAM lParam)
     case kCmdDesktop:
     case kCmdWindow:
     case kCmdRectangle:
-    case kCmdOpen:
-    case kCmdDelete: {
-        if (automatic)
+    case kCmdLastRegion:
+    case kCmdDelete:
+        // Without a region held 前回の範囲 only beeps: nothing to ask.
+        if (automatic || (id == kCmdLastRegion && !HasLastRegion()))
             return false;
-        wchar_t text[128];
-        LoadStringW(g_instance, IDS_MARKUP_DISCARD, text, 128);
-        if (ShowMessage(window, text, L"Kelvo", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (!MayDiscardEdit(window))
             return true;
         Leave(window);
         return false;
+    case kCmdOpen: {
+        // Asked once a file is chosen: a cancelled file dialog has thrown
+        // nothing away, and neither has a file that would not open.
+        std::wstring path;
+        if (ChooseOpenFile(window, &path) && MayDiscardEdit(window) &&
+            OpenPictureFile(window, path.c_str()))
+            Leave(window);
+        return true;
     }
     case kCmdSave:
     case kCmdWallpaper:
@@ -836,9 +854,7 @@ bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
         return GuardCommand(window, id, lParam);
     }
     case WM_DROPFILES: {
-        wchar_t text[128];
-        LoadStringW(g_instance, IDS_MARKUP_DISCARD, text, 128);
-        if (ShowMessage(window, text, L"Kelvo", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        if (!MayDiscardEdit(window)) {
             DragFinish(reinterpret_cast<HDROP>(wParam));
             return true;
         }

@@ -324,9 +324,9 @@ CURSOR_SIZES = (32, 48, 64)  # 100 %, 150 % and 200 %
 ICON = 105
 ICON_SIZES = {(16, 16), (24, 24), (32, 32), (48, 48), (64, 64)}
 # The strip as drawn, and drawn again for 150 % and 200 %.
-TOOLBARS = (dict(id=127, width=272, height=15, bits=4),
-            dict(id=128, width=408, height=24, bits=4),
-            dict(id=129, width=544, height=32, bits=4))
+TOOLBARS = (dict(id=127, width=288, height=15, bits=4),
+            dict(id=128, width=432, height=24, bits=4),
+            dict(id=129, width=576, height=32, bits=4))
 RT_MANIFEST = 24
 LANG_NEUTRAL = 0
 

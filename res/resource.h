@@ -12,7 +12,7 @@
 #define IDD_ABOUT                112  /* version information */
 #define IDCUR_RETICLE            123  /* window pick */
 #define IDCUR_PENCIL             124  /* rectangle drag */
-#define IDB_TOOLBAR              127  /* 17 button images, 16 x 15 each */
+#define IDB_TOOLBAR              127  /* 18 button images, 16 x 15 each */
 #define IDB_TOOLBAR_24           128  /* the same drawn at 24 x 24, for 150 % */
 #define IDB_TOOLBAR_32           129  /* the same drawn at 32 x 32, for 200 % */
 #define IDD_SNAPSHOT             135  /* snapshot timer */
@@ -27,7 +27,7 @@
 #define IDC_MAIN_TOOLBAR         127
 
 /* Toolbar strip geometry and image indices */
-#define TOOLBAR_IMAGE_COUNT      17
+#define TOOLBAR_IMAGE_COUNT      18
 #define TOOLBAR_IMAGE_WIDTH      16
 #define TOOLBAR_IMAGE_HEIGHT     15
 #define TBIMG_OPEN               0
@@ -44,6 +44,7 @@
 #define TBIMG_ICONIC             11
 #define TBIMG_ABOUT              12
 #define TBIMG_WALLPAPER          13
+#define TBIMG_MARKUP             17
 
 /* Commands (menus, toolbar, popup menu). They double as string-table ids:
    the string of a command is its tooltip and customisation text. */
