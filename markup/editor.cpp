@@ -30,6 +30,7 @@ constexpr uint32_t kPresets[6] = {Rgb(255, 0, 0),   Rgb(0, 0, 255), Rgb(0, 160, 
                                   Rgb(255, 255, 0), Rgb(0, 0, 0),   Rgb(255, 255, 255)};
 constexpr int kCustomColour = 6;
 constexpr int kDefaultWidth = 1;  // index into kWidthChoices: 2 pixels
+constexpr int kDefaultTextSize = 1;  // index into kTextSizes: 24 pixels
 
 struct Editor {
     bool active = false;
@@ -39,6 +40,7 @@ struct Editor {
     Tool tool = Tool::kPen;
     int colourIndex = 0;
     int widthIndex = kDefaultWidth;
+    int textSizeIndex = kDefaultTextSize;
     COLORREF custom[16] = {};
     int32_t hPos = 0, vPos = 0;
     WheelCarry hWheel, vWheel;
@@ -197,7 +199,7 @@ std::wstring ShownText() { return g.text + g.composition; }
 
 MRect MeasureText(const std::wstring& text)
 {
-    int height = TextHeightFor(g.style.width);
+    int height = kTextSizes[g.textSizeIndex];
     HDC screen = GetDC(nullptr);
     HFONT font = MakeFont(height);
     HGDIOBJ old = SelectObject(screen, font);
@@ -224,7 +226,7 @@ void PutBackUnderText()
 
 void DrawTypedText(Pixels& p, const MRect& area, const std::wstring& text)
 {
-    int height = TextHeightFor(g.style.width);
+    int height = kTextSizes[g.textSizeIndex];
     uint32_t colour = g.style.colour;
     DrawWithGdi(p, area, [&](HDC dc) {
         HFONT font = MakeFont(height);
@@ -340,7 +342,8 @@ void LabelNumber(MPoint centre, const MRect& disc, int number)
 
 void ShowChoices()
 {
-    ShowMarkupChoices(g.bar, int(g.tool), g.colourIndex, g.widthIndex, g.style.filled);
+    ShowMarkupChoices(g.bar, int(g.tool), g.colourIndex, g.widthIndex, g.textSizeIndex,
+                      g.style.filled);
 }
 
 void ChooseTool(HWND window, Tool tool)
@@ -375,13 +378,22 @@ void SetColour(HWND window, int index)
         ShowTypedText(window);
 }
 
-void SetWidth(HWND window, int index)
+void SetWidth(int index)
 {
     g.widthIndex = index;
     g.style.width = kWidthChoices[index];
     ShowChoices();
-    if (g.typing)
+}
+
+// Text being typed takes the new size at once.
+void SetTextSize(HWND window, int index)
+{
+    g.textSizeIndex = index;
+    ShowChoices();
+    if (g.typing) {
         ShowTypedText(window);
+        MoveImeWindow(window);
+    }
 }
 
 // --- entering and leaving --------------------------------------------
@@ -391,8 +403,7 @@ void Leave(HWND window)
     g.active = false;
     g.typing = false;
     g.session.Start(Pixels{});
-    if (g.bar)
-        DestroyWindow(g.bar);
+    DestroyMarkupBar(g.bar);
     g.bar = nullptr;
     if (GetCapture() == window)
         ReleaseCapture();
@@ -697,7 +708,7 @@ bool KeyDown(HWND window, WPARAM key)
         return true;
     }
     if (key >= '1' && key <= '4') {
-        SetWidth(window, int(key - '1'));
+        SetWidth(int(key - '1'));
         return true;
     }
     return false;
@@ -798,7 +809,9 @@ bool BarCommand(HWND window, int id)
     } else if (id >= IDM_MARKUP_RED && id <= IDM_MARKUP_WHITE) {
         SetColour(window, id - IDM_MARKUP_RED);
     } else if (id >= IDM_MARKUP_WIDTH1 && id <= IDM_MARKUP_WIDTH8) {
-        SetWidth(window, id - IDM_MARKUP_WIDTH1);
+        SetWidth(id - IDM_MARKUP_WIDTH1);
+    } else if (id >= IDM_MARKUP_TEXT16 && id <= IDM_MARKUP_TEXT48) {
+        SetTextSize(window, id - IDM_MARKUP_TEXT16);
     } else {
         switch (id) {
         case IDM_MARKUP_FILLED:
@@ -831,6 +844,15 @@ void MarkupCommand(HWND window)
         Enter(window);
 }
 
+void MarkupDpiChanged(HWND window, UINT dpi)
+{
+    if (!g.active)
+        return;
+    SetMarkupBarScale(g.bar, dpi);
+    PlaceMarkupBar(g.bar, window, ViewTop() - MarkupBarHeight(g.bar));
+    RefreshAll(window);
+}
+
 bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     *result = 0;
@@ -849,7 +871,8 @@ bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
             MarkupCommand(window);
             return true;
         }
-        if (id > kCmdMarkup && id <= IDM_MARKUP_CANCEL)
+        if ((id > kCmdMarkup && id <= IDM_MARKUP_CANCEL) ||
+            (id >= IDM_MARKUP_TEXT16 && id <= IDM_MARKUP_TEXT48))
             return BarCommand(window, id);
         return GuardCommand(window, id, lParam);
     }

@@ -166,7 +166,11 @@
 #define IDM_MARKUP_REDO          40144
 #define IDM_MARKUP_DONE          40145
 #define IDM_MARKUP_CANCEL        40146
-#define IDS_MARKUP_LABEL         41200  /* labels 41200 .. 41226 */
+#define IDM_MARKUP_TEXT16        40147  /* text heights 16, 24, 32, 48 */
+#define IDM_MARKUP_TEXT24        40148
+#define IDM_MARKUP_TEXT32        40149
+#define IDM_MARKUP_TEXT48        40150
+#define IDS_MARKUP_LABEL         41200  /* labels 41200 .. 41230 */
 #define IDS_MARKUP_DISCARD       41250  /* asks before an edit is thrown away */
 #define IDS_MARKUP_NO_MEMORY     41251  /* the picture or a mark does not fit in memory */
 #define IDC_MARKUP_BAR           1200   /* the editor's tool bar */

@@ -14,7 +14,8 @@ MARKUP, RECTANGLE, YELLOW, DONE, DESKTOP, ZOOM = 40120, 40125, 40135, 40145, 400
 OPEN, SELECT_RECTANGLE, LAST_REGION = 40023, 40016, 40110
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 FILE_NAME = 1148  # the open dialog's file name box
-PROBE_BUTTON_RECT = 10
+PROBE_BUTTON_RECT, PROBE_DPI_CHANGE = 10, 8
+TEXT48 = 40150
 BAR_ID = 1200
 WM_HSCROLL, WM_VSCROLL, SB_THUMBPOSITION = 0x0114, 0x0115, 4
 RED = (255, 0, 0)
@@ -276,6 +277,26 @@ class Marks(MarkupTestCase):
         # Two lines: text 24 pixels high on each.
         self.assertGreater(max(ys) - min(ys), 30)
         self.assertLess(max(ys), 60 + 70)
+
+    def test_text_size_is_chosen_apart_from_the_line_width(self):
+        k, e = self.edit(self.grey)
+        e.keys("1", "t")  # the thinnest line
+        self.driver.post_command(k.hwnd, TEXT48)
+        e.click(60, 60)
+        e.keys("H", "ctrl+Return")
+        e.sync()
+        px = self.commit(e).load()
+        ys = [y for x in range(400) for y in range(300) if px[x, y][0] > 200 and px[x, y][1] < 80]
+        self.assertTrue(ys, "the text")
+        # A capital of 48-pixel text, not of the 16 pixels a thin line had.
+        self.assertGreater(max(ys) - min(ys), 30)
+
+    def test_the_bar_follows_the_monitor_scale(self):
+        k, e = self.edit(self.grey)
+        before = e.bar()["rect"]
+        self.driver("probe", k.hwnd, PROBE_DPI_CHANGE | 192 << 8)
+        wait_until(lambda: e.bar()["rect"][3] - e.bar()["rect"][1] > 1.5 * (before[3] - before[1]),
+                   10, what="a bar grown with its labels")
 
 
 class UndoRedoEscape(MarkupTestCase):
