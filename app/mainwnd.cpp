@@ -262,6 +262,7 @@ void OnNotifyIcon(HWND window, LPARAM mouse)
 void OnDpiChanged(HWND window, UINT dpi, const RECT* suggested)
 {
     SetToolbarScale(dpi);
+    MarkupDpiChanged(window, dpi);
     if (suggested)
         SetWindowPos(window, nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,

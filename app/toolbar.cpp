@@ -31,6 +31,9 @@ const Entry kEntries[kToolbarEntries] = {
     {8, kCmdDelete},  {-1, 0},            {9, kCmdPreview},  {10, kCmdShowPrint},
     {11, kCmdIconic}, {-1, 0},            {13, kCmdWallpaper}, {-1, 0},
     {12, kCmdAbout},
+    // Added after the first release, so at the end: the order users knew
+    // stays as it was.
+    {-1, 0},          {TBIMG_MARKUP, kCmdMarkup},
 };
 
 TBBUTTON Button(int position)
@@ -205,7 +208,7 @@ void UpdateToolbarForPicture(bool present)
 {
     if (!g_toolbar)
         return;
-    for (int command : {kCmdSave, kCmdPrint, kCmdZoom, kCmdDelete, kCmdWallpaper})
+    for (int command : {kCmdSave, kCmdPrint, kCmdZoom, kCmdDelete, kCmdWallpaper, kCmdMarkup})
         SendMessageA(g_toolbar, TB_ENABLEBUTTON, command, MAKELPARAM(present ? TRUE : FALSE, 0));
 }
 

@@ -1,10 +1,10 @@
-// The main window's toolbar: its 21-entry button table, tooltips and the
+// The main window's toolbar: its 23-entry button table, tooltips and the
 // customisation dialog's notifications.
 #pragma once
 #include <windows.h>
 
 constexpr int kToolbarId = 127;
-constexpr int kToolbarEntries = 21;
+constexpr int kToolbarEntries = 23;
 
 HWND MainToolbar();
 HWND CreateMainToolbar(HWND mainWindow);

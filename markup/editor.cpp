@@ -19,8 +19,10 @@
 #include "app/scroll.h"
 #include "app/toolbar.h"
 #include "app/zoom_fit.h"
+#include "capture/capture.h"
 #include "markup/marks.h"
 #include "markup/view_map.h"
+#include "picture/picture.h"
 #include "res/resource.h"
 
 namespace {
@@ -29,6 +31,7 @@ constexpr uint32_t kPresets[6] = {Rgb(255, 0, 0),   Rgb(0, 0, 255), Rgb(0, 160, 
                                   Rgb(255, 255, 0), Rgb(0, 0, 0),   Rgb(255, 255, 255)};
 constexpr int kCustomColour = 6;
 constexpr int kDefaultWidth = 1;  // index into kWidthChoices: 2 pixels
+constexpr int kDefaultTextSize = 1;  // index into kTextSizes: 24 pixels
 
 struct Editor {
     bool active = false;
@@ -38,6 +41,7 @@ struct Editor {
     Tool tool = Tool::kPen;
     int colourIndex = 0;
     int widthIndex = kDefaultWidth;
+    int textSizeIndex = kDefaultTextSize;
     COLORREF custom[16] = {};
     int32_t hPos = 0, vPos = 0;
     WheelCarry hWheel, vWheel;
@@ -196,7 +200,7 @@ std::wstring ShownText() { return g.text + g.composition; }
 
 MRect MeasureText(const std::wstring& text)
 {
-    int height = TextHeightFor(g.style.width);
+    int height = kTextSizes[g.textSizeIndex];
     HDC screen = GetDC(nullptr);
     HFONT font = MakeFont(height);
     HGDIOBJ old = SelectObject(screen, font);
@@ -223,7 +227,7 @@ void PutBackUnderText()
 
 void DrawTypedText(Pixels& p, const MRect& area, const std::wstring& text)
 {
-    int height = TextHeightFor(g.style.width);
+    int height = kTextSizes[g.textSizeIndex];
     uint32_t colour = g.style.colour;
     DrawWithGdi(p, area, [&](HDC dc) {
         HFONT font = MakeFont(height);
@@ -339,7 +343,8 @@ void LabelNumber(MPoint centre, const MRect& disc, int number)
 
 void ShowChoices()
 {
-    ShowMarkupChoices(g.bar, int(g.tool), g.colourIndex, g.widthIndex, g.style.filled);
+    ShowMarkupChoices(g.bar, int(g.tool), g.colourIndex, g.widthIndex, g.textSizeIndex,
+                      g.style.filled);
 }
 
 void ChooseTool(HWND window, Tool tool)
@@ -374,13 +379,22 @@ void SetColour(HWND window, int index)
         ShowTypedText(window);
 }
 
-void SetWidth(HWND window, int index)
+void SetWidth(int index)
 {
     g.widthIndex = index;
     g.style.width = kWidthChoices[index];
     ShowChoices();
-    if (g.typing)
+}
+
+// Text being typed takes the new size at once.
+void SetTextSize(HWND window, int index)
+{
+    g.textSizeIndex = index;
+    ShowChoices();
+    if (g.typing) {
         ShowTypedText(window);
+        MoveImeWindow(window);
+    }
 }
 
 // --- entering and leaving --------------------------------------------
@@ -390,8 +404,7 @@ void Leave(HWND window)
     g.active = false;
     g.typing = false;
     g.session.Start(Pixels{});
-    if (g.bar)
-        DestroyWindow(g.bar);
+    DestroyMarkupBar(g.bar);
     g.bar = nullptr;
     if (GetCapture() == window)
         ReleaseCapture();
@@ -698,7 +711,7 @@ bool KeyDown(HWND window, WPARAM key)
         return true;
     }
     if (key >= '1' && key <= '4') {
-        SetWidth(window, int(key - '1'));
+        SetWidth(int(key - '1'));
         return true;
     }
     return false;
@@ -743,8 +756,17 @@ void Composition(HWND window, LPARAM flags)
     MoveImeWindow(window);
 }
 
+bool MayDiscardEdit(HWND window)
+{
+    wchar_t text[128];
+    LoadStringW(g_instance, IDS_MARKUP_DISCARD, text, 128);
+    return ShowMessage(window, text, L"Kelvo", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 // Commands that would replace the picture under the edit ask first;
-// those that send the picture on take the edit with them.
+// those that send the picture on take the edit with them. The capture
+// key (with or without Alt), the timer and DDE grab without a question:
+// their picture goes out and the edit waits.
 bool GuardCommand(HWND window, int id, LPARAM lParam)
 {
     bool automatic = lParam == kCaptureAndOutputMarker;
@@ -752,16 +774,23 @@ bool GuardCommand(HWND window, int id, LPARAM lParam)
     case kCmdDesktop:
     case kCmdWindow:
     case kCmdRectangle:
-    case kCmdOpen:
-    case kCmdDelete: {
-        if (automatic)
+    case kCmdLastRegion:
+    case kCmdDelete:
+        // Without a region held 前回の範囲 only beeps: nothing to ask.
+        if (automatic || (id == kCmdLastRegion && !HasLastRegion()))
             return false;
-        wchar_t text[128];
-        LoadStringW(g_instance, IDS_MARKUP_DISCARD, text, 128);
-        if (ShowMessage(window, text, L"Kelvo", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (!MayDiscardEdit(window))
             return true;
         Leave(window);
         return false;
+    case kCmdOpen: {
+        // Asked once a file is chosen: a cancelled file dialog has thrown
+        // nothing away, and neither has a file that would not open.
+        std::wstring path;
+        if (ChooseOpenFile(window, &path) && MayDiscardEdit(window) &&
+            OpenPictureFile(window, path.c_str()))
+            Leave(window);
+        return true;
     }
     case kCmdSave:
     case kCmdWallpaper:
@@ -783,7 +812,9 @@ bool BarCommand(HWND window, int id)
     } else if (id >= IDM_MARKUP_RED && id <= IDM_MARKUP_WHITE) {
         SetColour(window, id - IDM_MARKUP_RED);
     } else if (id >= IDM_MARKUP_WIDTH1 && id <= IDM_MARKUP_WIDTH8) {
-        SetWidth(window, id - IDM_MARKUP_WIDTH1);
+        SetWidth(id - IDM_MARKUP_WIDTH1);
+    } else if (id >= IDM_MARKUP_TEXT16 && id <= IDM_MARKUP_TEXT48) {
+        SetTextSize(window, id - IDM_MARKUP_TEXT16);
     } else {
         switch (id) {
         case IDM_MARKUP_FILLED:
@@ -816,6 +847,15 @@ void MarkupCommand(HWND window)
         Enter(window);
 }
 
+void MarkupDpiChanged(HWND window, UINT dpi)
+{
+    if (!g.active)
+        return;
+    SetMarkupBarScale(g.bar, dpi);
+    PlaceMarkupBar(g.bar, window, ViewTop() - MarkupBarHeight(g.bar));
+    RefreshAll(window);
+}
+
 bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     *result = 0;
@@ -834,14 +874,13 @@ bool MarkupMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRES
             MarkupCommand(window);
             return true;
         }
-        if (id > kCmdMarkup && id <= IDM_MARKUP_CANCEL)
+        if ((id > kCmdMarkup && id <= IDM_MARKUP_CANCEL) ||
+            (id >= IDM_MARKUP_TEXT16 && id <= IDM_MARKUP_TEXT48))
             return BarCommand(window, id);
         return GuardCommand(window, id, lParam);
     }
     case WM_DROPFILES: {
-        wchar_t text[128];
-        LoadStringW(g_instance, IDS_MARKUP_DISCARD, text, 128);
-        if (ShowMessage(window, text, L"Kelvo", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        if (!MayDiscardEdit(window)) {
             DragFinish(reinterpret_cast<HDROP>(wParam));
             return true;
         }

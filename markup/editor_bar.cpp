@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "app/app.h"
+#include "app/dpi.h"
 #include "markup/editor.h"
 #include "res/resource.h"
 
@@ -28,6 +29,8 @@ const Entry kEntries[] = {
     {IDM_MARKUP_COLOUR, kGroup},     {0, 0},
     {IDM_MARKUP_WIDTH1, kGroup},     {IDM_MARKUP_WIDTH2, kGroup},      {IDM_MARKUP_WIDTH4, kGroup},
     {IDM_MARKUP_WIDTH8, kGroup},     {0, 0},
+    {IDM_MARKUP_TEXT16, kGroup},     {IDM_MARKUP_TEXT24, kGroup},      {IDM_MARKUP_TEXT32, kGroup},
+    {IDM_MARKUP_TEXT48, kGroup},     {0, 0},
     {IDM_MARKUP_UNDO, kPlain},       {IDM_MARKUP_REDO, kPlain},        {0, 0},
     {IDM_MARKUP_DONE, kPlain},       {IDM_MARKUP_CANCEL, kPlain},
 };
@@ -35,6 +38,9 @@ constexpr int kEntryCount = int(sizeof kEntries / sizeof kEntries[0]);
 
 // The labels stay alive as long as the bar: the bar keeps the pointers.
 wchar_t g_labels[kEntryCount][16];
+// The labels' font, at the scale of the monitor the window is on; the bar
+// does not own a font it is given.
+HFONT g_font;
 
 }  // namespace
 
@@ -70,8 +76,44 @@ HWND CreateMarkupBar(HWND window, int top)
         b.iString = reinterpret_cast<INT_PTR>(g_labels[i]);
     }
     SendMessageW(bar, TB_ADDBUTTONSW, kEntryCount, reinterpret_cast<LPARAM>(buttons));
+    SetMarkupBarScale(bar, WindowDpi(window));
     PlaceMarkupBar(bar, window, top);
     return bar;
+}
+
+void SetMarkupBarScale(HWND bar, UINT dpi)
+{
+    if (!bar)
+        return;
+    HFONT font = CreateMessageFont(dpi);
+    if (!font)
+        return;
+    SendMessageW(bar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (g_font)
+        DeleteObject(g_font);
+    g_font = font;
+    // The buttons keep their height whatever the font: the common 22 pixels
+    // at the scale, and never less than the labels need.
+    TEXTMETRICW metrics{};
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, font);
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    int height = MulDiv(22, int(dpi), 96);
+    if (height < metrics.tmHeight + 6)
+        height = metrics.tmHeight + 6;
+    SendMessageW(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(MulDiv(24, int(dpi), 96), height));
+    SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+}
+
+void DestroyMarkupBar(HWND bar)
+{
+    if (bar)
+        DestroyWindow(bar);
+    if (g_font)
+        DeleteObject(g_font);
+    g_font = nullptr;
 }
 
 int MarkupBarHeight(HWND bar)
@@ -100,7 +142,8 @@ void PlaceMarkupBar(HWND bar, HWND window, int top)
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void ShowMarkupChoices(HWND bar, int toolIndex, int colourIndex, int widthIndex, bool filled)
+void ShowMarkupChoices(HWND bar, int toolIndex, int colourIndex, int widthIndex, int textSizeIndex,
+                       bool filled)
 {
     if (!bar)
         return;
@@ -113,6 +156,8 @@ void ShowMarkupChoices(HWND bar, int toolIndex, int colourIndex, int widthIndex,
         check(IDM_MARKUP_RED + i, i == colourIndex);
     for (int i = 0; i < 4; ++i)
         check(IDM_MARKUP_WIDTH1 + i, i == widthIndex);
+    for (int i = 0; i < 4; ++i)
+        check(IDM_MARKUP_TEXT16 + i, i == textSizeIndex);
     check(IDM_MARKUP_FILLED, filled);
     // The bar does not redraw a button a group unchecks by itself.
     InvalidateRect(bar, nullptr, TRUE);

@@ -5,16 +5,6 @@
 #include <cmath>
 #include <utility>
 
-int32_t TextHeightFor(int32_t width)
-{
-    switch (width) {
-    case 1: return 16;
-    case 2: return 24;
-    case 4: return 32;
-    }
-    return std::max(48, width * 6);
-}
-
 int32_t MosaicBlockFor(int32_t width) { return std::max(8, 4 * width); }
 
 int32_t NumberDiameterFor(int32_t width) { return 20 + 4 * std::max(width, 1); }

@@ -14,11 +14,12 @@ struct MarkStyle {
     bool filled = false;  // rectangle and ellipse
 };
 
-// The line widths offered, and the text height (pixels) and mosaic block
-// that go with each.
+// The line widths offered, and the mosaic block that goes with each.
 constexpr int32_t kWidthChoices[4] = {1, 2, 4, 8};
-int32_t TextHeightFor(int32_t width);
 int32_t MosaicBlockFor(int32_t width);
+// The text heights offered (pixels), a choice of their own: large text
+// with a thin frame round it is as common as the other way round.
+constexpr int32_t kTextSizes[4] = {16, 24, 32, 48};
 // The diameter of a step number's disc.
 int32_t NumberDiameterFor(int32_t width);
 

@@ -102,6 +102,10 @@ STRINGS = {
     40144: 'やり直し (Ctrl+Y)',
     40145: '確定 (Enter)',
     40146: '取消 (Esc)',
+    40147: '文字の大きさ 16 ピクセル',
+    40148: '文字の大きさ 24 ピクセル',
+    40149: '文字の大きさ 32 ピクセル',
+    40150: '文字の大きさ 48 ピクセル',
     41200: '編集',
     41201: 'ペン',
     41202: '蛍光ペン',
@@ -129,6 +133,10 @@ STRINGS = {
     41224: 'やり直し',
     41225: '確定',
     41226: '取消',
+    41227: '小',
+    41228: '中',
+    41229: '大',
+    41230: '特大',
     41250: '編集中の画像を破棄しますか？',
     41251: 'メモリが足りないため編集できません',
 }
@@ -330,9 +338,9 @@ CURSOR_SIZES = (32, 48, 64)  # 100 %, 150 % and 200 %
 ICON = 105
 ICON_SIZES = {(16, 16), (24, 24), (32, 32), (48, 48), (64, 64)}
 # The strip as drawn, and drawn again for 150 % and 200 %.
-TOOLBARS = (dict(id=127, width=272, height=15, bits=4),
-            dict(id=128, width=408, height=24, bits=4),
-            dict(id=129, width=544, height=32, bits=4))
+TOOLBARS = (dict(id=127, width=288, height=15, bits=4),
+            dict(id=128, width=432, height=24, bits=4),
+            dict(id=129, width=576, height=32, bits=4))
 RT_MANIFEST = 24
 LANG_NEUTRAL = 0
 

@@ -31,7 +31,7 @@ INK = {
 BACKGROUND = INK['.']
 TRANSPARENT = -1  # icon and cursor pixels that show what lies beneath
 
-TB_W, TB_H, TB_COUNT = 16, 15, 17
+TB_W, TB_H, TB_COUNT = 16, 15, 18
 
 
 class Canvas:
@@ -425,15 +425,37 @@ def tb_blank_dot():
     return c
 
 
+def tb_markup():
+    # A pencil writing on a picture.
+    return glyph([
+        "............kkk.",
+        "...........kmmmk",
+        "kkkkkkkkkkkmmmk.",
+        "kwwwwwwwwkkkkk..",
+        "kwwwwwwwkyyyk...",
+        "kwwwwwwkyyyk....",
+        "kwwwwwkyyyk.....",
+        "kwwwwkyyyk......",
+        "kwwwkyyyk.......",
+        "kwwkwwwk........",
+        "kwwkwwk.........",
+        "kwrkkk..........",
+        "krrrr...........",
+        "kkkkk...........",
+        "................",
+    ])
+
+
 TOOLBAR = [
     tb_open, tb_save, tb_print, tb_desktop, tb_window, tb_rect,
     tb_snapshot, tb_zoom, tb_delete, tb_preview, tb_showprint, tb_iconic,
     tb_about, tb_wallpaper, tb_blank_square, tb_blank_circle, tb_blank_dot,
+    tb_markup,
 ]
 
 
 def toolbar_strip(scale=None, side=None):
-    """The 17 images side by side: as drawn (16 x 15), or each padded to a
+    """The 18 images side by side: as drawn (16 x 15), or each padded to a
     square of 16 and enlarged by scale to side x side."""
     assert len(TOOLBAR) == TB_COUNT
     images = [draw() for draw in TOOLBAR]

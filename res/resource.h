@@ -12,7 +12,7 @@
 #define IDD_ABOUT                112  /* version information */
 #define IDCUR_RETICLE            123  /* window pick */
 #define IDCUR_PENCIL             124  /* rectangle drag */
-#define IDB_TOOLBAR              127  /* 17 button images, 16 x 15 each */
+#define IDB_TOOLBAR              127  /* 18 button images, 16 x 15 each */
 #define IDB_TOOLBAR_24           128  /* the same drawn at 24 x 24, for 150 % */
 #define IDB_TOOLBAR_32           129  /* the same drawn at 32 x 32, for 200 % */
 #define IDD_SNAPSHOT             135  /* snapshot timer */
@@ -27,7 +27,7 @@
 #define IDC_MAIN_TOOLBAR         127
 
 /* Toolbar strip geometry and image indices */
-#define TOOLBAR_IMAGE_COUNT      17
+#define TOOLBAR_IMAGE_COUNT      18
 #define TOOLBAR_IMAGE_WIDTH      16
 #define TOOLBAR_IMAGE_HEIGHT     15
 #define TBIMG_OPEN               0
@@ -44,6 +44,7 @@
 #define TBIMG_ICONIC             11
 #define TBIMG_ABOUT              12
 #define TBIMG_WALLPAPER          13
+#define TBIMG_MARKUP             17
 
 /* Commands (menus, toolbar, popup menu). They double as string-table ids:
    the string of a command is its tooltip and customisation text. */
@@ -171,7 +172,11 @@
 #define IDM_MARKUP_REDO          40144
 #define IDM_MARKUP_DONE          40145
 #define IDM_MARKUP_CANCEL        40146
-#define IDS_MARKUP_LABEL         41200  /* labels 41200 .. 41226 */
+#define IDM_MARKUP_TEXT16        40147  /* text heights 16, 24, 32, 48 */
+#define IDM_MARKUP_TEXT24        40148
+#define IDM_MARKUP_TEXT32        40149
+#define IDM_MARKUP_TEXT48        40150
+#define IDS_MARKUP_LABEL         41200  /* labels 41200 .. 41230 */
 #define IDS_MARKUP_DISCARD       41250  /* asks before an edit is thrown away */
 #define IDS_MARKUP_NO_MEMORY     41251  /* the picture or a mark does not fit in memory */
 #define IDC_MARKUP_BAR           1200   /* the editor's tool bar */

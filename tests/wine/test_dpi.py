@@ -115,7 +115,7 @@ class Scales(OtherDisplayTestCase):
         k = self.start()
         toolbar = self.driver("probe", k.hwnd, 7)["result"]
         self.assertEqual(toolbar["dpi"], dpi)
-        self.assertEqual((toolbar["image"], toolbar["count"]), ([image, image], 17))
+        self.assertEqual((toolbar["image"], toolbar["count"]), ([image, image], 18))
         self.assertGreater(min(toolbar["button"]), image)
         settled_screenshot(f"dpi{dpi}-main-window")
 

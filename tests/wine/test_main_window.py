@@ -326,9 +326,10 @@ class NotifyIcon(KelvoTestCase):
         popup = self.driver("probe", k.hwnd, 3)["result"]
         self.assertEqual(popup["rect"][:2], [400, 300])
         self.assertEqual([i["id"] for i in popup["items"]],
-                         [40023, 40008, 40120, 0, 40001, 0, 40014, 40015, 40016, 0, 40005])
+                         [40023, 40008, 40120, 0, 40001, 0, 40014, 40015, 40016, 40110, 0, 40005])
         self.assertEqual([i["text"] for i in popup["items"] if not i["separator"]],
-                         ["読込...", "保存...", "編集", "印刷...", "デスクトップ", "ウィンドウ", "矩形", "終了"])
+                         ["読込...", "保存...", "編集", "印刷...", "デスクトップ", "ウィンドウ", "矩形",
+                          "前回の範囲", "終了"])
         state = self.driver.state(k.hwnd)
         self.assertTrue(state["visible"] and not state["iconic"])
         settled_screenshot("popup-menu")

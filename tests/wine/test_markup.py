@@ -7,10 +7,15 @@ import tempfile
 
 from PIL import Image
 
-from harness import (KelvoTestCase, wait_until, settled_screenshot, xdotool, x_point, winpath,
-                     ARTIFACTS)
+from harness import (KelvoTestCase, wait_until, settled_screenshot, screen_image, xdotool, x_point,
+                     winpath, ARTIFACTS)
 
 MARKUP, RECTANGLE, YELLOW, DONE, DESKTOP, ZOOM = 40120, 40125, 40135, 40145, 40014, 40020
+OPEN, SELECT_RECTANGLE, LAST_REGION = 40023, 40016, 40110
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+FILE_NAME = 1148  # the open dialog's file name box
+PROBE_BUTTON_RECT, PROBE_DPI_CHANGE = 10, 8
+TEXT48 = 40150
 BAR_ID = 1200
 WM_HSCROLL, WM_VSCROLL, SB_THUMBPOSITION = 0x0114, 0x0115, 4
 RED = (255, 0, 0)
@@ -145,6 +150,18 @@ class Entering(MarkupTestCase):
                    what="the pen's tooltip")
 
 
+    def test_the_toolbar_button_opens_the_editor(self):
+        self.driver("clip_load", winpath(self.grey))
+        k = self.start()
+        e = Editor(self, k)
+        e.focus()
+        button = self.driver("probe", k.hwnd, PROBE_BUTTON_RECT | (MARKUP << 8))["result"]
+        self.assertTrue(button["found"], "a 編集 button on the toolbar")
+        left, top, right, bottom = button["rect"]
+        xdotool("mousemove", *x_point((left + right) // 2, (top + bottom) // 2), "click", "1")
+        wait_until(lambda: e.bar() is not None, 10, what="the editor's bar")
+
+
 class Marks(MarkupTestCase):
     def test_rectangle_arrow_and_numbers_are_in_the_clipboard_picture(self):
         k, e = self.edit(self.grey)
@@ -266,6 +283,26 @@ class Marks(MarkupTestCase):
         self.assertGreater(max(ys) - min(ys), 30)
         self.assertLess(max(ys), 60 + 70)
 
+    def test_text_size_is_chosen_apart_from_the_line_width(self):
+        k, e = self.edit(self.grey)
+        e.keys("1", "t")  # the thinnest line
+        self.driver.post_command(k.hwnd, TEXT48)
+        e.click(60, 60)
+        e.keys("H", "ctrl+Return")
+        e.sync()
+        px = self.commit(e).load()
+        ys = [y for x in range(400) for y in range(300) if px[x, y][0] > 200 and px[x, y][1] < 80]
+        self.assertTrue(ys, "the text")
+        # A capital of 48-pixel text, not of the 16 pixels a thin line had.
+        self.assertGreater(max(ys) - min(ys), 30)
+
+    def test_the_bar_follows_the_monitor_scale(self):
+        k, e = self.edit(self.grey)
+        before = e.bar()["rect"]
+        self.driver("probe", k.hwnd, PROBE_DPI_CHANGE | 192 << 8)
+        wait_until(lambda: e.bar()["rect"][3] - e.bar()["rect"][1] > 1.5 * (before[3] - before[1]),
+                   10, what="a bar grown with its labels")
+
 
 class UndoRedoEscape(MarkupTestCase):
     def test_undo_redo_and_escape(self):
@@ -375,3 +412,72 @@ class ArrivingWhileEditing(MarkupTestCase):
         im = self.driver.clip_image()
         self.assertEqual(im.size, (400, 300))
         self.assertEqual(im.getpixel((20, 20)), RED)
+
+    def test_open_asks_only_once_a_file_is_chosen(self):
+        k, e = self.edit(self.grey)
+        e.keys("r")
+        e.drag((20, 20), (60, 60))
+        e.sync()
+        # The file dialog comes first; cancelling it keeps the edit.
+        self.driver.post_command(k.hwnd, OPEN)
+        dialog = self.driver.wait_window("#32770", "開く")
+        self.driver("click", dialog, IDCANCEL)
+        self.driver("wait_gone", dialog, 10000)
+        e.sync()
+        self.assertFalse(self.driver.find("#32770", "Kelvo"))
+        self.assertIsNotNone(e.bar())
+        # A chosen file asks; yes opens it and ends the editor.
+        self.driver.post_command(k.hwnd, OPEN)
+        dialog = self.driver.wait_window("#32770", "開く")
+        self.driver("set_text", dialog, FILE_NAME, winpath(self.coded))
+        self.driver("click", dialog, IDOK)
+        box = self.driver.wait_window("#32770", "Kelvo")
+        self.driver("click", box, IDYES)
+        wait_until(lambda: e.bar() is None, 10, what="the editor closed")
+        wait_until(lambda: self.driver.clip_image().getpixel((20, 20)) == (20, 20, 0), 10,
+                   what="the opened file")
+
+    def test_last_region_asks_first(self):
+        self.driver("clip_load", winpath(self.grey))
+        k = self.start()
+        # A region held: dragged once in the selection window over a patch
+        # right of Kelvo's window.
+        self.place(768, 0, 256, 768, 0x606060)
+        self.driver.post_command(k.hwnd, SELECT_RECTANGLE)
+        selection = self.driver.wait_window("RectWindow", "RectWindow", 10)
+        wait_until(lambda: self.driver.state(selection)["visible"], 10,
+                   what="the selection window shown")
+        xdotool("mousemove", *x_point(800, 100), "mousedown", "1")
+        xdotool("mousemove", *x_point(850, 150))
+        xdotool("mousemove", *x_point(900, 200))
+        wait_until(lambda: screen_image().getpixel(x_point(800, 150)) == (0x9F, 0x9F, 0x9F), 10,
+                   what="the rubber band")
+        xdotool("mouseup", "1")
+        self.driver("wait_gone", selection, 15000)
+        wait_until(lambda: self.driver.state(k.hwnd)["visible"], 15, what="Kelvo shown again")
+        region = self.driver.clip_bitmap()
+        self.assertNotEqual(region["width"], 400)
+
+        self.driver("clip_load", winpath(self.grey))
+        e = Editor(self, k)
+        e.focus()
+        self.driver.post_command(k.hwnd, MARKUP)
+        wait_until(lambda: e.bar() is not None, 10, what="the editor's bar")
+        e.keys("r")
+        e.drag((20, 20), (60, 60))
+        e.sync()
+        # No keeps editing, the picture untouched.
+        self.driver.post_command(k.hwnd, LAST_REGION)
+        box = self.driver.wait_window("#32770", "Kelvo")
+        self.driver("click", box, IDNO)
+        self.driver("wait_gone", box, 10000)
+        self.assertIsNotNone(e.bar())
+        self.assertEqual(self.driver.clip_bitmap()["width"], 400)
+        # Yes grabs the region again.
+        self.driver.post_command(k.hwnd, LAST_REGION)
+        box = self.driver.wait_window("#32770", "Kelvo")
+        self.driver("click", box, IDYES)
+        wait_until(lambda: e.bar() is None, 10, what="the editor closed")
+        wait_until(lambda: self.driver.state(k.hwnd)["visible"]
+                   and self.driver.clip_bitmap()["width"] == region["width"], 15,
+                   what="the region grabbed again")

@@ -27,6 +27,7 @@ enum Request : WPARAM {
     kToolbar = 7,     // the toolbar's image and button sizes
     kDpiChange = 8,   // WM_DPICHANGED as Windows sends it (see DpiChange)
     kCursor = 9,      // whether the thread's cursor is the wait cursor
+    kButtonRect = 10, // a toolbar button's screen rectangle, by command
 };
 
 std::string Utf8(const wchar_t* w)
@@ -368,6 +369,21 @@ std::string ToolbarSizes(HWND window)
            + ",\"height\":" + std::to_string(r.bottom - r.top) + "}";
 }
 
+// The screen rectangle of the toolbar button of command (TB_GETRECT
+// writes into the caller's memory, so only Kelvo's own process can ask).
+std::string ButtonRect(HWND window, UINT command)
+{
+    HWND toolbar = FindWindowExW(window, nullptr, L"ToolbarWindow32", nullptr);
+    RECT r{};
+    if (!toolbar || !SendMessageW(toolbar, TB_GETRECT, command, reinterpret_cast<LPARAM>(&r)))
+        return "{\"found\":false}";
+    MapWindowPoints(toolbar, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    char buf[120];
+    std::snprintf(buf, sizeof buf, "{\"found\":true,\"rect\":[%ld,%ld,%ld,%ld]}", r.left, r.top,
+                  r.right, r.bottom);
+    return buf;
+}
+
 // What Windows sends a window that has moved to a monitor of another scale:
 // WM_DPICHANGED with the new DPI and a suggested rectangle, which is only
 // valid inside the window's own process. The suggestion keeps the window's
@@ -394,7 +410,7 @@ std::string DpiChange(HWND window, UINT dpi)
 void Answer(HWND window, WPARAM request, HWND replyTo)
 {
     std::string json;
-    // Request 8 carries its DPI above the low byte.
+    // Requests 8 and 10 carry their DPI or command above the low byte.
     UINT argument = UINT(request >> 8);
     switch (request & 0xFF) {
     case kMenuBar: json = MenuBar(window); break;
@@ -405,6 +421,7 @@ void Answer(HWND window, WPARAM request, HWND replyTo)
     case kTextFit: json = TextFit(window); break;
     case kToolbar: json = ToolbarSizes(window); break;
     case kDpiChange: json = DpiChange(window, argument); break;
+    case kButtonRect: json = ButtonRect(window, argument); break;
     case kCursor:
         json = std::string("{\"wait\":")
                + (GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)) ? "true" : "false")
