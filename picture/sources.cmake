@@ -8,6 +8,7 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/load_failure.cpp
   ${CMAKE_CURRENT_LIST_DIR}/spi_protocol.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/png_encoder.cpp
 )
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capture_dib.cpp
