@@ -312,18 +312,37 @@ int Paint(int rounds, int width, int height)
     char extra[128];
     std::snprintf(extra, sizeof extra, ",\"picture\":[%d,%d],\"client\":[%ld,%ld]", width, height,
                   client.right, client.bottom);
-    for (bool zoom : {false, true}) {
-        g_zoom = zoom;
-        std::vector<double> ms;
-        for (int i = 0; i < rounds; ++i) {
-            double t0 = Now();
-            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-            GdiFlush();
-            ms.push_back(Now() - t0);
-            Pump();
-        }
-        Report(zoom ? "paint_zoomed" : "paint_unzoomed", ms, extra);
+    auto paint = [&](const RECT* part) {
+        double t0 = Now();
+        RedrawWindow(window, part, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        GdiFlush();
+        return Now() - t0;
+    };
+    // A part as a closing menu or a dialog moved away uncovers it.
+    const RECT part{200, 200, 600, 500};
+    std::vector<double> whole, partial, zoomed, rescaled;
+    for (int i = 0; i < rounds; ++i) {
+        whole.push_back(paint(nullptr));
+        Pump();
+        partial.push_back(paint(&part));
+        Pump();
     }
+    ToggleZoom(window);
+    Pump();
+    for (int i = 0; i < rounds; ++i) {
+        zoomed.push_back(paint(nullptr));
+        Pump();
+        // Zoom off and on again: the view is scaled anew, as after a new
+        // picture or a size change.
+        ToggleZoom(window);
+        ToggleZoom(window);
+        rescaled.push_back(paint(nullptr));
+        Pump();
+    }
+    Report("paint_unzoomed", whole, extra);
+    Report("paint_unzoomed_part", partial, extra);
+    Report("paint_zoomed", zoomed, extra);
+    Report("paint_zoomed_new", rescaled, extra);
     DestroyWindow(window);
     return 0;
 }
