@@ -1,7 +1,9 @@
 // Painting and scrolling the current picture. At natural size nothing is
-// copied for the display: the clipboard's bitmap is blitted straight to
-// the window. Zoomed, it is read a band of rows at a time and scaled into
-// one view-sized picture.
+// copied for the display: the clipboard's bitmap (the same handle on every
+// paint while the clipboard holds it) is blitted straight to the part of
+// the window that needs it. Zoomed, it is read a band of rows at a time
+// and scaled into one view-sized bitmap, which is kept and blitted until
+// the picture or the size it is shown at changes.
 #include "app/display.h"
 
 #include <algorithm>
@@ -24,11 +26,34 @@ int32_t g_hRange, g_vRange;  // from the last unzoomed paint
 // Parts of a pixel the wheel has turned on each bar, kept apart.
 WheelCarry g_hWheel, g_vWheel;
 
-// The thumbs show where the view is.
+// The thumbs show where the view is. A bar is redrawn only when its thumb
+// moves: under Wine each redraw of a bar costs a few milliseconds, a paint
+// sets both, and most paints move neither.
 void SetScrollPositions(HWND window)
 {
-    SetScrollPos(window, SB_HORZ, g_hPos, TRUE);
-    SetScrollPos(window, SB_VERT, g_vPos, TRUE);
+    if (GetScrollPos(window, SB_HORZ) != g_hPos)
+        SetScrollPos(window, SB_HORZ, g_hPos, TRUE);
+    if (GetScrollPos(window, SB_VERT) != g_vPos)
+        SetScrollPos(window, SB_VERT, g_vPos, TRUE);
+}
+
+// Shows bar with the range 0..range, or hides it; nothing is done (and
+// nothing redrawn) when the bar is so already.
+void SetScrollBar(HWND window, int bar, bool shown, int32_t range)
+{
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    const bool isShown = (style & (bar == SB_HORZ ? WS_HSCROLL : WS_VSCROLL)) != 0;
+    if (!shown) {
+        if (isShown)
+            ShowScrollBar(window, bar, FALSE);
+        return;
+    }
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE;
+    if (isShown && GetScrollInfo(window, bar, &info) && info.nMin == 0 && info.nMax == range)
+        return;
+    SetScrollRange(window, bar, 0, range, TRUE);
 }
 
 int ToolbarHeight()
@@ -44,19 +69,50 @@ int ToolbarHeight()
 // 4 MB, so that a huge picture is never held twice.
 constexpr size_t kBandBytes = 4 << 20;
 
-// Draws the picture scaled smoothly into d, reading it in bands of rows.
-// GDI's own halftone stretching is not used for this: Wine ignores the
-// mode and drops rows and columns as COLORONCOLOR does. False when the
-// memory or the picture's pixels cannot be had; nothing is drawn then.
-bool DrawSmoothlyScaled(HDC dc, HBITMAP bitmap, int32_t width, int32_t height, const ZoomRect& d)
+// The zoomed view's bitmap, scaled from the picture the clipboard held at
+// sequence for a view of width x height. Scaling a 3840 x 2160 picture
+// takes about 30 ms, too long for every paint (a menu closing over the
+// window repaints it).
+struct ScaledView {
+    DWORD sequence = 0;
+    HBITMAP source = nullptr;
+    int32_t width = 0, height = 0;
+    HBITMAP bitmap = nullptr;
+};
+ScaledView g_scaled;
+
+void DropScaledView()
+{
+    if (g_scaled.bitmap)
+        DeleteObject(g_scaled.bitmap);
+    g_scaled = ScaledView();
+}
+
+// Scales the picture smoothly into a new top-down 32-bit DIB section of
+// d's size, reading it in bands of rows. GDI's own halftone stretching is
+// not used for this: Wine ignores the mode and drops rows and columns as
+// COLORONCOLOR does. Null when the memory or the picture's pixels cannot
+// be had.
+HBITMAP ScaleSmoothly(HDC dc, HBITMAP bitmap, int32_t width, int32_t height, const ZoomRect& d)
 {
     size_t perRow = size_t(width) * sizeof(uint32_t);
     size_t rowsPerBand = std::max<size_t>(kBandBytes / perRow, 1);
     int32_t band = int32_t(std::min<size_t>(rowsPerBand, size_t(height)));
-    std::unique_ptr<uint32_t[]> dest(new (std::nothrow) uint32_t[size_t(d.width) * d.height]);
+    BITMAPINFO out{};
+    out.bmiHeader.biSize = sizeof out.bmiHeader;
+    out.bmiHeader.biWidth = d.width;
+    out.bmiHeader.biHeight = -d.height;  // top-down, as the scaler writes
+    out.bmiHeader.biPlanes = 1;
+    out.bmiHeader.biBitCount = 32;
+    out.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP scaled = CreateDIBSection(dc, &out, DIB_RGB_COLORS, &bits, nullptr, 0);
     std::unique_ptr<uint32_t[]> rows(new (std::nothrow) uint32_t[size_t(width) * band]);
-    if (!dest || !rows)
-        return false;
+    if (!scaled || !rows) {
+        if (scaled)
+            DeleteObject(scaled);
+        return nullptr;
+    }
     // Bottom-up, so that a band's first scan line counts from the
     // picture's last row, as GetDIBits counts them.
     BITMAPINFO in{};
@@ -66,24 +122,50 @@ bool DrawSmoothlyScaled(HDC dc, HBITMAP bitmap, int32_t width, int32_t height, c
     in.bmiHeader.biPlanes = 1;
     in.bmiHeader.biBitCount = 32;
     in.bmiHeader.biCompression = BI_RGB;
-    AreaScaler scaler(width, height, d.width, d.height, dest.get());
+    AreaScaler scaler(width, height, d.width, d.height, static_cast<uint32_t*>(bits));
     for (int32_t top = 0; top < height; top += band) {
         int32_t n = std::min(band, height - top);
         if (GetDIBits(dc, bitmap, UINT(height - top - n), UINT(n), rows.get(), &in,
-                      DIB_RGB_COLORS) != n)
-            return false;
+                      DIB_RGB_COLORS) != n) {
+            DeleteObject(scaled);
+            return nullptr;
+        }
         for (int32_t i = n - 1; i >= 0; --i)
             scaler.AddRow(rows.get() + size_t(i) * width);
     }
-    BITMAPINFO out{};
-    out.bmiHeader.biSize = sizeof out.bmiHeader;
-    out.bmiHeader.biWidth = d.width;
-    out.bmiHeader.biHeight = -d.height;  // top-down, as the scaler writes
-    out.bmiHeader.biPlanes = 1;
-    out.bmiHeader.biBitCount = 32;
-    out.bmiHeader.biCompression = BI_RGB;
-    return StretchDIBits(dc, d.x, d.y, d.width, d.height, 0, 0, d.width, d.height, dest.get(),
-                         &out, DIB_RGB_COLORS, SRCCOPY) != 0;
+    GdiFlush();
+    return scaled;
+}
+
+// Draws the picture scaled smoothly into d, from the kept view bitmap when
+// it was made for this picture at this size. False when it cannot be made;
+// nothing is drawn then.
+bool DrawSmoothlyScaled(HDC dc, HBITMAP bitmap, int32_t width, int32_t height, const ZoomRect& d)
+{
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (!g_scaled.bitmap || g_scaled.sequence != sequence || g_scaled.source != bitmap
+        || g_scaled.width != d.width || g_scaled.height != d.height) {
+        DropScaledView();
+        // Only the scaling takes long enough for the wait cursor; a blit
+        // does not (and under Wine each cursor change is a request to the
+        // X server).
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        HBITMAP scaled = ScaleSmoothly(dc, bitmap, width, height, d);
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        if (!scaled)
+            return false;
+        g_scaled.sequence = sequence;
+        g_scaled.source = bitmap;
+        g_scaled.width = d.width;
+        g_scaled.height = d.height;
+        g_scaled.bitmap = scaled;
+    }
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, g_scaled.bitmap);
+    bool drawn = BitBlt(dc, d.x, d.y, d.width, d.height, memory, 0, 0, SRCCOPY) != FALSE;
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    return drawn;
 }
 
 // The zoomed view: the picture keeps its shape, centred in the client area
@@ -108,10 +190,10 @@ void DrawZoomed(HDC dc, HBITMAP bitmap, const BITMAP& info, int w, int h, int to
     DeleteDC(memory);
 }
 
-// Draws bitmap into the paint context; returns nothing, sets the bars.
-void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
+// Draws bitmap into the paint context where it is invalid (the zoomed
+// view is drawn whole, from its kept bitmap); sets the bars.
+void DrawPicture(HWND window, HDC dc, HBITMAP bitmap, const RECT& invalid)
 {
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     BITMAP info{};
     GetObjectA(bitmap, sizeof info, &info);
     RECT client;
@@ -131,20 +213,17 @@ void DrawPicture(HWND window, HDC dc, HBITMAP bitmap)
         g_vPos = ScrollBy(g_vPos, g_vRange, 0);
         // Showing or hiding a bar resizes the client area, which puts the
         // view back at the corner (OnMainSize).
-        if (r.horizontalBar)
-            SetScrollRange(window, SB_HORZ, 0, g_hRange, TRUE);
-        else
-            ShowScrollBar(window, SB_HORZ, FALSE);
-        if (r.verticalBar)
-            SetScrollRange(window, SB_VERT, 0, g_vRange, TRUE);
-        else
-            ShowScrollBar(window, SB_VERT, FALSE);
+        SetScrollBar(window, SB_HORZ, r.horizontalBar, g_hRange);
+        SetScrollBar(window, SB_VERT, r.verticalBar, g_vRange);
         SetScrollPositions(window);
-        BitBlt(dc, 0, top, w, h - top, memory, g_hPos, g_vPos, SRCCOPY);
+        RECT part;
+        RECT view{0, top, w, h};
+        if (IntersectRect(&part, &view, &invalid))
+            BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, memory,
+                   g_hPos + part.left, g_vPos + part.top - top, SRCCOPY);
         SelectObject(memory, previous);
         DeleteDC(memory);
     }
-    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
 
 // The range a bar scrolls in now: a zoomed picture fits the window.
@@ -178,8 +257,6 @@ void ResetScrollPositions()
 
 void PaintMainWindow(HWND window)
 {
-    // Everything is repainted on the class background every time.
-    InvalidateRect(window, nullptr, TRUE);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     bool opened = OpenClipboard(window) != FALSE;
@@ -197,7 +274,7 @@ void PaintMainWindow(HWND window)
             bitmap = ForeignPictureBitmap();
         if (bitmap) {
             found = true;
-            DrawPicture(window, dc, bitmap);
+            DrawPicture(window, dc, bitmap, ps.rcPaint);
         }
         if (previousPalette)
             SelectPalette(dc, previousPalette, FALSE);
@@ -258,6 +335,9 @@ void HideScrollBarsAndRepaint(HWND window)
 void ToggleZoom(HWND window)
 {
     g_zoom = !g_zoom;
+    // The scaled view is made again when it is next shown; until then its
+    // memory is not held.
+    DropScaledView();
     // Hiding bars that are shown resizes the window, which resets the
     // view; with none shown the view is put back at the corner here.
     ResetScrollPositions();

@@ -9,7 +9,8 @@
 //                                      the screen during the grabs
 //   kbench pngoptions ROUNDS BACKDROP.bmp
 //                                      one grab of the backdrop, then its PNG
-//                                      encoding with each encoder option
+//                                      encoding with each filter and some
+//                                      compression levels
 //   kbench paint ROUNDS WIDTH HEIGHT   paints of a WIDTH x HEIGHT picture in
 //                                      the main window, unzoomed and zoomed
 //   kbench markup MOVES WIDTH HEIGHT   a pen stroke of MOVES mouse moves in the
@@ -252,23 +253,36 @@ int PngOptionsBench(int rounds, const std::string& backdrop)
     }
     if (!dib)
         return 1;
-    static const char* const kNames[] = {"default", "none", "sub", "up", "average", "paeth",
-                                         "adaptive"};
-    for (int option = 0; option <= 7; ++option) {
-        PngOptions options;
-        options.filter = option == 7 ? PngOptions().filter : option;
-        options.interlace = option == 7;
+    // Kelvo's own choice first, then each filter at that level, then the
+    // levels around it with adaptive filtering.
+    static const char* const kNames[] = {"none", "sub", "up", "average", "paeth", "adaptive"};
+    std::vector<PngEncoding> tried{PngEncoding()};
+    for (int filter = 0; filter <= 5; ++filter) {
+        PngEncoding e;
+        e.filter = PngFilter(filter);
+        tried.push_back(e);
+    }
+    for (int level : {1, 4, 8, 10}) {
+        PngEncoding e;
+        e.level = level;
+        tried.push_back(e);
+    }
+    for (size_t k = 0; k < tried.size(); ++k) {
         std::vector<double> ms;
         std::vector<uint8_t> png;
         for (int i = 0; i < rounds; ++i) {
             double t0 = Now();
-            if (!EncodePng(dib, &png, options))
+            if (!EncodePng(dib, &png, tried[k]))
                 return 1;
             ms.push_back(Now() - t0);
         }
-        char what[32], extra[64];
-        std::snprintf(what, sizeof what, "png_%s", option == 7 ? "interlaced" : kNames[option]);
-        std::snprintf(extra, sizeof extra, ",\"bytes\":%zu", png.size());
+        char what[48], extra[96];
+        if (k == 0)
+            std::snprintf(what, sizeof what, "png_kelvo");
+        else
+            std::snprintf(what, sizeof what, "png_%s_%d", kNames[int(tried[k].filter)], tried[k].level);
+        std::snprintf(extra, sizeof extra, ",\"bytes\":%zu,\"filter\":\"%s\",\"level\":%d", png.size(),
+                      kNames[int(tried[k].filter)], tried[k].level);
         Report(what, ms, extra);
     }
     GlobalFree(dib);
@@ -315,18 +329,37 @@ int Paint(int rounds, int width, int height)
     char extra[128];
     std::snprintf(extra, sizeof extra, ",\"picture\":[%d,%d],\"client\":[%ld,%ld]", width, height,
                   client.right, client.bottom);
-    for (bool zoom : {false, true}) {
-        g_zoom = zoom;
-        std::vector<double> ms;
-        for (int i = 0; i < rounds; ++i) {
-            double t0 = Now();
-            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-            GdiFlush();
-            ms.push_back(Now() - t0);
-            Pump();
-        }
-        Report(zoom ? "paint_zoomed" : "paint_unzoomed", ms, extra);
+    auto paint = [&](const RECT* part) {
+        double t0 = Now();
+        RedrawWindow(window, part, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        GdiFlush();
+        return Now() - t0;
+    };
+    // A part as a closing menu or a dialog moved away uncovers it.
+    const RECT part{200, 200, 600, 500};
+    std::vector<double> whole, partial, zoomed, rescaled;
+    for (int i = 0; i < rounds; ++i) {
+        whole.push_back(paint(nullptr));
+        Pump();
+        partial.push_back(paint(&part));
+        Pump();
     }
+    ToggleZoom(window);
+    Pump();
+    for (int i = 0; i < rounds; ++i) {
+        zoomed.push_back(paint(nullptr));
+        Pump();
+        // Zoom off and on again: the view is scaled anew, as after a new
+        // picture or a size change.
+        ToggleZoom(window);
+        ToggleZoom(window);
+        rescaled.push_back(paint(nullptr));
+        Pump();
+    }
+    Report("paint_unzoomed", whole, extra);
+    Report("paint_unzoomed_part", partial, extra);
+    Report("paint_zoomed", zoomed, extra);
+    Report("paint_zoomed_new", rescaled, extra);
     DestroyWindow(window);
     return 0;
 }

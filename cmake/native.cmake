@@ -6,6 +6,7 @@ include(ExternalProject)
 add_compile_options(-Wall -Wextra)
 add_library(kelvo_core STATIC ${KELVO_PORTABLE_SOURCES})
 target_include_directories(kelvo_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(kelvo_core PUBLIC kelvo_deflate)
 
 # Both Windows targets are built on every run; only x86_64 can execute here.
 set(KELVO_WINDOWS_TARGETS x86_64 i686)

@@ -9,6 +9,7 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 add_library(kelvo_core STATIC ${KELVO_PORTABLE_SOURCES})
 target_include_directories(kelvo_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(kelvo_core PUBLIC kelvo_deflate)
 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 # Everything of the program but its entry point, compiled once for

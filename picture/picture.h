@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "picture/load_failure.h"
+#include "picture/png_encoder.h"
 #include "picture/serial_name.h"
 
 // Compression of every Capture DIB made from the current picture:
@@ -58,19 +59,10 @@ void RestoreSerialOutput(const SerialOutputChoice& choice);
 void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason = nullptr);
 
 // --- PNG --------------------------------------------------------------
-// Options of the platform's PNG encoder: its FilterOption (0 leaves the
-// encoder's default, adaptive filtering; 1..6 none, sub, up, average,
-// Paeth, adaptive) and interlacing. Kelvo writes Paeth-filtered rows:
-// on screen pictures (windows, text, photographs, gradients, dithering)
-// its files came out at most 0.3 % larger than adaptive filtering's, often
-// smaller, and the encoding takes a sixth less time; up and sub are
-// faster still but up to a sixth larger. The benchmark compares them all.
-struct PngOptions {
-    int filter = 5;
-    bool interlace = false;
-};
-// A plain 1-, 4-, 8- or 24-bit Capture DIB as the bytes of a PNG file.
-bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngOptions& options = PngOptions());
+// A plain 1-, 4-, 8- or 24-bit Capture DIB as the bytes of a PNG file;
+// the encoding's defaults are what Kelvo writes, other filters and levels
+// are for the benchmark.
+bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngEncoding& encoding = PngEncoding());
 // The quality of JPEG files, chosen in dialog 110 and kept between runs.
 extern int g_jpegQuality;
 

@@ -10,6 +10,7 @@ list(APPEND KELVO_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/spi_protocol.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_write_impl.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/png_encoder.cpp
 )
 # Debian's stb_image_write (libstb-dev), found where plugins/sources.cmake
 # finds stb_image; only that folder, never all of /usr/include.

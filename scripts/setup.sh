@@ -17,6 +17,7 @@ PACKAGES=(
   libstb-dev
   cups cups-client printer-driver-cups-pdf ghostscript poppler-utils
   zip unzip
+  dpkg-dev
 )
 
 as_root() {
@@ -41,3 +42,6 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
   as_root locale-gen >/dev/null
 fi
+
+# The source of the libraries compiled into Kelvo (libdeflate).
+"$(dirname "$0")/third_party.sh"
