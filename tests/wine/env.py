@@ -35,11 +35,49 @@ def log(*args):
     print("[env]", *args, flush=True)
 
 
-def free_display():
+def free_display(skip=()):
     for n in range(90, 190):
+        if n in skip:
+            continue
         if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
             return n
     raise RuntimeError("no free X display number")
+
+
+def lock_owner(display):
+    try:
+        with open(f"/tmp/.X{display}-lock") as f:
+            return int(f.read().strip() or 0)
+    except (OSError, ValueError):
+        return 0
+
+
+def start_server(command_for, what):
+    """Starts an X server on a free display number; returns the process and
+    the number once it serves. Two test runs at once (two checkouts) may
+    both find a number free: the server that writes the lock first keeps
+    it, the other ends, and that run tries the next number instead of
+    talking to a display that is not its own."""
+    lost = set()
+    for _ in range(20):
+        display = free_display(lost)
+        server = subprocess.Popen(command_for(display), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL, start_new_session=True)
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            if server.poll() is not None:
+                break
+            if lock_owner(display) == server.pid and subprocess.run(
+                    ["xdpyinfo", "-display", f":{display}"], stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL).returncode == 0:
+                return server, display
+            time.sleep(0.1)
+        else:
+            server.kill()
+            server.wait()
+            raise RuntimeError(f"timed out waiting for {what} on :{display}")
+        lost.add(display)
+    raise RuntimeError(f"no display number could be had for {what}")
 
 
 def wait_for(condition, timeout, what):
@@ -101,17 +139,12 @@ def setup(state):
     cleanup(state, quiet=True)
     os.makedirs(state, exist_ok=True)
     shutil.rmtree(os.path.join(state, "prefix"), ignore_errors=True)
-    display = free_display()
+    xvfb, display = start_server(
+        lambda n: ["Xvfb", f":{n}", "-screen", "0", SCREEN, "-nolisten", "tcp"], "Xvfb")
     log(f"Xvfb on :{display}")
-    xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", SCREEN, "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True)
     info = {"display": display, "xvfb_pid": xvfb.pid, "prefix": os.path.join(state, "prefix")}
     with open(os.path.join(state, "env.json"), "w") as f:
         json.dump(info, f)
-    wait_for(lambda: subprocess.run(["xdpyinfo", "-display", f":{display}"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0,
-             20, "Xvfb")
 
     prefix = info["prefix"]
     env = wine_env(prefix, display)
@@ -196,18 +229,19 @@ def start_display(state, layout):
     path = os.path.join(state, "env.json")
     with open(path) as f:
         info = json.load(f)
-    display = free_display()
     if layout == TWO_MONITORS:
         config = os.path.join(state, "xorg-two-monitors.conf")
         with open(config, "w") as f:
             f.write(XORG_CONFIG)
-        command = ["Xorg", f":{display}", "-noreset", "-nolisten", "tcp", "-novtswitch",
-                   "-sharevts", "-config", config,
-                   "-logfile", os.path.join(state, "xorg-two-monitors.log")]
+
+        def command(n):
+            return ["Xorg", f":{n}", "-noreset", "-nolisten", "tcp", "-novtswitch",
+                    "-sharevts", "-config", config,
+                    "-logfile", os.path.join(state, "xorg-two-monitors.log")]
     else:
-        command = ["Xvfb", f":{display}", "-screen", "0", XVFB_SCREENS[layout], "-nolisten", "tcp"]
-    server = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              start_new_session=True)
+        def command(n):
+            return ["Xvfb", f":{n}", "-screen", "0", XVFB_SCREENS[layout], "-nolisten", "tcp"]
+    server, display = start_server(command, layout)
     _servers[server.pid] = server
     info.update({"other_pid": server.pid, "other_display": display})
     with open(path, "w") as f:
