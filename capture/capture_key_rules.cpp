@@ -35,7 +35,11 @@ uint16_t CaptureKeyForSelection(int selection, uint16_t current)
     return uint16_t(CaptureKeyTable[selection].code);
 }
 
-bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke)
+namespace {
+
+// The first key-down of the combination's key with its own modifiers;
+// withAlt tells whether Alt must be held too or must not be.
+bool IsFirstPress(const CaptureKeyCombination& combination, const KeyStroke& stroke, bool withAlt)
 {
     constexpr uint32_t kAltDown = 1u << 29;
     constexpr uint32_t kWasDown = 1u << 30;
@@ -44,23 +48,22 @@ bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke
         return false;
     if (stroke.flags & (kWasDown | kGoingUp))
         return false;
-    if (stroke.alt || (stroke.flags & kAltDown) || stroke.win)
+    bool alt = stroke.alt || (stroke.flags & kAltDown);
+    if (alt != withAlt || stroke.win)
         return false;
     return stroke.ctrl == combination.ctrl && stroke.shift == combination.shift;
 }
 
+}  // namespace
+
+bool IsCaptureKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke)
+{
+    return IsFirstPress(combination, stroke, false);
+}
+
 bool IsActiveWindowKeyPress(const CaptureKeyCombination& combination, const KeyStroke& stroke)
 {
-    constexpr uint32_t kAltDown = 1u << 29;
-    constexpr uint32_t kWasDown = 1u << 30;
-    constexpr uint32_t kGoingUp = 1u << 31;
-    if (combination.key == 0 || stroke.virtualKey != combination.key)
-        return false;
-    if (stroke.flags & (kWasDown | kGoingUp))
-        return false;
-    if (!(stroke.alt || (stroke.flags & kAltDown)) || stroke.win)
-        return false;
-    return stroke.ctrl == combination.ctrl && stroke.shift == combination.shift;
+    return IsFirstPress(combination, stroke, true);
 }
 
 bool ShowsSnippingToolNote(uint32_t key, bool settingRead, uint32_t setting)

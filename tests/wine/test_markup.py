@@ -9,6 +9,7 @@ from PIL import Image
 
 from harness import (KelvoTestCase, wait_until, settled_screenshot, screen_image, xdotool, x_point,
                      winpath, ARTIFACTS)
+from test_main_window import coded_picture, decode
 
 MARKUP, RECTANGLE, YELLOW, DONE, DESKTOP, ZOOM = 40120, 40125, 40135, 40145, 40014, 40020
 OPEN, SELECT_RECTANGLE, LAST_REGION = 40023, 40016, 40110
@@ -20,21 +21,6 @@ BAR_ID = 1200
 WM_HSCROLL, WM_VSCROLL, SB_THUMBPOSITION = 0x0114, 0x0115, 4
 RED = (255, 0, 0)
 GREY = (128, 128, 128)
-
-
-def coded_picture(width, height):
-    """A picture whose every pixel tells where it is."""
-    im = Image.new("RGB", (width, height))
-    px = im.load()
-    for y in range(height):
-        for x in range(width):
-            px[x, y] = (x & 255, y & 255, ((x >> 8) << 4) | (y >> 8))
-    return im
-
-
-def decode(rgb):
-    r, g, b = rgb
-    return ((b >> 4) << 8) | r, ((b & 15) << 8) | g
 
 
 class Editor:
