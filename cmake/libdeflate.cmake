@@ -12,13 +12,16 @@ get_filename_component(KELVO_LIBDEFLATE_DIR ${KELVO_LIBDEFLATE_HEADER} DIRECTORY
 # dispatch on; the decompressors are not needed (pictures are read by the
 # system).
 #
-# Its compressor is built from a copy that takes no match shorter than 6
-# bytes. libdeflate sets its shortest match by how many different byte values
-# the data holds, and filtered picture rows hold all 256, so it would take
-# matches of 3 bytes; in filtered rows those cost more than the literals they
-# replace (the reason zlib has its Z_FILTERED strategy, which libpng uses). On
-# an ordinary desktop this made the PNG file 3 % smaller at the same speed.
-# The PNG writer is its only user.
+# Its compressor is built from a copy that can be told to take no match
+# shorter than a given length, on the calling thread
+# (kelvo_deflate_set_min_match, declared where it is used). libdeflate sets
+# its shortest match by how many different byte values the data holds, and
+# filtered picture rows hold all 256, so it would take matches of 3 bytes; in
+# filtered rows those cost more than the literals they replace (the reason
+# zlib has its Z_FILTERED strategy, which libpng uses). The PNG writer asks
+# for 6 on filtered rows: on an ordinary desktop a file 3 % smaller at the
+# same speed. Unfiltered (indexed) rows keep libdeflate's choice, which suits
+# them better.
 set(KELVO_DEFLATE_COMPRESS ${CMAKE_BINARY_DIR}/kelvo_deflate/deflate_compress.c)
 file(READ ${KELVO_LIBDEFLATE_DIR}/lib/deflate_compress.c KELVO_DEFLATE_SOURCE)
 set(KELVO_MIN_LEN_HEAD
@@ -31,9 +34,11 @@ endif()
 # The original, renamed, behind a function of its name that raises what it
 # chooses (it has more than one return).
 string(REPLACE "${KELVO_MIN_LEN_HEAD}"
-       "static unsigned\nlibdeflate_choose_min_match_len(unsigned, unsigned);\n\
+       "static _Thread_local unsigned kelvo_min_match;\n\
+void kelvo_deflate_set_min_match(unsigned length)\n{\n\tkelvo_min_match = length;\n}\n\n\
+static unsigned\nlibdeflate_choose_min_match_len(unsigned, unsigned);\n\
 static unsigned\nchoose_min_match_len(unsigned num_used_literals, unsigned max_search_depth)\n{\n\
-\treturn MAX(libdeflate_choose_min_match_len(num_used_literals, max_search_depth), 6);\n}\n\n\
+\treturn MAX(libdeflate_choose_min_match_len(num_used_literals, max_search_depth), kelvo_min_match);\n}\n\n\
 static unsigned\nlibdeflate_choose_min_match_len(unsigned num_used_literals, unsigned max_search_depth)\n{"
        KELVO_DEFLATE_SOURCE "${KELVO_DEFLATE_SOURCE}")
 file(WRITE ${KELVO_DEFLATE_COMPRESS}.new "${KELVO_DEFLATE_SOURCE}")
