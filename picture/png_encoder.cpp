@@ -8,7 +8,16 @@
 
 #include <libdeflate.h>
 
+// In Kelvo's build of libdeflate (cmake/libdeflate.cmake): the compressions
+// on this thread take no match shorter than length (0: libdeflate's own
+// choice).
+extern "C" void kelvo_deflate_set_min_match(unsigned length);
+
 namespace {
+
+// Filtered rows hold every byte value, where libdeflate would take matches
+// of 3 bytes; those cost more than the literals they stand for.
+constexpr unsigned kFilteredMinMatch = 6;
 
 // A chunk's length field is a 31-bit number.
 constexpr size_t kMaxChunkData = 0x7FFFFFFF;
@@ -235,8 +244,10 @@ bool Encode(const PngPicture& picture, std::vector<uint8_t>* png, const PngEncod
     const size_t bound = libdeflate_zlib_compress_bound(compressor.p, filteredSize);
     const size_t start = OpenChunk(png);
     png->resize(start + 8 + bound);
+    kelvo_deflate_set_min_match(filter == PngFilter::kNone ? 0 : kFilteredMinMatch);
     const size_t streamLength = libdeflate_zlib_compress(compressor.p, filtered.data(), filteredSize,
                                                          png->data() + start + 8, bound);
+    kelvo_deflate_set_min_match(0);
     if (streamLength == 0)
         return false;
     png->resize(start + 8 + streamLength);

@@ -137,6 +137,164 @@ std::vector<Chunk> ChunksOf(const Bytes& png)
     return chunks;
 }
 
+// Walks a zlib stream as a decoder would (after the puff reference
+// inflater) and tells the length of every match in it; false for a stream
+// it cannot read. The output is counted, not kept.
+class MatchLengths {
+public:
+    explicit MatchLengths(const Bytes& stream) : in_(stream) {}
+
+    bool Read(std::vector<int>* lengths, size_t* produced)
+    {
+        if (in_.size() < 6)
+            return false;
+        at_ = 2;
+        for (;;) {
+            const int last = Bits(1);
+            const int type = Bits(2);
+            if (failed_)
+                return false;
+            if (type == 0) {
+                bit_ = 0;
+                bitCount_ = 0;
+                if (at_ + 4 > in_.size())
+                    return false;
+                const size_t n = in_[at_] | in_[at_ + 1] << 8;
+                at_ += 4 + n;
+                *produced += n;
+            } else if (type == 1) {
+                std::vector<int> lengthsOfCodes(288 + 30);
+                for (int i = 0; i < 288; ++i)
+                    lengthsOfCodes[size_t(i)] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+                for (int i = 0; i < 30; ++i)
+                    lengthsOfCodes[size_t(288 + i)] = 5;
+                if (!Codes(lengthsOfCodes, 288, 30, lengths, produced))
+                    return false;
+            } else if (type == 2) {
+                const int nlen = Bits(5) + 257, ndist = Bits(5) + 1, ncode = Bits(4) + 4;
+                static const int kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+                std::vector<int> codeLengths(19, 0);
+                for (int i = 0; i < ncode; ++i)
+                    codeLengths[size_t(kOrder[i])] = Bits(3);
+                Huffman lengthCode(codeLengths);
+                std::vector<int> all;
+                while (!failed_ && int(all.size()) < nlen + ndist) {
+                    const int symbol = Decode(lengthCode);
+                    if (symbol < 16) {
+                        all.push_back(symbol);
+                    } else {
+                        int repeat = 0, value = 0;
+                        if (symbol == 16) {
+                            if (all.empty())
+                                return false;
+                            value = all.back();
+                            repeat = 3 + Bits(2);
+                        } else {
+                            repeat = symbol == 17 ? 3 + Bits(3) : 11 + Bits(7);
+                        }
+                        all.insert(all.end(), size_t(repeat), value);
+                    }
+                }
+                if (failed_ || int(all.size()) != nlen + ndist)
+                    return false;
+                if (!Codes(all, nlen, ndist, lengths, produced))
+                    return false;
+            } else {
+                return false;
+            }
+            if (failed_)
+                return false;
+            if (last)
+                return true;
+        }
+    }
+
+private:
+    struct Huffman {
+        explicit Huffman(const std::vector<int>& lengths) : count(16, 0)
+        {
+            for (int l : lengths)
+                ++count[size_t(l)];
+            std::vector<int> offset(16, 0);
+            for (size_t l = 1; l < 15; ++l)
+                offset[l + 1] = offset[l] + count[l];
+            symbol.resize(lengths.size());
+            for (size_t s = 0; s < lengths.size(); ++s)
+                if (lengths[s])
+                    symbol[size_t(offset[size_t(lengths[s])]++)] = int(s);
+        }
+        std::vector<int> count, symbol;
+    };
+
+    int Bits(int need)
+    {
+        while (bitCount_ < need) {
+            if (at_ >= in_.size()) {
+                failed_ = true;
+                return 0;
+            }
+            bit_ |= uint32_t(in_[at_++]) << bitCount_;
+            bitCount_ += 8;
+        }
+        const int value = int(bit_ & ((1u << need) - 1));
+        bit_ >>= need;
+        bitCount_ -= need;
+        return value;
+    }
+
+    int Decode(const Huffman& h)
+    {
+        int code = 0, first = 0, index = 0;
+        for (size_t l = 1; l < 16; ++l) {
+            code |= Bits(1);
+            const int count = h.count[l];
+            if (code - count < first)
+                return h.symbol[size_t(index + (code - first))];
+            index += count;
+            first = (first + count) << 1;
+            code <<= 1;
+        }
+        failed_ = true;
+        return 0;
+    }
+
+    bool Codes(const std::vector<int>& all, int nlen, int ndist, std::vector<int>* lengths, size_t* produced)
+    {
+        static const int kBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+        static const int kExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+        static const int kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                           6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+        Huffman literal(std::vector<int>(all.begin(), all.begin() + nlen));
+        Huffman distance(std::vector<int>(all.begin() + nlen, all.begin() + nlen + ndist));
+        for (;;) {
+            const int symbol = Decode(literal);
+            if (failed_ || symbol > 285)
+                return false;
+            if (symbol < 256) {
+                ++*produced;
+            } else if (symbol == 256) {
+                return true;
+            } else {
+                const int length = kBase[symbol - 257] + Bits(kExtra[symbol - 257]);
+                const int d = Decode(distance);
+                if (failed_ || d > 29)
+                    return false;
+                Bits(kDistExtra[d]);
+                lengths->push_back(length);
+                *produced += size_t(length);
+            }
+        }
+    }
+
+    const Bytes& in_;
+    size_t at_ = 0;
+    uint32_t bit_ = 0;
+    int bitCount_ = 0;
+    bool failed_ = false;
+};
+
 TEST(PngEncoder, TrueColourComesBackExactlyUnderEveryFilter)
 {
     // An odd width, so that rows carry padding, and rows alike enough for
@@ -214,6 +372,38 @@ TEST(PngEncoder, ChunksAreInOrderWithCorrectCrcs)
     }
     EXPECT_EQ(order, "IHDR IDAT IEND ");
     EXPECT_EQ(bytes, png.size());
+}
+
+// Filtered rows hold every byte value, and there a match of 3 to 5 bytes
+// costs more than the literals it stands for; a picture of a few colours
+// in random order is full of such short repeats.
+TEST(PngEncoder, TakesNoMatchShorterThanSixBytes)
+{
+    TestPicture t = MakePicture(160, 120, 24, true, 0, 7);
+    std::mt19937 random(8);
+    uint8_t colours[6][3];
+    for (auto& c : colours)
+        for (auto& b : c)
+            b = uint8_t(random());
+    for (uint32_t y = 0; y < 120; ++y)
+        for (uint32_t x = 0; x < 160; ++x)
+            std::memcpy(&t.rows[y * t.picture.stride + x * 3], colours[random() % 6], 3);
+    Bytes png;
+    ASSERT_TRUE(EncodePngPicture(t.picture, &png));
+    ExpectSamePixels(png, t.picture);
+    Bytes stream;
+    for (const Chunk& c : ChunksOf(png))
+        if (c.type == "IDAT")
+            stream.insert(stream.end(), c.data.begin(), c.data.end());
+    std::vector<int> lengths;
+    size_t produced = 0;
+    ASSERT_TRUE(MatchLengths(stream).Read(&lengths, &produced));
+    EXPECT_EQ(produced, size_t(120) * (160 * 3 + 1));
+    ASSERT_FALSE(lengths.empty());
+    size_t shorter = 0;
+    for (int l : lengths)
+        shorter += l < 6;
+    EXPECT_EQ(shorter, 0u) << "of " << lengths.size() << " matches";
 }
 
 TEST(PngEncoder, RefusesPicturesItCannotWrite)
