@@ -54,24 +54,10 @@ void DropOffer()
     g_offer = Offer();
 }
 
-HGLOBAL BlockOf(const uint8_t* data, size_t size)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!block)
-        return nullptr;
-    LockedBlock<uint8_t> p(block);
-    if (!p) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(p.get(), data, size);
-    return block;
-}
-
 HGLOBAL RenderPng(HGLOBAL dib)
 {
     std::vector<uint8_t> png;
-    return EncodePng(dib, &png) ? BlockOf(png.data(), png.size()) : nullptr;
+    return EncodePng(dib, &png) ? CopyToGlobal(png.data(), png.size()) : nullptr;
 }
 
 // The same pixels behind a version 5 header that says they are sRGB.
@@ -100,7 +86,7 @@ HGLOBAL RenderDibV5(HGLOBAL dib)
     std::memcpy(packed.data(), &v5, sizeof v5);
     std::memcpy(packed.data() + sizeof v5, p.get() + header->biSize, size_t(table));
     std::memcpy(packed.data() + sizeof v5 + table, DibPixelBits(header), size_t(image));
-    return BlockOf(packed.data(), packed.size());
+    return CopyToGlobal(packed.data(), packed.size());
 }
 
 // Puts one delayed format on the clipboard; the clipboard is open, by the

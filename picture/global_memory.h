@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
+
 template <typename T>
 class LockedBlock {
 public:
@@ -25,3 +28,19 @@ private:
     HGLOBAL block_;
     T* p_;
 };
+
+// A new movable block holding size bytes of data followed by extra zero
+// bytes; null when there is not the memory for it.
+inline HGLOBAL CopyToGlobal(const uint8_t* data, size_t size, size_t extra = 0)
+{
+    HGLOBAL block = ::GlobalAlloc(GHND, size + extra);
+    if (!block)
+        return nullptr;
+    LockedBlock<uint8_t> p(block);
+    if (!p) {
+        ::GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(p.get(), data, size);
+    return block;
+}

@@ -24,28 +24,13 @@ void FreeBlock(HGLOBAL& block)
     block = nullptr;
 }
 
-// A new movable block holding size bytes of data plus extra zero bytes.
-HGLOBAL BlockWith(const uint8_t* data, size_t size, size_t extra)
-{
-    HGLOBAL block = GlobalAlloc(GHND, size + extra);
-    if (!block)
-        return nullptr;
-    LockedBlock<uint8_t> p(block);
-    if (!p) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(p.get(), data, size);
-    return block;
-}
-
 // A copy of a held block with extra zero bytes after it.
 HGLOBAL CopyBlock(HGLOBAL source, size_t extra)
 {
     LockedBlock<uint8_t> p(source);
     if (!p)
         return nullptr;
-    return BlockWith(p.get(), GlobalSize(source), extra);
+    return CopyToGlobal(p.get(), GlobalSize(source), extra);
 }
 
 // Reads the whole file, refusing one larger than any record can be.
