@@ -15,7 +15,7 @@ SETTINGS = {  # name: (type, default bytes)
     "SHOWPRINT": (REG_BINARY, "00000000"), "READPRT": (REG_BINARY, "00000000"),
     "OPEN": (REG_DWORD, "01000000"), "ICONIC": (REG_BINARY, "00000000"),
     "SHIFT": (REG_DWORD, "01000000"), "CTRL": (REG_DWORD, "01000000"),
-    "KEY": (REG_DWORD, "7800"),
+    "KEY": (REG_DWORD, "7800"), "STILLSELECT": (REG_DWORD, "01000000"),
     # The output choices beside them (any type but REG_DWORD reads as 0).
     "OUTPUT": (REG_DWORD, "00000000"), "SERIAL": (REG_DWORD, "00000000"),
     "FORMAT": (REG_DWORD, "00000000"), "COMPRESS": (REG_DWORD, "00000000"),

@@ -425,6 +425,9 @@ class ArrivingWhileEditing(MarkupTestCase):
 
     def test_last_region_asks_first(self):
         self.driver("clip_load", winpath(self.grey))
+        # The region is dragged in the selection window over the moving
+        # screen.
+        self.driver("reg_set", "STILLSELECT", 4, "00000000")
         k = self.start()
         # A region held: dragged once in the selection window over a patch
         # right of Kelvo's window.
