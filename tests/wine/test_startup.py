@@ -82,4 +82,4 @@ class HookLibrary(KelvoTestCase):
         self.assertEqual(names, sorted(["PREVIEW", "SCALE", "SHOWPRINT", "READPRT", "OPEN",
                                         "ICONIC", "SHIFT", "CTRL", "KEY", "OUTPUT", "SERIAL",
                                         "FORMAT", "COMPRESS", "QUALITY", "FOLDER", "PREFIX",
-                                        "CURSOR"]))
+                                        "CURSOR", "STILLSELECT"]))
