@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/median_time.h"
 #include "picture/jpeg_file.h"
 
 namespace {
@@ -33,18 +34,7 @@ std::vector<uint8_t> ReadFile(const char* path)
 template <class F>
 double MedianSeconds(F&& run)
 {
-    std::vector<double> times;
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const auto t0 = std::chrono::steady_clock::now();
-        run();
-        const auto t1 = std::chrono::steady_clock::now();
-        times.push_back(std::chrono::duration<double>(t1 - t0).count());
-        if (times.size() >= 15 && std::chrono::duration<double>(t1 - start).count() > 2.0)
-            break;
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::MedianSeconds(run, 15, 2.0, size_t(-1));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "bench/screen_picture.h"
+#include "bench/median_time.h"
 #include "picture/bmp_file.h"
 #include "picture/bmp_reader.h"
 #include "picture/dib_rules.h"
@@ -33,19 +34,7 @@ using Bytes = std::vector<uint8_t>;
 template <class F>
 double MedianSeconds(F&& run)
 {
-    std::vector<double> times;
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const auto t0 = std::chrono::steady_clock::now();
-        run();
-        const auto t1 = std::chrono::steady_clock::now();
-        times.push_back(std::chrono::duration<double>(t1 - t0).count());
-        const double total = std::chrono::duration<double>(t1 - start).count();
-        if (times.size() >= 2000 || (times.size() >= 7 && total > 1.5))
-            break;
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::MedianSeconds(run, 7, 1.5, 2000);
 }
 
 void Report(const char* what, double bytes, double seconds)
