@@ -29,6 +29,26 @@ void Output(HWND mainWindow)
         SaveAsCommand(mainWindow);
 }
 
+// Serially numbered files ask the user nothing (no preview question, no
+// file dialog): the file is written while the window is still hidden, and
+// the window comes back after, so that its drawing does not hold the file
+// up.
+bool WritesBeforeShowing()
+{
+    return !g_settings.preview && g_outputTarget == OutputTarget::File && SerialOutputOn();
+}
+
+// Shows the main window again and sends the grab out, in the order above.
+void ShowAndOutput(HWND mainWindow)
+{
+    const bool writeFirst = WritesBeforeShowing();
+    if (!writeFirst)
+        ShowWindow(mainWindow, SW_SHOWNORMAL);
+    Output(mainWindow);
+    if (writeFirst)
+        ShowWindow(mainWindow, SW_SHOWNORMAL);
+}
+
 }  // namespace
 
 void CaptureAndOutput(HWND mainWindow)
@@ -39,8 +59,7 @@ void CaptureAndOutput(HWND mainWindow)
     // picture that goes out.
     if (!SnapshotEnabled())
         GrabScreen(mainWindow, nullptr, nullptr, OutputIsPngFiles());
-    ShowWindow(mainWindow, SW_SHOWNORMAL);
-    Output(mainWindow);
+    ShowAndOutput(mainWindow);
     // A PNG made ahead and not written (the question answered no) goes.
     DropPngOfGrab();
 }
@@ -64,9 +83,10 @@ void ActiveWindowCaptureAndOutput(HWND mainWindow, HWND target)
     Corner start{frame.left, frame.top};
     Corner end{frame.right, frame.bottom};
     GrabScreen(mainWindow, &start, &end, OutputIsPngFiles());
-    if (hide)
-        ShowWindow(mainWindow, SW_SHOWNORMAL);
     InvalidateRect(mainWindow, nullptr, TRUE);
-    Output(mainWindow);
+    if (hide)
+        ShowAndOutput(mainWindow);
+    else
+        Output(mainWindow);
     DropPngOfGrab();
 }

@@ -41,6 +41,48 @@ static unsigned\nchoose_min_match_len(unsigned num_used_literals, unsigned max_s
 \treturn MAX(libdeflate_choose_min_match_len(num_used_literals, max_search_depth), kelvo_min_match);\n}\n\n\
 static unsigned\nlibdeflate_choose_min_match_len(unsigned num_used_literals, unsigned max_search_depth)\n{"
        KELVO_DEFLATE_SOURCE "${KELVO_DEFLATE_SOURCE}")
+# The copy can also leave a stream open, for a picture compressed in bands
+# on several threads (kelvo_deflate_compress_open): no block is marked the
+# last, and an empty stored block brings the end to a byte boundary, so that
+# the next band's own stream can follow it directly.
+function(kelvo_deflate_patch what with)
+  string(FIND "${KELVO_DEFLATE_SOURCE}" "${what}" KELVO_PATCH_AT)
+  if(KELVO_PATCH_AT EQUAL -1)
+    message(FATAL_ERROR "libdeflate's deflate_compress.c has no \"${what}\" to leave a stream open "
+                        "at: this libdeflate is not the one the PNG writer was written for")
+  endif()
+  string(REPLACE "${what}" "${with}" KELVO_DEFLATE_SOURCE "${KELVO_DEFLATE_SOURCE}")
+  set(KELVO_DEFLATE_SOURCE "${KELVO_DEFLATE_SOURCE}" PARENT_SCOPE)
+endfunction()
+kelvo_deflate_patch("#include \"deflate_compress.h\"\n"
+                    "#include \"deflate_compress.h\"\nstatic _Thread_local int kelvo_open_end;\n")
+kelvo_deflate_patch("ADD_BITS(is_final_block, 1);" "ADD_BITS(is_final_block && !kelvo_open_end, 1);")
+kelvo_deflate_patch("bfinal = is_final_block;" "bfinal = is_final_block && !kelvo_open_end;")
+kelvo_deflate_patch("if (unlikely(in_nbytes <= c->max_passthrough_size))"
+                    "if (unlikely(in_nbytes <= c->max_passthrough_size) && !kelvo_open_end)")
+kelvo_deflate_patch("\tASSERT(os.bitcount <= 7);\n\tif (os.bitcount)\n\t\t*os.next++ = os.bitbuf;\n"
+                    "\tif (kelvo_open_end) {\n\
+\t\t/* BFINAL 0 and BTYPE 0 are zero bits; then LEN 0, NLEN 0xFFFF. */\n\
+\t\t*os.next++ = os.bitbuf;\n\
+\t\tif (os.bitcount > 5)\n\
+\t\t\t*os.next++ = 0;\n\
+\t\t*os.next++ = 0;\n\
+\t\t*os.next++ = 0;\n\
+\t\t*os.next++ = 0xFF;\n\
+\t\t*os.next++ = 0xFF;\n\
+\t\treturn os.next - (u8 *)out;\n\
+\t}\n\
+\tASSERT(os.bitcount <= 7);\n\tif (os.bitcount)\n\t\t*os.next++ = os.bitbuf;\n")
+string(APPEND KELVO_DEFLATE_SOURCE "\n\
+size_t kelvo_deflate_compress_open(struct libdeflate_compressor *c, const void *in, size_t in_nbytes,\n\
+\t\t\t\t   void *out, size_t out_nbytes_avail)\n\
+{\n\
+\tsize_t length;\n\n\
+\tkelvo_open_end = 1;\n\
+\tlength = libdeflate_deflate_compress(c, in, in_nbytes, out, out_nbytes_avail);\n\
+\tkelvo_open_end = 0;\n\
+\treturn length;\n\
+}\n")
 file(WRITE ${KELVO_DEFLATE_COMPRESS}.new "${KELVO_DEFLATE_SOURCE}")
 file(COPY_FILE ${KELVO_DEFLATE_COMPRESS}.new ${KELVO_DEFLATE_COMPRESS} ONLY_IF_DIFFERENT)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS

@@ -62,7 +62,10 @@ void ShowFileNotWritten(const wchar_t* name, const wchar_t* reason = nullptr);
 // A plain 1-, 4-, 8- or 24-bit Capture DIB as the bytes of a PNG file;
 // the encoding's defaults are what Kelvo writes, other filters and levels
 // are for the benchmark.
-bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngEncoding& encoding = PngEncoding());
+// What Kelvo writes, in bands of rows taken by a thread for each
+// processor (up to 8).
+PngEncoding PngOnEveryCore();
+bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngEncoding& encoding = PngOnEveryCore());
 // The quality of JPEG files, chosen in dialog 110 and kept between runs.
 extern int g_jpegQuality;
 

@@ -2,8 +2,11 @@
 // PLTE, IDAT, IEND, each row filtered.
 #include "picture/png_encoder.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include <libdeflate.h>
@@ -12,8 +15,14 @@
 // on this thread take no match shorter than length (0: libdeflate's own
 // choice).
 extern "C" void kelvo_deflate_set_min_match(unsigned length);
+// As libdeflate_deflate_compress, but the stream is left open for more: no
+// block is marked the last, and it ends on a byte boundary.
+extern "C" size_t kelvo_deflate_compress_open(libdeflate_compressor* c, const void* in,
+                                              size_t length, void* out, size_t room);
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 // Filtered rows hold every byte value, where libdeflate would take matches
 // of 3 bytes; those cost more than the literals they stand for.
@@ -21,6 +30,11 @@ constexpr unsigned kFilteredMinMatch = 6;
 
 // A chunk's length field is a 31-bit number.
 constexpr size_t kMaxChunkData = 0x7FFFFFFF;
+
+// Filtered bytes below which a band is not cut further: the bands' own
+// costs (a compressor each, the window each starts without, the blocks
+// that join them) would outweigh what the threads save.
+constexpr size_t kMinBandBytes = 64 * 1024;
 
 void PutU32(uint8_t* at, uint32_t value)
 {
@@ -57,13 +71,34 @@ void AddChunk(std::vector<uint8_t>* png, const char type[4], const uint8_t* data
     CloseChunk(png, start, type);
 }
 
-inline uint8_t Paeth(int a, int b, int c)
+// The predictor of the Paeth filter, without branches (the same choice as
+// the format's a, then b, then c), so that the loops below run on vector
+// registers: pa, pb and pc are the distances of a + b - c from a, b, c.
+inline int Paeth(int a, int b, int c)
 {
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc)
-        return uint8_t(a);
-    return uint8_t(pb <= pc ? b : c);
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    const int nearer = pa <= pb ? a : b;
+    const int distance = pa <= pb ? pa : pb;
+    return distance <= pc ? nearer : c;
+}
+
+// out[i] = filtered(i) for i in [from, to); returns the sum of the bytes as
+// signed numbers. Summed in blocks a 32-bit sum cannot overflow in.
+template <typename Filtered>
+uint64_t FilterRun(size_t from, size_t to, uint8_t* out, Filtered filtered)
+{
+    uint64_t sum = 0;
+    for (size_t block = from; block < to; block += 1u << 16) {
+        const size_t end = to - block < (1u << 16) ? to : block + (1u << 16);
+        uint32_t part = 0;
+        for (size_t i = block; i < end; ++i) {
+            const uint8_t v = uint8_t(filtered(i));
+            out[i] = v;
+            part += uint32_t(std::abs(int(int8_t(v))));
+        }
+        sum += part;
+    }
+    return sum;
 }
 
 // One row under one filter: raw is this row, prior the one above (zeros
@@ -73,74 +108,75 @@ inline uint8_t Paeth(int a, int b, int c)
 uint64_t FilterRow(PngFilter filter, const uint8_t* raw, const uint8_t* prior, size_t length,
                    size_t bpp, uint8_t* out)
 {
-    uint64_t sum = 0;
-    auto put = [&](size_t i, uint8_t v) {
-        out[i] = v;
-        sum += v < 128 ? v : 256 - v;
-    };
+    const size_t head = bpp < length ? bpp : length;
     switch (filter) {
     case PngFilter::kNone:
-        for (size_t i = 0; i < length; ++i)
-            put(i, raw[i]);
-        break;
+        return FilterRun(0, length, out, [&](size_t i) { return raw[i]; });
     case PngFilter::kSub:
-        for (size_t i = 0; i < bpp && i < length; ++i)
-            put(i, raw[i]);
-        for (size_t i = bpp; i < length; ++i)
-            put(i, uint8_t(raw[i] - raw[i - bpp]));
-        break;
+        return FilterRun(0, head, out, [&](size_t i) { return raw[i]; })
+               + FilterRun(head, length, out, [&](size_t i) { return raw[i] - raw[i - bpp]; });
     case PngFilter::kUp:
-        for (size_t i = 0; i < length; ++i)
-            put(i, uint8_t(raw[i] - prior[i]));
-        break;
+        return FilterRun(0, length, out, [&](size_t i) { return raw[i] - prior[i]; });
     case PngFilter::kAverage:
-        for (size_t i = 0; i < bpp && i < length; ++i)
-            put(i, uint8_t(raw[i] - (prior[i] >> 1)));
-        for (size_t i = bpp; i < length; ++i)
-            put(i, uint8_t(raw[i] - ((raw[i - bpp] + prior[i]) >> 1)));
-        break;
+        return FilterRun(0, head, out, [&](size_t i) { return raw[i] - (prior[i] >> 1); })
+               + FilterRun(head, length, out,
+                           [&](size_t i) { return raw[i] - ((raw[i - bpp] + prior[i]) >> 1); });
     case PngFilter::kPaeth:
     case PngFilter::kAdaptive:
-        for (size_t i = 0; i < bpp && i < length; ++i)
-            put(i, uint8_t(raw[i] - prior[i]));
-        for (size_t i = bpp; i < length; ++i)
-            put(i, uint8_t(raw[i] - Paeth(raw[i - bpp], prior[i], prior[i - bpp])));
         break;
     }
-    return sum;
+    return FilterRun(0, head, out, [&](size_t i) { return raw[i] - prior[i]; })
+           + FilterRun(head, length, out, [&](size_t i) {
+                 return raw[i] - Paeth(raw[i - bpp], prior[i], prior[i - bpp]);
+             });
 }
 
-// The rows in the format's byte order, top row first, each behind its
-// filter byte.
-void FilterRows(const PngPicture& picture, size_t rowBytes, PngFilter filter, uint8_t* out)
+// Scratch of one band's filtering: the row being filtered, the one above
+// it, and a trial row for adaptive filtering. Made before the bands run, so
+// that a band on another thread allocates nothing.
+struct FilterScratch {
+    explicit FilterScratch(size_t rowBytes) : rows{Bytes(rowBytes, 0), Bytes(rowBytes, 0)}, trial(rowBytes) {}
+    Bytes rows[2];
+    Bytes trial;
+};
+
+// Row y of the picture (from the top) in the format's byte order.
+void RawRow(const PngPicture& picture, uint32_t y, size_t rowBytes, uint8_t* raw)
 {
-    const bool indexed = picture.bitCount <= 8;
-    const size_t bpp = indexed ? 1 : 3;
-    std::vector<uint8_t> rows[2], trial;
-    rows[0].assign(rowBytes, 0);
-    rows[1].assign(rowBytes, 0);
-    if (filter == PngFilter::kAdaptive)
-        trial.resize(rowBytes);
-    // Bits of the last byte past the width are not pixels; zero, they
-    // compress and compare alike whatever the DIB left there.
-    const unsigned usedBits = unsigned((uint64_t(picture.width) * unsigned(picture.bitCount)) % 8);
-    const uint8_t lastMask = usedBits ? uint8_t(0xFF00u >> usedBits) : 0xFF;
-    for (uint32_t y = 0; y < picture.height; ++y) {
-        const uint8_t* source =
-            picture.rows + size_t(picture.bottomUp ? picture.height - 1 - y : y) * picture.stride;
-        uint8_t* raw = rows[y & 1].data();
-        const uint8_t* prior = rows[(y & 1) ^ 1].data();
-        if (indexed) {
-            std::memcpy(raw, source, rowBytes);
-            raw[rowBytes - 1] &= lastMask;
-        } else {
-            for (size_t i = 0; i < rowBytes; i += 3) {
-                raw[i] = source[i + 2];
-                raw[i + 1] = source[i + 1];
-                raw[i + 2] = source[i];
-            }
+    const uint8_t* source =
+        picture.rows + size_t(picture.bottomUp ? picture.height - 1 - y : y) * picture.stride;
+    if (picture.bitCount <= 8) {
+        // Bits of the last byte past the width are not pixels; zero, they
+        // compress and compare alike whatever the DIB left there.
+        const unsigned usedBits = unsigned((uint64_t(picture.width) * unsigned(picture.bitCount)) % 8);
+        std::memcpy(raw, source, rowBytes);
+        raw[rowBytes - 1] &= usedBits ? uint8_t(0xFF00u >> usedBits) : 0xFF;
+    } else {
+        for (size_t i = 0; i < rowBytes; i += 3) {
+            raw[i] = source[i + 2];
+            raw[i + 1] = source[i + 1];
+            raw[i + 2] = source[i];
         }
-        uint8_t* line = out + size_t(y) * (rowBytes + 1);
+    }
+}
+
+// Rows first to end - 1 in the format's byte order, each behind its filter
+// byte, into out (where row first goes).
+void FilterRows(const PngPicture& picture, size_t rowBytes, PngFilter filter, uint32_t first,
+                uint32_t end, FilterScratch& scratch, uint8_t* out)
+{
+    const size_t bpp = picture.bitCount <= 8 ? 1 : 3;
+    // The row above the band: the first row of the picture has zeros.
+    uint8_t* above = scratch.rows[(first & 1) ^ 1].data();
+    if (first > 0)
+        RawRow(picture, first - 1, rowBytes, above);
+    else
+        std::memset(above, 0, rowBytes);
+    for (uint32_t y = first; y < end; ++y) {
+        uint8_t* raw = scratch.rows[y & 1].data();
+        const uint8_t* prior = scratch.rows[(y & 1) ^ 1].data();
+        RawRow(picture, y, rowBytes, raw);
+        uint8_t* line = out + size_t(y - first) * (rowBytes + 1);
         PngFilter chosen = filter;
         if (filter == PngFilter::kAdaptive) {
             // Paeth first: it wins most rows of a screen, so the others
@@ -149,11 +185,11 @@ void FilterRows(const PngPicture& picture, size_t rowBytes, PngFilter filter, ui
             chosen = PngFilter::kPaeth;
             for (PngFilter other : {PngFilter::kNone, PngFilter::kSub, PngFilter::kUp,
                                     PngFilter::kAverage}) {
-                uint64_t sum = FilterRow(other, raw, prior, rowBytes, bpp, trial.data());
+                uint64_t sum = FilterRow(other, raw, prior, rowBytes, bpp, scratch.trial.data());
                 if (sum < best) {
                     best = sum;
                     chosen = other;
-                    std::memcpy(line + 1, trial.data(), rowBytes);
+                    std::memcpy(line + 1, scratch.trial.data(), rowBytes);
                 }
             }
         } else {
@@ -165,12 +201,12 @@ void FilterRows(const PngPicture& picture, size_t rowBytes, PngFilter filter, ui
 
 // The palette: the colour table, and black for any index past it that a
 // pixel uses (a decoder would refuse such a pixel).
-std::vector<uint8_t> PaletteOf(const PngPicture& picture, const uint8_t* filtered, size_t rowBytes)
+std::vector<uint8_t> PaletteOf(const PngPicture& picture, size_t rowBytes)
 {
     uint32_t used = picture.colorCount;
     if (picture.bitCount == 8) {
         for (uint32_t y = 0; y < picture.height && used < 256; ++y) {
-            const uint8_t* line = filtered + size_t(y) * (rowBytes + 1) + 1;
+            const uint8_t* line = picture.rows + size_t(y) * picture.stride;
             for (size_t i = 0; i < rowBytes; ++i)
                 if (line[i] >= used)
                     used = line[i] + 1u;
@@ -194,6 +230,7 @@ struct Compressor {
         if (p)
             libdeflate_free_compressor(p);
     }
+    Compressor(Compressor&& other) noexcept : p(other.p) { other.p = nullptr; }
     Compressor(const Compressor&) = delete;
     Compressor& operator=(const Compressor&) = delete;
     libdeflate_compressor* p;
@@ -215,13 +252,68 @@ bool Encode(const PngPicture& picture, std::vector<uint8_t>* png, const PngEncod
     const size_t rowBytes = size_t(rowBytes64);
     const size_t filteredSize = size_t(filtered64);
 
-    std::vector<uint8_t> filtered(filteredSize);
+    // Neither buffer is cleared first: every byte is written before it is
+    // read.
+    std::unique_ptr<uint8_t[]> filtered(new uint8_t[filteredSize]);
     const PngFilter filter = indexed ? PngFilter::kNone : encoding.filter;
-    FilterRows(picture, rowBytes, filter, filtered.data());
 
-    Compressor compressor(encoding.level);
-    if (!compressor.p)
-        return false;
+    // Bands of whole rows, each filtered and compressed into its own room;
+    // the workers take them in turn, so that one slow band does not leave
+    // the other workers idle.
+    const uint64_t wanted = encoding.bands ? encoding.bands : 1;
+    const uint32_t bandCount = uint32_t(std::max<uint64_t>(
+        1, std::min<uint64_t>({wanted, picture.height, filteredSize / kMinBandBytes})));
+    const size_t workers = encoding.runWorkers && bandCount > 1
+                               ? std::max<size_t>(1, std::min<size_t>(encoding.workers, bandCount))
+                               : 1;
+    struct Band {
+        uint32_t first = 0, end = 0;
+        size_t room = 0, at = 0, length = 0;
+    };
+    std::vector<Band> bands(bandCount);
+    std::vector<Compressor> compressors;
+    std::vector<FilterScratch> scratch;
+    compressors.reserve(workers);
+    scratch.reserve(workers);
+    for (size_t i = 0; i < workers; ++i) {
+        compressors.emplace_back(encoding.level);
+        if (!compressors.back().p)
+            return false;
+        scratch.emplace_back(rowBytes);
+    }
+    size_t rooms = 0;
+    for (uint32_t i = 0; i < bandCount; ++i) {
+        Band& band = bands[i];
+        band.first = uint32_t(uint64_t(picture.height) * i / bandCount);
+        band.end = uint32_t(uint64_t(picture.height) * (i + 1) / bandCount);
+        band.at = rooms;
+        band.room = libdeflate_deflate_compress_bound(compressors[0].p,
+                                                      size_t(band.end - band.first) * (rowBytes + 1))
+                    + 6;  // the empty block that leaves the band's stream open
+        rooms += band.room;
+    }
+    std::unique_ptr<uint8_t[]> room(new uint8_t[rooms]);
+    std::atomic<uint32_t> nextBand{0};
+    const auto worker = [&](size_t w) {
+        for (uint32_t i; (i = nextBand.fetch_add(1)) < bandCount;) {
+            Band& b = bands[i];
+            uint8_t* in = filtered.get() + size_t(b.first) * (rowBytes + 1);
+            const size_t length = size_t(b.end - b.first) * (rowBytes + 1);
+            FilterRows(picture, rowBytes, filter, b.first, b.end, scratch[w], in);
+            kelvo_deflate_set_min_match(filter == PngFilter::kNone ? 0 : kFilteredMinMatch);
+            libdeflate_compressor* c = compressors[w].p;
+            b.length = i + 1 < bandCount ? kelvo_deflate_compress_open(c, in, length, room.get() + b.at, b.room)
+                                         : libdeflate_deflate_compress(c, in, length, room.get() + b.at, b.room);
+            kelvo_deflate_set_min_match(0);
+        }
+    };
+    if (workers > 1)
+        encoding.runWorkers(workers, worker);
+    else
+        worker(0);
+    for (const Band& b : bands)
+        if (b.length == 0)
+            return false;
 
     static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     png->assign(kSignature, kSignature + 8);
@@ -235,23 +327,27 @@ bool Encode(const PngPicture& picture, std::vector<uint8_t>* png, const PngEncod
     header[12] = 0;               // not interlaced
     AddChunk(png, "IHDR", header, sizeof header);
     if (indexed) {
-        std::vector<uint8_t> palette = PaletteOf(picture, filtered.data(), rowBytes);
+        std::vector<uint8_t> palette = PaletteOf(picture, rowBytes);
         AddChunk(png, "PLTE", palette.data(), palette.size());
     }
-
-    // The stream goes straight into the file's bytes, behind one IDAT
-    // header; a stream too long for one chunk is cut into several after.
-    const size_t bound = libdeflate_zlib_compress_bound(compressor.p, filteredSize);
     const size_t start = OpenChunk(png);
-    png->resize(start + 8 + bound);
-    kelvo_deflate_set_min_match(filter == PngFilter::kNone ? 0 : kFilteredMinMatch);
-    const size_t streamLength = libdeflate_zlib_compress(compressor.p, filtered.data(), filteredSize,
-                                                         png->data() + start + 8, bound);
-    kelvo_deflate_set_min_match(0);
-    if (streamLength == 0)
-        return false;
-    png->resize(start + 8 + streamLength);
-    std::vector<uint8_t>().swap(filtered);
+
+    // The zlib stream goes straight into the file's bytes, behind one IDAT
+    // header: its header, the bands, the Adler-32 of every filtered byte.
+    const int level = encoding.level;
+    const unsigned speed = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+    unsigned zlibHeader = 0x7800 | speed << 6;
+    zlibHeader |= 31 - zlibHeader % 31;
+    png->push_back(uint8_t(zlibHeader >> 8));
+    png->push_back(uint8_t(zlibHeader));
+    for (const Band& b : bands)
+        png->insert(png->end(), room.get() + b.at, room.get() + b.at + b.length);
+    room.reset();
+    uint8_t adler[4];
+    PutU32(adler, uint32_t(libdeflate_adler32(1, filtered.get(), filteredSize)));
+    png->insert(png->end(), adler, adler + 4);
+    const size_t streamLength = png->size() - start - 8;
+    filtered.reset();
     if (streamLength <= kMaxChunkData) {
         CloseChunk(png, start, "IDAT");
     } else {

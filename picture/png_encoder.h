@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Rows as a DIB holds them.
@@ -38,6 +39,18 @@ struct PngEncoding {
     // slightly smaller than ImageMagick's; 8 saved under 0.5 % more for
     // half as much time again.
     int level = 6;
+    // The rows are cut into this many bands, each filtered and compressed
+    // on its own and joined into one stream (no band is cut shorter than
+    // 64 KB of filtered rows). Bands after the first cannot refer back
+    // into the one before: a 1920 x 1080 desktop in two bands is about
+    // 0.02 % larger.
+    unsigned bands = 1;
+    // How many threads take the bands, one band after another; runWorkers
+    // runs job(0) to job(count - 1) at once, each on a thread of its own
+    // where it can, and returns when every one has ended. Without it the
+    // calling thread takes every band. The jobs throw nothing.
+    unsigned workers = 1;
+    std::function<void(size_t count, const std::function<void(size_t)>& job)> runWorkers;
 };
 
 // False, with png empty, for a picture this writer does not take (another

@@ -9,6 +9,9 @@
 #include "picture/global_memory.h"
 #include "picture/png_encoder.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 // A grab's PNG, encoded on a worker thread while the grabbing thread hands
@@ -37,7 +40,53 @@ DWORD WINAPI EncodeAhead(void* state)
     return 0;
 }
 
+struct WorkerJob {
+    const std::function<void(size_t)>* job;
+    size_t index;
+};
+
+DWORD WINAPI RunWorker(void* state)
+{
+    auto* worker = static_cast<WorkerJob*>(state);
+    (*worker->job)(worker->index);
+    return 0;
+}
+
+// The first job on the calling thread, every other on a thread of its own
+// (or here too, when no thread can be made).
+void RunWorkersOnThreads(size_t count, const std::function<void(size_t)>& job)
+{
+    std::vector<WorkerJob> workers(count);
+    std::vector<HANDLE> threads;
+    threads.reserve(count);
+    for (size_t i = 1; i < count; ++i) {
+        workers[i] = WorkerJob{&job, i};
+        if (HANDLE thread = CreateThread(nullptr, 0, RunWorker, &workers[i], 0, nullptr))
+            threads.push_back(thread);
+        else
+            job(i);
+    }
+    job(0);
+    for (HANDLE thread : threads) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+}
+
 }  // namespace
+
+PngEncoding PngOnEveryCore()
+{
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    PngEncoding encoding;
+    encoding.workers = std::min<DWORD>(std::max<DWORD>(system.dwNumberOfProcessors, 1), 8);
+    // Four bands a worker: the parts of a screen differ in how hard they
+    // are to compress, and a worker done with an easy band takes the next.
+    encoding.bands = 4 * encoding.workers;
+    encoding.runWorkers = RunWorkersOnThreads;
+    return encoding;
+}
 
 bool EncodePng(HGLOBAL dib, std::vector<uint8_t>* png, const PngEncoding& encoding)
 {

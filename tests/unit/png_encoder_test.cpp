@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <stb/stb_image.h>
@@ -404,6 +405,66 @@ TEST(PngEncoder, TakesNoMatchShorterThanSixBytes)
     for (int l : lengths)
         shorter += l < 6;
     EXPECT_EQ(shorter, 0u) << "of " << lengths.size() << " matches";
+}
+
+// The zlib stream of a PNG, decompressed (stb_image's inflater, which does
+// not check the Adler-32 itself) and whether its Adler-32 is right.
+Bytes Inflated(const Bytes& png, bool* adlerRight)
+{
+    Bytes stream;
+    for (const Chunk& c : ChunksOf(png))
+        if (c.type == "IDAT")
+            stream.insert(stream.end(), c.data.begin(), c.data.end());
+    int length = 0;
+    char* data = stbi_zlib_decode_malloc(reinterpret_cast<const char*>(stream.data()), int(stream.size()),
+                                         &length);
+    Bytes out;
+    if (data)
+        out.assign(data, data + length);
+    stbi_image_free(data);
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : out) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    *adlerRight = stream.size() >= 4 && Be32(&stream[stream.size() - 4]) == (b << 16 | a);
+    return out;
+}
+
+TEST(PngEncoder, BandsOnSeveralThreadsMakeOneStream)
+{
+    PngEncoding threaded;
+    threaded.bands = 3;
+    threaded.workers = 2;
+    threaded.runWorkers = [](size_t count, const std::function<void(size_t)>& job) {
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < count; ++i)
+            threads.emplace_back(job, i);
+        for (auto& t : threads)
+            t.join();
+    };
+    for (int bits : {24, 8}) {
+        SCOPED_TRACE(bits);
+        // An odd height: bands of unequal rows; rows alike enough that the
+        // filters differ from row to row.
+        TestPicture t = MakePicture(301, 733, bits, true, bits == 8 ? 200 : 0, 11);
+        for (size_t i = t.picture.stride; i < t.rows.size(); ++i)
+            if (i % 7)
+                t.rows[i] = t.rows[i - t.picture.stride];
+        Bytes whole, banded;
+        ASSERT_TRUE(EncodePngPicture(t.picture, &whole));
+        ASSERT_TRUE(EncodePngPicture(t.picture, &banded, threaded));
+        ExpectSamePixels(banded, t.picture);
+        bool wholeAdler = false, bandedAdler = false;
+        const Bytes rows = Inflated(banded, &bandedAdler);
+        // Every row of every band, filtered as in one band, and the stream's
+        // checksum over all of them.
+        EXPECT_EQ(rows.size(), size_t(733) * ((301 * size_t(bits) + 7) / 8 + 1));
+        EXPECT_EQ(rows, Inflated(whole, &wholeAdler));
+        EXPECT_TRUE(bandedAdler);
+        EXPECT_TRUE(wholeAdler);
+        EXPECT_NE(banded, whole);
+    }
 }
 
 TEST(PngEncoder, RefusesPicturesItCannotWrite)
