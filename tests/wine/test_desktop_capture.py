@@ -99,6 +99,10 @@ class PointerInGrabs(KelvoTestCase):
         self.driver.send_command(k.hwnd, INCLUDE_POINTER)
         xdotool("mousemove", 701, 401)
         xdotool("mousemove", 700, 400)
+        # Wine takes the pointer's position from X's events, a moment after
+        # xdotool has returned.
+        wait_until(lambda: (self.driver("cursor")["x"], self.driver("cursor")["y"]) == (700, 400), 5,
+                   what="the pointer at the hot spot")
         picture = self.capture(k)
         changed = self.changed_pixels(picture, near)
         # The cursor's own picture: a shape of many pixels (not a box: some
