@@ -35,6 +35,7 @@
 //
 // Each run prints one JSON line per measurement, times in milliseconds.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -658,6 +659,40 @@ int Still(int rounds)
 
 }  // namespace
 
+// The working set of this process now and at its highest, bytes.
+void Memory(SIZE_T* now, SIZE_T* peak)
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    *now = counters.WorkingSetSize;
+    *peak = counters.PeakWorkingSetSize;
+}
+
+// Memory while a BMP file is read as Kelvo opens it, up to the display's
+// bitmap: bytes above the working set before the reading.
+int OpenBmpMemory(const std::string& file)
+{
+    HWND window = MakeMainWindow();
+    if (!window)
+        return 1;
+    std::wstring path(file.begin(), file.end());
+    SIZE_T before = 0, peak = 0, now = 0;
+    Memory(&before, &peak);
+    bool taken = false;
+    LoadFailure failure{};
+    HBITMAP bitmap = LoadBmpInRows(path.c_str(), &taken, &failure);
+    if (!bitmap) {
+        std::fprintf(stderr, "the file was not read in rows\n");
+        return 1;
+    }
+    Memory(&now, &peak);
+    std::printf("{\"what\":\"open_bmp\",\"read_peak\":%zu,\"read_held\":%zu}\n", size_t(peak - before),
+                size_t(now - before));
+    DeleteObject(bitmap);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     std::string what = argc > 1 ? argv[1] : "";
@@ -675,9 +710,11 @@ int main(int argc, char** argv)
         return Codec(std::atoi(argv[2]), std::vector<std::string>(argv + 3, argv + argc));
     if (what == "still" && argc >= 3)
         return Still(std::atoi(argv[2]));
+    if (what == "openbmp" && argc > 2)
+        return OpenBmpMemory(argv[2]);
     std::fprintf(stderr,
                  "usage: kbench grab ROUNDS FOLDER [rle8|png|bmp] [BACKDROP] | pngoptions ROUNDS "
                  "BACKDROP | paint ROUNDS WIDTH HEIGHT | markup MOVES WIDTH HEIGHT | plugins ROUNDS "
-                 "PICTURE | codec ROUNDS PICTURE... | still ROUNDS\n");
+                 "PICTURE | codec ROUNDS PICTURE... | still ROUNDS | openbmp BMP\n");
     return 2;
 }

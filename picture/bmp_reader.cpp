@@ -3,6 +3,7 @@
 // compared with the file size before it is used.
 #include "picture/bmp_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "picture/dib_rules.h"
@@ -127,11 +128,15 @@ void CopyRow32(const uint8_t* src, uint32_t count, uint8_t* dst)
     }
 }
 
-void BuildUncompressed(const uint8_t* file, const BmpPlan& plan, uint8_t* bits)
+// Rows first to first + count - 1 (row 0 the bottom one) of an
+// uncompressed plan into bits, from pixels: the file's pixel section from
+// byte windowStart of it to windowEnd. False, with nothing more written,
+// for a row the file holds outside that window.
+bool BuildUncompressed(const BmpPlan& plan, uint32_t first, uint32_t count, const uint8_t* pixels,
+                       uint64_t windowStart, uint64_t windowEnd, uint8_t* bits)
 {
     const uint64_t srcStride = DibRowSize(plan.width, plan.bitCount);
     const uint64_t dstStride = DibRowSize(plan.width, plan.outBitCount);
-    const uint8_t* pixels = file + plan.pixelOffset;
     const bool convert = plan.bitCount != plan.outBitCount;
     const bool plain32 = plan.bitCount == 32 && plan.masks[0] == 0xFF0000 &&
                          plan.masks[1] == 0xFF00 && plan.masks[2] == 0xFF;
@@ -142,26 +147,28 @@ void BuildUncompressed(const uint8_t* file, const BmpPlan& plan, uint8_t* bits)
     }
     const uint32_t bytesPerPixel = plan.bitCount / 8;
 
-    for (uint32_t y = 0; y < plan.height; ++y) {
-        uint8_t* dst = bits + y * dstStride;
+    for (uint32_t y = first; y < first + count; ++y) {
+        uint8_t* dst = bits + (y - first) * dstStride;
         const uint64_t srcRow = plan.topDown ? plan.height - 1 - y : y;
         const uint64_t srcStart = srcRow * srcStride;
         // Bytes of this row that the file holds (a cut file holds fewer).
         const uint64_t have = srcStart >= plan.pixelLength ? 0
                               : plan.pixelLength - srcStart < srcStride ? plan.pixelLength - srcStart
                                                                          : srcStride;
+        if (have != 0 && (srcStart < windowStart || srcStart + have > windowEnd))
+            return false;
+        const uint8_t* src = pixels + (srcStart - windowStart);
         uint64_t written = 0;
         if (have == 0) {
             // Past the end of a cut file: the row stays 0.
         } else if (!convert) {
-            std::memcpy(dst, pixels + srcStart, static_cast<size_t>(have));
+            std::memcpy(dst, src, static_cast<size_t>(have));
             written = have;
         } else {
-            const uint8_t* src = pixels + srcStart;
-            uint64_t count = have / bytesPerPixel;
-            if (count > plan.width)
-                count = plan.width;
-            const uint32_t n = static_cast<uint32_t>(count);
+            uint64_t pixelCount = have / bytesPerPixel;
+            if (pixelCount > plan.width)
+                pixelCount = plan.width;
+            const uint32_t n = static_cast<uint32_t>(pixelCount);
             if (plain32)
                 CopyRow32(src, n, dst);
             else
@@ -170,6 +177,23 @@ void BuildUncompressed(const uint8_t* file, const BmpPlan& plan, uint8_t* bits)
         }
         std::memset(dst + written, 0, static_cast<size_t>(dstStride - written));
     }
+    return true;
+}
+
+DibHeader HeaderOf(const BmpPlan& plan)
+{
+    DibHeader h{};
+    h.biSize = sizeof(DibHeader);
+    h.biWidth = static_cast<int32_t>(plan.width);
+    h.biHeight = static_cast<int32_t>(plan.height);
+    h.biPlanes = 1;
+    h.biBitCount = plan.outBitCount;
+    h.biCompression = kBiRgb;
+    h.biSizeImage = static_cast<uint32_t>(DibRowSize(plan.width, plan.outBitCount) * plan.height);
+    h.biXPelsPerMeter = plan.xPelsPerMeter;
+    h.biYPelsPerMeter = plan.yPelsPerMeter;
+    h.biClrUsed = plan.outColors;
+    return h;
 }
 
 }  // namespace
@@ -297,17 +321,7 @@ BmpStatus BuildBmpDib(const uint8_t* file, size_t fileSize, const BmpPlan& plan,
         uint64_t{plan.pixelOffset} + plan.pixelLength > fileSize)
         return BmpStatus::kBadArguments;
 
-    DibHeader h{};
-    h.biSize = sizeof(DibHeader);
-    h.biWidth = static_cast<int32_t>(plan.width);
-    h.biHeight = static_cast<int32_t>(plan.height);
-    h.biPlanes = 1;
-    h.biBitCount = plan.outBitCount;
-    h.biCompression = kBiRgb;
-    h.biSizeImage = static_cast<uint32_t>(image);
-    h.biXPelsPerMeter = plan.xPelsPerMeter;
-    h.biYPelsPerMeter = plan.yPelsPerMeter;
-    h.biClrUsed = plan.outColors;
+    const DibHeader h = HeaderOf(plan);
     std::memcpy(dib, &h, sizeof h);
 
     uint8_t* colors = dib + sizeof(DibHeader);
@@ -323,8 +337,51 @@ BmpStatus BuildBmpDib(const uint8_t* file, size_t fileSize, const BmpPlan& plan,
                                       plan.width, plan.height, bits, static_cast<size_t>(image));
         return r == RleResult::kBadArguments ? BmpStatus::kBadArguments : BmpStatus::kOk;
     }
-    BuildUncompressed(file, plan, bits);
+    BuildUncompressed(plan, 0, plan.height, file + plan.pixelOffset, 0, plan.pixelLength, bits);
     return BmpStatus::kOk;
+}
+
+bool BmpReadsInRows(const BmpPlan& plan)
+{
+    return plan.dibSize != 0 && plan.compression != kBiRle8 && plan.compression != kBiRle4
+           && plan.outBitCount == 24;
+}
+
+DibHeader BmpDibHeader(const BmpPlan& plan)
+{
+    return HeaderOf(plan);
+}
+
+void BmpRowsSource(const BmpPlan& plan, uint32_t first, uint32_t count, uint64_t* offset,
+                   uint64_t* length)
+{
+    *offset = plan.pixelOffset;
+    *length = 0;
+    if (count == 0 || first >= plan.height || count > plan.height - first)
+        return;
+    const uint64_t stride = DibRowSize(plan.width, plan.bitCount);
+    // The file rows of these DIB rows, lowest and highest in the file.
+    const uint64_t a = plan.topDown ? plan.height - first - count : first;
+    const uint64_t start = a * stride;
+    const uint64_t end = std::min<uint64_t>((a + count) * stride, plan.pixelLength);
+    if (start >= end)
+        return;
+    *offset = plan.pixelOffset + start;
+    *length = end - start;
+}
+
+BmpStatus BuildBmpRows(const BmpPlan& plan, uint32_t first, uint32_t count, const uint8_t* source,
+                       uint64_t sourceOffset, size_t sourceLength, uint8_t* rows, size_t rowsSize)
+{
+    if (!BmpReadsInRows(plan) || !rows || count == 0 || first >= plan.height
+        || count > plan.height - first
+        || DibRowSize(plan.width, plan.outBitCount) * count != rowsSize
+        || sourceOffset < plan.pixelOffset || (sourceLength && !source))
+        return BmpStatus::kBadArguments;
+    const uint64_t windowStart = sourceOffset - plan.pixelOffset;
+    return BuildUncompressed(plan, first, count, source, windowStart, windowStart + sourceLength, rows)
+               ? BmpStatus::kOk
+               : BmpStatus::kBadArguments;
 }
 
 const char* BmpStatusText(BmpStatus status)

@@ -36,9 +36,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "picture/dib_rules.h"
+
 // Largest width and height read, and largest pixel section of a result.
 constexpr uint32_t kBmpMaxDimension = 65535;
 constexpr uint64_t kBmpMaxImageBytes = 512ull * 1024 * 1024;
+// Files beyond this are not read: no picture the reader accepts needs more
+// than its pixel limit plus headers and a colour table.
+constexpr uint64_t kBmpMaxFileBytes = kBmpMaxImageBytes + (64u << 20);
 
 enum class BmpStatus {
     kOk,
@@ -86,6 +91,24 @@ BmpStatus PlanBmpRead(const uint8_t* file, size_t fileSize, BmpPlan* plan);
 // not sizes. Fails with kBadArguments for a mismatch.
 BmpStatus BuildBmpDib(const uint8_t* file, size_t fileSize, const BmpPlan& plan,
                       uint8_t* dib, size_t dibSize);
+
+// The same DIB a band of rows at a time, so that neither the whole file nor
+// the whole DIB need be in memory: for plans whose rows are stored
+// uncompressed and come out 24-bit (16-, 24- and 32-bit files).
+bool BmpReadsInRows(const BmpPlan& plan);
+// Its 40-byte header.
+DibHeader BmpDibHeader(const BmpPlan& plan);
+// The bytes of the file that rows first to first + count - 1 of the DIB
+// (row 0 the bottom one) come from; length 0 when the file holds none of
+// them (a cut file).
+void BmpRowsSource(const BmpPlan& plan, uint32_t first, uint32_t count, uint64_t* offset,
+                   uint64_t* length);
+// Writes those rows, rowsSize bytes, from source: the file's bytes from
+// offset sourceOffset on, sourceLength of them, which must hold every byte
+// BmpRowsSource names. kBadArguments otherwise, or for a plan that does not
+// read in rows.
+BmpStatus BuildBmpRows(const BmpPlan& plan, uint32_t first, uint32_t count, const uint8_t* source,
+                       uint64_t sourceOffset, size_t sourceLength, uint8_t* rows, size_t rowsSize);
 
 // A short English name of a status, for logs and test messages.
 const char* BmpStatusText(BmpStatus status);

@@ -26,9 +26,6 @@ namespace {
 
 const wchar_t kErrorCaption[] = L"Kelvoｴﾗｰ";
 
-// Files beyond this are not mapped: no picture the reader accepts needs
-// more than its pixel limit plus headers and a colour table.
-constexpr unsigned long long kMaxBmpFile = kBmpMaxImageBytes + (64u << 20);
 
 bool EndsWithBmp(const wchar_t* path)
 {
@@ -196,7 +193,7 @@ HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure)
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size)) {
         why = LoadFailureOfFileError(GetLastError());
-    } else if (static_cast<unsigned long long>(size.QuadPart) > kMaxBmpFile) {
+    } else if (static_cast<unsigned long long>(size.QuadPart) > kBmpMaxFileBytes) {
         why = LoadFailure::kTooLarge;
     } else if (size.QuadPart < 14) {
         // Too short to map usefully (an empty file cannot be mapped at
@@ -299,20 +296,29 @@ bool OpenPictureFile(HWND window, const wchar_t* path)
         }
     } else {
         LoadFailure failure = LoadFailure::kUnreadable;
-        HGLOBAL dib = LoadDibFile(path, &failure);
-        if (!dib) {
+        bool taken = false;
+        HBITMAP bitmap = LoadBmpInRows(path, &taken, &failure);
+        HPALETTE palette = nullptr;
+        if (taken && !bitmap) {
             ShowLoadFailed(path, failure);
             return false;
         }
-        int colors = 0;
-        HPALETTE palette = MakePaletteFromDib(dib, &colors);
-        if (!palette && colors != 0) {
+        if (!taken) {
+            HGLOBAL dib = LoadDibFile(path, &failure);
+            if (!dib) {
+                ShowLoadFailed(path, failure);
+                return false;
+            }
+            int colors = 0;
+            palette = MakePaletteFromDib(dib, &colors);
+            if (!palette && colors != 0) {
+                GlobalFree(dib);
+                ShowLoadFailed(path, LoadFailure::kNoMemory);
+                return false;
+            }
+            bitmap = MakeBitmapFromDib(dib, palette);
             GlobalFree(dib);
-            ShowLoadFailed(path, LoadFailure::kNoMemory);
-            return false;
         }
-        HBITMAP bitmap = MakeBitmapFromDib(dib, palette);
-        GlobalFree(dib);
         bool placed = bitmap && PlacePicture(window, bitmap, palette);
         if (!placed) {
             if (bitmap)

@@ -27,6 +27,7 @@ set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/jpeg_write_impl.cpp
 list(APPEND KELVO_WIN32_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/capture_dib.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bmp_output.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bmp_in_rows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/png_output.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loading.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugins.cpp

@@ -2,7 +2,10 @@
 // odd files, limits, and the conversions it applies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <random>
 
 #include "picture/bmp_reader.h"
@@ -274,6 +277,62 @@ TEST(BmpReaderHostile, EveryCorpusFileCutAtEveryLengthIsReadOrRefused)
             }
         }
     }
+}
+
+// Every corpus file that reads in rows, whole and cut short, built three
+// rows at a time from only the bytes each band names: the same DIB as the
+// whole build. A band given one byte less is refused.
+TEST(BmpReader, BandsOfRowsFromTheirOwnBytesEqualTheWholeBuild)
+{
+    // The corpus has no top-down file of 16 bits or more: one of 5 x 7.
+    BmpBuilder topDown;
+    topDown.width = 5;
+    topDown.height = -7;
+    for (uint32_t i = 0; i < 7 * DibRowSize(5, 24); ++i)
+        topDown.pixels.push_back(uint8_t(i * 7 + 1));
+    const std::string kTopDown = "(top-down)";
+    int banded = 0;
+    for (const char* dir : {"/g", "/q", ""}) {
+        auto paths = *dir ? picture_test::ListBmpFiles(kSuite + dir) : std::vector<std::string>{kTopDown};
+        for (const auto& path : paths) {
+            const Bytes whole = path == kTopDown ? topDown.Build() : picture_test::ReadWholeFile(path);
+            for (size_t n : {whole.size(), whole.size() * 2 / 3}) {
+                SCOPED_TRACE(path + " cut to " + std::to_string(n));
+                const Bytes file(whole.begin(), whole.begin() + std::ptrdiff_t(n));
+                const Read r = ReadBmp(file);
+                BmpPlan plan;
+                if (r.status != BmpStatus::kOk || PlanBmpRead(file.data(), n, &plan) != BmpStatus::kOk
+                    || !BmpReadsInRows(plan))
+                    continue;
+                const DibHeader header = BmpDibHeader(plan);
+                ASSERT_EQ(std::memcmp(&header, r.dib.data(), sizeof header), 0);
+                const size_t stride = size_t(DibRowSize(plan.width, 24));
+                Bytes rows;
+                for (uint32_t first = 0; first < plan.height; first += 3) {
+                    const uint32_t count = std::min<uint32_t>(3, plan.height - first);
+                    uint64_t offset = 0, length = 0;
+                    BmpRowsSource(plan, first, count, &offset, &length);
+                    ASSERT_LE(offset + length, n);
+                    const Bytes source(file.begin() + std::ptrdiff_t(offset),
+                                       file.begin() + std::ptrdiff_t(offset + length));
+                    Bytes band(stride * count, 0xEE);
+                    ASSERT_EQ(BuildBmpRows(plan, first, count, source.data(), offset, source.size(),
+                                           band.data(), band.size()),
+                              BmpStatus::kOk);
+                    if (length > 0) {
+                        EXPECT_EQ(BuildBmpRows(plan, first, count, source.data() + 1, offset + 1,
+                                               source.size() - 1, band.data(), band.size()),
+                                  BmpStatus::kBadArguments);
+                    }
+                    rows.insert(rows.end(), band.begin(), band.end());
+                }
+                EXPECT_TRUE(std::equal(rows.begin(), rows.end(), r.dib.begin() + sizeof(DibHeader)));
+                EXPECT_EQ(rows.size() + sizeof(DibHeader), r.dib.size());
+                ++banded;
+            }
+        }
+    }
+    EXPECT_GE(banded, 20);
 }
 
 TEST(BmpReaderHostile, RandomlyDamagedCorpusFilesNeverBreakTheReader)

@@ -639,6 +639,28 @@ class OpenAndSave(BmpTestCase):
             self.assertEqual(list(self.driver.clip_image().getdata()),
                              list(imagemagick_rgb(path).getdata()), name)
 
+    def test_a_picture_of_many_bands_of_rows_opens_whole(self):
+        # Large true-colour files are read a band of rows at a time: this
+        # one takes several bands, its rows stored top-down.
+        k = self.start()
+        width, height = 1001, 300
+        picture = Image.new("RGB", (width, height))
+        picture.putdata([((x * 7 + y) & 255, (y * 5) & 255, (x ^ y) & 255)
+                         for y in range(height) for x in range(width)])
+        stride = (width * 3 + 3) & ~3
+        rows = b"".join(picture.crop((0, y, width, y + 1)).tobytes("raw", "BGR").ljust(stride, b"\0")
+                        for y in range(height))
+        path = os.path.join(tempfile.mkdtemp(), "bands.bmp")
+        with open(path, "wb") as f:
+            f.write(struct.pack("<2sIHHI", b"BM", 54 + len(rows), 0, 0, 54))
+            f.write(struct.pack("<IiiHHIIiiII", 40, width, -height, 1, 24, 0, len(rows), 0, 0, 0, 0))
+            f.write(rows)
+        x, y, w, h = self.driver.state(k.hwnd)["client"]
+        self.assertTrue(xdnd.drop_files(":%d" % harness.env()["display"], x + w // 2, y + h // 2,
+                                        [path]))
+        wait_until(lambda: self.driver.title(k.hwnd) == "Kelvo --- bands.bmp", 10, what="bands.bmp")
+        self.assertEqual(self.driver.clip_image().tobytes(), picture.tobytes())
+
 
 class Wallpaper(BmpTestCase):
     def test_wallpaper_writes_kelvo_bmp_after_the_question(self):
