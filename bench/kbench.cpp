@@ -32,6 +32,10 @@
 //                                      system's codecs in the helper (no
 //                                      plug-in loaded), then through the
 //                                      bundled plug-in in the helper
+//   kbench openbmp BMP                 the working set a true-colour BMP
+//                                      takes while it is read into the
+//                                      display's bitmap, at its peak and
+//                                      after, in bytes
 //
 // Each run prints one JSON line per measurement, times in milliseconds.
 #include <windows.h>
