@@ -86,7 +86,17 @@ class WindowPick(PickingTestCase):
     def pick(self, k, target_points):
         """Command 40015, a press in the main window, moves, a release."""
         self.driver.send_command(k.hwnd, WINDOW)
-        xdotool("mousemove", *self.client_point(k, 690, 450))
+        x, y = self.client_point(k, 690, 450)
+
+        # The press must reach the main window: Wine sees the pointer only
+        # over a window of its own, which may be mapped a moment after it
+        # is shown again; moved until Wine has the pointer there.
+        def pointer_over_window():
+            xdotool("mousemove", x + 1, y)
+            xdotool("mousemove", x, y)
+            cursor = self.driver("cursor")
+            return (cursor["x"], cursor["y"]) == (x, y)
+        wait_until(pointer_over_window, 10, what="the pointer over the main window")
         xdotool("mousedown", 1)
         self.wait_iconic(k)
         for p in target_points:
