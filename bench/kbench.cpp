@@ -683,9 +683,14 @@ int OpenBmpMemory(const std::string& file)
     std::wstring path(file.begin(), file.end());
     SIZE_T before = 0, peak = 0, now = 0;
     Memory(&before, &peak);
+    HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return 1;
     bool taken = false;
     LoadFailure failure{};
-    HBITMAP bitmap = LoadBmpInRows(path.c_str(), &taken, &failure);
+    HBITMAP bitmap = ReadBmpInRows(opened, &taken, &failure);
+    CloseHandle(opened);
     if (!bitmap) {
         std::fprintf(stderr, "the file was not read in rows\n");
         return 1;

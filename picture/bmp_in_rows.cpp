@@ -79,41 +79,33 @@ bool FillFromFile(HANDLE file, const BmpPlan& plan, HDC dc, HBITMAP bitmap)
 
 }  // namespace
 
-HBITMAP LoadBmpInRows(const wchar_t* path, bool* taken, LoadFailure* failure)
+HBITMAP ReadBmpInRows(HANDLE file, bool* taken, LoadFailure* failure)
 {
     *taken = false;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return nullptr;
-    HBITMAP bitmap = nullptr;
     LARGE_INTEGER size{};
     BmpPlan plan{};
-    if (GetFileSizeEx(file, &size) && size.QuadPart >= 14 && uint64_t(size.QuadPart) <= kBmpMaxFileBytes
-        && uint64_t(size.QuadPart) <= SIZE_MAX
-        && PlanOfFile(file, uint64_t(size.QuadPart), &plan)) {
-        *taken = true;
-        *failure = LoadFailure::kNoMemory;
-        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-        if (HDC dc = GetDC(nullptr)) {
-            bitmap = CreateCompatibleBitmap(dc, int(plan.width), int(plan.height));
-            bool filled = false;
-            try {
-                filled = bitmap && FillFromFile(file, plan, dc, bitmap);
-            } catch (const std::bad_alloc&) {
-                filled = false;
-            }
-            if (!filled && bitmap) {
-                // The file could not be read to its end (it changed or its
-                // disk failed under the reading), or memory ran out.
-                *failure = LoadFailure::kUnreadable;
-                DeleteObject(bitmap);
-                bitmap = nullptr;
-            }
-            ReleaseDC(nullptr, dc);
-        }
-        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    if (!GetFileSizeEx(file, &size) || size.QuadPart < 14 || uint64_t(size.QuadPart) > kBmpMaxFileBytes
+        || uint64_t(size.QuadPart) > SIZE_MAX || !PlanOfFile(file, uint64_t(size.QuadPart), &plan))
+        return nullptr;
+    *taken = true;
+    *failure = LoadFailure::kNoMemory;
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return nullptr;
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, int(plan.width), int(plan.height));
+    bool filled = false;
+    try {
+        filled = bitmap && FillFromFile(file, plan, dc, bitmap);
+    } catch (const std::bad_alloc&) {
+        filled = false;
     }
-    CloseHandle(file);
+    if (!filled && bitmap) {
+        // The file could not be read to its end (it changed or its disk
+        // failed under the reading), or memory ran out.
+        *failure = LoadFailure::kUnreadable;
+        DeleteObject(bitmap);
+        bitmap = nullptr;
+    }
+    ReleaseDC(nullptr, dc);
     return bitmap;
 }

@@ -180,22 +180,6 @@ bool BuildUncompressed(const BmpPlan& plan, uint32_t first, uint32_t count, cons
     return true;
 }
 
-DibHeader HeaderOf(const BmpPlan& plan)
-{
-    DibHeader h{};
-    h.biSize = sizeof(DibHeader);
-    h.biWidth = static_cast<int32_t>(plan.width);
-    h.biHeight = static_cast<int32_t>(plan.height);
-    h.biPlanes = 1;
-    h.biBitCount = plan.outBitCount;
-    h.biCompression = kBiRgb;
-    h.biSizeImage = static_cast<uint32_t>(DibRowSize(plan.width, plan.outBitCount) * plan.height);
-    h.biXPelsPerMeter = plan.xPelsPerMeter;
-    h.biYPelsPerMeter = plan.yPelsPerMeter;
-    h.biClrUsed = plan.outColors;
-    return h;
-}
-
 }  // namespace
 
 BmpStatus PlanBmpRead(const uint8_t* file, size_t fileSize, BmpPlan* plan)
@@ -321,7 +305,7 @@ BmpStatus BuildBmpDib(const uint8_t* file, size_t fileSize, const BmpPlan& plan,
         uint64_t{plan.pixelOffset} + plan.pixelLength > fileSize)
         return BmpStatus::kBadArguments;
 
-    const DibHeader h = HeaderOf(plan);
+    const DibHeader h = BmpDibHeader(plan);
     std::memcpy(dib, &h, sizeof h);
 
     uint8_t* colors = dib + sizeof(DibHeader);
@@ -349,7 +333,18 @@ bool BmpReadsInRows(const BmpPlan& plan)
 
 DibHeader BmpDibHeader(const BmpPlan& plan)
 {
-    return HeaderOf(plan);
+    DibHeader h{};
+    h.biSize = sizeof(DibHeader);
+    h.biWidth = static_cast<int32_t>(plan.width);
+    h.biHeight = static_cast<int32_t>(plan.height);
+    h.biPlanes = 1;
+    h.biBitCount = plan.outBitCount;
+    h.biCompression = kBiRgb;
+    h.biSizeImage = static_cast<uint32_t>(DibRowSize(plan.width, plan.outBitCount) * plan.height);
+    h.biXPelsPerMeter = plan.xPelsPerMeter;
+    h.biYPelsPerMeter = plan.yPelsPerMeter;
+    h.biClrUsed = plan.outColors;
+    return h;
 }
 
 void BmpRowsSource(const BmpPlan& plan, uint32_t first, uint32_t count, uint64_t* offset,

@@ -256,22 +256,6 @@ LoadFailure LoadFailureOfPathError(const wchar_t* path, DWORD error)
     return LoadFailureOfFileError(error);
 }
 
-HGLOBAL LoadDibFile(const wchar_t* path, LoadFailure* failure)
-{
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    HGLOBAL dib = nullptr;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        dib = ReadDibFile(file, failure);
-        CloseHandle(file);
-    } else if (failure) {
-        *failure = LoadFailureOfPathError(path, GetLastError());
-    }
-    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    return dib;
-}
-
 bool OpenPictureFile(HWND window, const wchar_t* path)
 {
     if (!EndsWithBmp(path)) {
@@ -295,20 +279,25 @@ bool OpenPictureFile(HWND window, const wchar_t* path)
             return false;
         }
     } else {
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            ShowLoadFailed(path, LoadFailureOfPathError(path, GetLastError()));
+            return false;
+        }
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
         LoadFailure failure = LoadFailure::kUnreadable;
         bool taken = false;
-        HBITMAP bitmap = LoadBmpInRows(path, &taken, &failure);
-        HPALETTE palette = nullptr;
-        if (taken && !bitmap) {
+        HBITMAP bitmap = ReadBmpInRows(file, &taken, &failure);
+        HGLOBAL dib = taken ? nullptr : ReadDibFile(file, &failure);
+        CloseHandle(file);
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        if (!bitmap && !dib) {
             ShowLoadFailed(path, failure);
             return false;
         }
-        if (!taken) {
-            HGLOBAL dib = LoadDibFile(path, &failure);
-            if (!dib) {
-                ShowLoadFailed(path, failure);
-                return false;
-            }
+        HPALETTE palette = nullptr;
+        if (dib) {
             int colors = 0;
             palette = MakePaletteFromDib(dib, &colors);
             if (!palette && colors != 0) {

@@ -93,12 +93,11 @@ LoadFailure LoadFailureOfPathError(const wchar_t* path, DWORD error);
 // Opens a file as the current picture; on failure the "Kelvoｴﾗｰ" message
 // names the file and the reason, and the current picture stays.
 bool OpenPictureFile(HWND window, const wchar_t* path);
-// A 16-, 24- or 32-bit BMP file with uncompressed rows straight into a
-// display bitmap, a band of rows at a time; *taken false (and nothing
-// done) for any other file, which LoadDibFile reads whole.
-HBITMAP LoadBmpInRows(const wchar_t* path, bool* taken, LoadFailure* failure);
-// A BMP file as a packed DIB, or null with the reason in *failure.
-HGLOBAL LoadDibFile(const wchar_t* path, LoadFailure* failure = nullptr);
+// An open 16-, 24- or 32-bit BMP file with uncompressed rows straight into
+// a display bitmap, a band of rows at a time; *taken false (and nothing
+// done) for any other file, which ReadDibFile reads whole.
+HBITMAP ReadBmpInRows(HANDLE file, bool* taken, LoadFailure* failure);
+// An open BMP file as a packed DIB, or null with the reason in *failure.
 HGLOBAL ReadDibFile(HANDLE file, LoadFailure* failure = nullptr);
 void OpenCommand(HWND window);  // 40023
 // The open dialog; the chosen file's full name.
